@@ -1,0 +1,30 @@
+# One place for the compiler flags every target shares.
+add_library(tq_options INTERFACE)
+target_compile_options(tq_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
+                       -Wconversion -Wno-sign-conversion)
+if(TQ_WERROR)
+  target_compile_options(tq_options INTERFACE -Werror)
+endif()
+if(TQ_SANITIZE)
+  target_compile_options(tq_options INTERFACE -fsanitize=address,undefined
+                         -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(tq_options INTERFACE -fsanitize=address,undefined)
+endif()
+# Sources include each other by folder: "platform/serial.h".
+target_include_directories(tq_options INTERFACE ${PROJECT_SOURCE_DIR}
+                           ${PROJECT_BINARY_DIR}/generated)
+
+# tq_library(NAME SOURCES... DEPS ...): a static library of one folder.
+function(tq_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC tq_options ${ARG_DEPS})
+endfunction()
+
+# tq_test(NAME SOURCES... DEPS ...): one GoogleTest executable run by CTest.
+function(tq_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE tq_options ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()

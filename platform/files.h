@@ -1,0 +1,97 @@
+// Files under the data root, with the system's open modes.
+//
+// The system names paths like "Storage\FLDINI\TQ68MK2.INI"; they map under the
+// data root directory as <root>/Storage/FLDINI/TQ68MK2.INI.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tq {
+
+// The per-user default root: $XDG_DATA_HOME/tqlog, else ~/.local/share/tqlog.
+std::filesystem::path DefaultDataRoot();
+
+// The root every system path maps under; DefaultDataRoot() until set.
+std::filesystem::path DataRoot();
+void SetDataRoot(const std::filesystem::path& root);
+
+// Maps a system path ("\Storage\DATA68MK2\A.N68" or "Storage\FLDINI") under
+// the data root. Backslashes become separators; a leading one is dropped.
+std::filesystem::path MapSystemPath(std::string_view system_path);
+
+enum class OpenMode {
+  kCreateNew,     // fails when the file exists
+  kCreateAlways,  // creates or truncates
+  kOpenExisting,  // fails when the file is missing
+  kOpenAlways,    // opens, creating when missing
+};
+
+enum FileAccess : unsigned { kRead = 1, kWrite = 2, kReadWrite = 3 };
+
+// An open file. Move-only; closes itself. Every failure leaves errno-based
+// text in LastError().
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens `path`; IsOpen() is false on failure.
+  static File Open(const std::filesystem::path& path, OpenMode mode, unsigned access);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // Reads up to buffer.size() bytes; returns the count, 0 at end, -1 on error.
+  long Read(std::span<uint8_t> buffer);
+  // Writes all of `bytes` in one call; false (and nothing claimed) on failure.
+  bool Write(std::span<const uint8_t> bytes);
+  bool Write(std::string_view text);
+  // Moves to `offset` from the start; false on failure.
+  bool Seek(int64_t offset);
+  bool SeekToEnd();
+  // Size in bytes, -1 on failure.
+  int64_t Size() const;
+  // Commits written data to storage; false when the system reports a failure.
+  bool Sync();
+  // Closes; false when the close reported a failure.
+  bool Close();
+  const std::string& LastError() const { return error_; }
+
+ private:
+  explicit File(int fd) : fd_(fd) {}
+  void RecordError(const char* what);
+  int fd_ = -1;
+  std::string error_;
+};
+
+// Creates `dir` and its parents; an existing folder is not an error.
+bool CreateDirectory(const std::filesystem::path& dir);
+
+// Deletes a file; false when it could not be deleted.
+bool DeleteFile(const std::filesystem::path& path);
+
+// Replaces `path` with `bytes` so that a crash at any moment leaves either the
+// old file or the new one whole: writes a temporary file beside it, syncs it,
+// renames it over `path` and syncs the folder. False (old file untouched) on
+// any failure.
+bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Test hook that makes file operations fail as a full disk or a crash would.
+struct FileFaults {
+  // Writes through File fail once this many bytes were written in total.
+  int64_t write_budget = -1;
+  // ReplaceFileAtomically stops after writing its temporary file, as if the
+  // machine had lost power before the rename.
+  bool stop_before_rename = false;
+};
+// Installs `faults` (nullptr removes them). Not for use outside tests.
+void InjectFileFaults(FileFaults* faults);
+
+}  // namespace tq

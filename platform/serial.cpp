@@ -1,0 +1,310 @@
+#include "platform/serial.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+
+namespace tq {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void SetError(std::string* error, const std::string& text) {
+  if (error != nullptr) *error = text;
+}
+
+bool BaudConstant(uint32_t baud, speed_t* out) {
+  switch (baud) {
+    case 4800: *out = B4800; return true;
+    case 9600: *out = B9600; return true;
+    case 19200: *out = B19200; return true;
+    case 38400: *out = B38400; return true;
+    case 57600: *out = B57600; return true;
+    case 115200: *out = B115200; return true;
+    default: return false;
+  }
+}
+
+// Milliseconds left until `deadline`, or -1 for no deadline.
+int Remaining(const Clock::time_point* deadline) {
+  if (deadline == nullptr) return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+}  // namespace
+
+std::filesystem::path DevicePathForPort(std::string_view port_name) {
+  int number = 0;
+  for (char c : port_name) {
+    if (c >= '0' && c <= '9') number = number * 10 + (c - '0');
+  }
+  std::filesystem::path mapped = DataRoot() / "ports" / ("COM" + std::to_string(number));
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(mapped, ec))) return mapped;
+  return "/dev/ttyS" + std::to_string(number > 0 ? number - 1 : 0);
+}
+
+std::unique_ptr<SerialPort> SerialPort::Open(const std::filesystem::path& device,
+                                             std::string* error) {
+  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    SetError(error, device.string() + ": " + std::strerror(errno));
+    return nullptr;
+  }
+  // Exclusive like the system's share mode 0: a second opener fails.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    SetError(error, device.string() + ": port in use");
+    ::close(fd);
+    return nullptr;
+  }
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) {
+    SetError(error, device.string() + ": not a serial port");
+    ::close(fd);
+    return nullptr;
+  }
+  ::ioctl(fd, TIOCEXCL);
+  int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake < 0) {
+    SetError(error, std::string("eventfd: ") + std::strerror(errno));
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<SerialPort>(new SerialPort(fd, wake));
+}
+
+SerialPort::~SerialPort() {
+  Close();
+  ::close(wake_fd_);
+}
+
+bool SerialPort::Configure(const LineSettings& line, const PortTimeouts& timeouts,
+                           std::string* error) {
+  if (!Enter()) {
+    SetError(error, "port closed");
+    return false;
+  }
+  termios tio{};
+  bool ok = ::tcgetattr(fd_, &tio) == 0;
+  speed_t speed = B9600;
+  if (ok && !BaudConstant(line.baud, &speed)) {
+    SetError(error, "unsupported baud rate " + std::to_string(line.baud));
+    Leave();
+    return false;
+  }
+  if (ok) {
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD | (line.data_bits == 7 ? CS7 : CS8);
+    if (line.parity != Parity::kNone) tio.c_cflag |= PARENB;
+    if (line.parity == Parity::kOdd) tio.c_cflag |= PARODD;
+    if (line.stop_bits == 2) tio.c_cflag |= CSTOPB;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    if (line.xon_xoff) tio.c_iflag |= IXON | IXOFF;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    ok = ::tcsetattr(fd_, TCSANOW, &tio) == 0;
+  }
+  if (!ok) {
+    SetError(error, std::string("termios: ") + std::strerror(errno));
+    Leave();
+    return false;
+  }
+  // Modem lines: a pseudo-terminal has none, which is not an error.
+  int dtr = TIOCM_DTR;
+  int rts = TIOCM_RTS;
+  ::ioctl(fd_, line.dtr_on ? TIOCMBIS : TIOCMBIC, &dtr);
+  ::ioctl(fd_, line.rts_on ? TIOCMBIS : TIOCMBIC, &rts);
+  {
+    std::lock_guard lock(mutex_);
+    timeouts_ = timeouts;
+  }
+  Leave();
+  return true;
+}
+
+bool SerialPort::Enter() {
+  std::lock_guard lock(mutex_);
+  if (closed_.load()) return false;
+  ++users_;
+  return true;
+}
+
+void SerialPort::Leave() {
+  std::lock_guard lock(mutex_);
+  if (--users_ == 0 && closed_.load() && fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+bool SerialPort::IsOpen() const { return !closed_.load(); }
+
+bool SerialPort::SleepUnlessClosed(int ms) {
+  pollfd p{wake_fd_, POLLIN, 0};
+  int rc = ::poll(&p, 1, ms);
+  return rc > 0 || closed_.load();
+}
+
+void SerialPort::Close() {
+  std::lock_guard lock(mutex_);
+  if (closed_.exchange(true)) return;
+  uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
+  if (users_ == 0 && fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+ReadResult SerialPort::ReadByte(uint8_t* byte) {
+  if (!Enter()) return ReadResult::kClosed;
+  PortTimeouts t;
+  {
+    std::lock_guard lock(mutex_);
+    t = timeouts_;
+  }
+  uint32_t limit = t.read_multiplier_ms + t.read_constant_ms;
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit);
+  const Clock::time_point* until = limit == 0 ? nullptr : &deadline;
+  ReadResult result = ReadResult::kTimeout;
+  for (;;) {
+    pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
+    int rc = ::poll(p, 2, Remaining(until));
+    if (rc < 0 && errno == EINTR) continue;
+    if (closed_.load() || (p[1].revents & POLLIN) != 0) {
+      result = ReadResult::kClosed;
+      break;
+    }
+    if (rc <= 0) break;  // timeout
+    if ((p[0].revents & POLLIN) != 0) {
+      ssize_t n = ::read(fd_, byte, 1);
+      if (n == 1) {
+        result = ReadResult::kByte;
+        break;
+      }
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    }
+    // The device vanished or hung up (EIO, end of file, POLLHUP): behave like
+    // a silent line so the reader does not spin, and let the caller decide.
+    if (SleepUnlessClosed(until == nullptr ? -1 : Remaining(until))) {
+      result = ReadResult::kClosed;
+    }
+    break;
+  }
+  Leave();
+  return result;
+}
+
+bool SerialPort::Write(std::span<const uint8_t> bytes) {
+  if (!Enter()) return false;
+  PortTimeouts t;
+  {
+    std::lock_guard lock(mutex_);
+    t = timeouts_;
+  }
+  uint32_t limit = t.write_multiplier_ms * static_cast<uint32_t>(bytes.size()) + t.write_constant_ms;
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit);
+  const Clock::time_point* until = limit == 0 ? nullptr : &deadline;
+  size_t done = 0;
+  bool ok = true;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      ok = false;
+      break;
+    }
+    pollfd p[2] = {{fd_, POLLOUT, 0}, {wake_fd_, POLLIN, 0}};
+    int rc = ::poll(p, 2, Remaining(until));
+    if (rc == 0 || closed_.load() || (p[0].revents & (POLLERR | POLLHUP)) != 0) {
+      ok = false;
+      break;
+    }
+  }
+  Leave();
+  return ok;
+}
+
+void SerialPort::PurgeTransmit() {
+  if (!Enter()) return;
+  ::tcflush(fd_, TCOFLUSH);
+  Leave();
+}
+
+void SerialPort::PurgeReceive() {
+  if (!Enter()) return;
+  ::tcflush(fd_, TCIFLUSH);
+  Leave();
+}
+
+uint32_t SerialPort::ModemStatus() {
+  if (!Enter()) return 0;
+  int bits = 0;
+  uint32_t status = 0;
+  if (::ioctl(fd_, TIOCMGET, &bits) == 0) {
+    if ((bits & TIOCM_CTS) != 0) status |= kModemCts;
+    if ((bits & TIOCM_DSR) != 0) status |= kModemDsr;
+    if ((bits & TIOCM_RI) != 0) status |= kModemRing;
+    if ((bits & TIOCM_CD) != 0) status |= kModemDcd;
+  }
+  Leave();
+  return status;
+}
+
+uint32_t SerialPort::WaitEvent(uint32_t events) {
+  if (!Enter()) return 0;
+  int bits = 0;
+  bool has_modem_lines = ::ioctl(fd_, TIOCMGET, &bits) == 0;
+  bool watch_cts = (events & kEventCts) != 0 && has_modem_lines;
+  int last_cts = bits & TIOCM_CTS;
+  uint32_t fired = 0;
+  // CTS changes are sampled every few milliseconds, so the wait stays
+  // interruptible by Close(); a device without modem lines never reports one.
+  const int kCtsPollMs = 5;
+  while (fired == 0 && !closed_.load()) {
+    pollfd p[2] = {{fd_, (events & kEventRxChar) != 0 ? short(POLLIN) : short(0), 0},
+                   {wake_fd_, POLLIN, 0}};
+    int rc = ::poll(p, 2, watch_cts ? kCtsPollMs : -1);
+    if (rc < 0 && errno == EINTR) continue;
+    if ((p[1].revents & POLLIN) != 0) break;
+    if ((p[0].revents & POLLIN) != 0) {
+      fired = kEventRxChar;
+    } else if ((p[0].revents & (POLLHUP | POLLERR)) != 0) {
+      // Hung up: wait as long as a read would, then let the reader find out.
+      PortTimeouts t;
+      {
+        std::lock_guard lock(mutex_);
+        t = timeouts_;
+      }
+      uint32_t limit = t.read_multiplier_ms + t.read_constant_ms;
+      if (SleepUnlessClosed(limit == 0 ? 1000 : static_cast<int>(limit))) break;
+      fired = events & kEventRxChar;
+      if (fired == 0) continue;
+    }
+    if (watch_cts && ::ioctl(fd_, TIOCMGET, &bits) == 0 && (bits & TIOCM_CTS) != last_cts) {
+      fired |= kEventCts;
+    }
+  }
+  Leave();
+  return fired;
+}
+
+}  // namespace tq

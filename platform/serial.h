@@ -1,0 +1,122 @@
+// Serial ports over termios, and the port interface the readers use.
+//
+// "COMn:" maps to <root>/ports/COMn when that exists (usually a symlink to a
+// device or to a simulator's pseudo-terminal), else to /dev/ttyS<n-1>.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tq {
+
+// Timeouts in the system's terms: a read (write) of n bytes gives up after
+// multiplier * n + constant milliseconds; both 0 means no limit. The interval
+// timeout is kept for completeness; one-byte reads never meet it.
+struct PortTimeouts {
+  uint32_t read_interval_ms = 0;
+  uint32_t read_multiplier_ms = 0;
+  uint32_t read_constant_ms = 0;
+  uint32_t write_multiplier_ms = 0;
+  uint32_t write_constant_ms = 0;
+};
+
+enum class Parity { kNone, kEven, kOdd };
+
+// Line settings of one port. Settings the system leaves "unchanged" keep the
+// driver's values; here that means the raw mode every port gets.
+struct LineSettings {
+  uint32_t baud = 9600;
+  int data_bits = 8;  // 7 or 8
+  Parity parity = Parity::kNone;
+  int stop_bits = 1;  // 1 or 2
+  bool xon_xoff = false;     // software flow control in both directions
+  bool dsr_out_flow = false; // not available on Linux; recorded only
+  bool dtr_on = true;
+  bool rts_on = false;
+};
+
+// Modem-status bits, as the system numbers them.
+enum ModemStatusBits : uint32_t {
+  kModemCts = 0x10,
+  kModemDsr = 0x20,
+  kModemRing = 0x40,
+  kModemDcd = 0x80,
+};
+
+// Events a port can wait for.
+enum PortEvents : uint32_t { kEventRxChar = 0x1, kEventCts = 0x8 };
+
+enum class ReadResult { kByte, kTimeout, kClosed };
+
+// What the readers need of a port. Every call is safe while another thread
+// calls Close(), which ends any blocked call at once.
+class Port {
+ public:
+  virtual ~Port() = default;
+  // False once Close() was called.
+  virtual bool IsOpen() const = 0;
+  // Reads one byte, waiting at most the read timeout.
+  virtual ReadResult ReadByte(uint8_t* byte) = 0;
+  // Writes all bytes; false on failure or when closed.
+  virtual bool Write(std::span<const uint8_t> bytes) = 0;
+  // Discards unsent output and unread input.
+  virtual void PurgeTransmit() = 0;
+  virtual void PurgeReceive() = 0;
+  // Waits until one of `events` happens or the port closes; returns the event
+  // that happened, 0 when the port closed.
+  virtual uint32_t WaitEvent(uint32_t events) = 0;
+  // The modem-status word; 0 when the device has no modem lines.
+  virtual uint32_t ModemStatus() = 0;
+  // Closes the port and releases any blocked call. Idempotent.
+  virtual void Close() = 0;
+};
+
+// A real serial device.
+class SerialPort : public Port {
+ public:
+  ~SerialPort() override;
+
+  // Opens `device` exclusively (no other opener, not even this process).
+  // Returns nullptr and sets *error on failure.
+  static std::unique_ptr<SerialPort> Open(const std::filesystem::path& device,
+                                          std::string* error = nullptr);
+
+  // Applies line settings and timeouts; false with *error on failure.
+  bool Configure(const LineSettings& line, const PortTimeouts& timeouts,
+                 std::string* error = nullptr);
+
+  bool IsOpen() const override;
+  ReadResult ReadByte(uint8_t* byte) override;
+  bool Write(std::span<const uint8_t> bytes) override;
+  void PurgeTransmit() override;
+  void PurgeReceive() override;
+  uint32_t WaitEvent(uint32_t events) override;
+  uint32_t ModemStatus() override;
+  void Close() override;
+
+ private:
+  SerialPort(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {}
+  // Keeps the descriptor alive across one operation; false when closed.
+  bool Enter();
+  void Leave();
+  // Waits on the wake descriptor only; true when the port was closed.
+  bool SleepUnlessClosed(int ms);
+
+  std::mutex mutex_;
+  int fd_;
+  int wake_fd_;
+  int users_ = 0;
+  std::atomic<bool> closed_{false};
+  PortTimeouts timeouts_;
+};
+
+// The device a system port name ("COM3:") maps to, as described above.
+std::filesystem::path DevicePathForPort(std::string_view port_name);
+
+}  // namespace tq

@@ -1,0 +1,25 @@
+// Threads and the suspend gate a reader checks before each read.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+namespace tq {
+
+// Suspend and resume for a reader thread: the reader calls WaitWhileSuspended()
+// before each read; another thread calls Suspend() and Resume().
+class SuspendGate {
+ public:
+  void Suspend();
+  void Resume();
+  // Blocks while suspended; returns at once otherwise.
+  void WaitWhileSuspended();
+  bool IsSuspended() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable resumed_;
+  bool suspended_ = false;
+};
+
+}  // namespace tq

@@ -1,0 +1,104 @@
+// Files, path mapping and the atomic replace, on real files.
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace tq {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::ScopedDataRoot;
+using testing::WriteFileBytes;
+
+TEST(MapSystemPathTest, MapsBackslashPathsUnderTheRoot) {
+  ScopedDataRoot root;
+  EXPECT_EQ(MapSystemPath("Storage\\FLDINI\\TQ68MK2.INI"),
+            root.path() / "Storage" / "FLDINI" / "TQ68MK2.INI");
+  EXPECT_EQ(MapSystemPath("\\Storage\\DATA68MK2\\"), root.path() / "Storage" / "DATA68MK2/");
+}
+
+TEST(FileTest, OpenModesFollowTheSystemsRules) {
+  ScopedDataRoot root;
+  auto path = root.path() / "a.dat";
+  EXPECT_FALSE(File::Open(path, OpenMode::kOpenExisting, kRead).IsOpen());
+  {
+    File f = File::Open(path, OpenMode::kCreateNew, kWrite);
+    ASSERT_TRUE(f.IsOpen());
+    EXPECT_TRUE(f.Write("abc"));
+  }
+  EXPECT_FALSE(File::Open(path, OpenMode::kCreateNew, kWrite).IsOpen());
+  {
+    File f = File::Open(path, OpenMode::kOpenAlways, kReadWrite);
+    ASSERT_TRUE(f.IsOpen());
+    EXPECT_EQ(f.Size(), 3);
+    EXPECT_TRUE(f.SeekToEnd());
+    EXPECT_TRUE(f.Write("de"));
+    EXPECT_TRUE(f.Sync());
+  }
+  EXPECT_EQ(ReadFileBytes(path), "abcde");
+  {
+    File f = File::Open(path, OpenMode::kCreateAlways, kWrite);
+    ASSERT_TRUE(f.IsOpen());
+  }
+  EXPECT_EQ(ReadFileBytes(path), "");
+}
+
+TEST(FileTest, FullDiskFailsTheWriteAndSaysSo) {
+  ScopedDataRoot root;
+  FileFaults faults;
+  faults.write_budget = 4;
+  InjectFileFaults(&faults);
+  File f = File::Open(root.path() / "b.dat", OpenMode::kCreateAlways, kWrite);
+  EXPECT_TRUE(f.Write("1234"));
+  EXPECT_FALSE(f.Write("5"));
+  EXPECT_NE(f.LastError().find("write"), std::string::npos);
+  InjectFileFaults(nullptr);
+}
+
+TEST(ReplaceFileAtomicallyTest, ReplacesTheWholeFile) {
+  ScopedDataRoot root;
+  auto path = root.path() / "s.ini";
+  WriteFileBytes(path, "old contents that are longer");
+  ASSERT_TRUE(ReplaceFileAtomically(path, "new"));
+  EXPECT_EQ(ReadFileBytes(path), "new");
+  EXPECT_FALSE(std::filesystem::exists(root.path() / "s.ini.tmp"));
+}
+
+TEST(ReplaceFileAtomicallyTest, AFailedWriteLeavesTheOldFileWhole) {
+  ScopedDataRoot root;
+  auto path = root.path() / "s.ini";
+  WriteFileBytes(path, "old");
+  FileFaults faults;
+  faults.write_budget = 2;
+  InjectFileFaults(&faults);
+  EXPECT_FALSE(ReplaceFileAtomically(path, "much newer"));
+  InjectFileFaults(nullptr);
+  EXPECT_EQ(ReadFileBytes(path), "old");
+  EXPECT_FALSE(std::filesystem::exists(root.path() / "s.ini.tmp"));
+}
+
+TEST(ReplaceFileAtomicallyTest, StopBeforeRenameLeavesTheOldFileWhole) {
+  ScopedDataRoot root;
+  auto path = root.path() / "s.ini";
+  WriteFileBytes(path, "old");
+  FileFaults faults;
+  faults.stop_before_rename = true;
+  InjectFileFaults(&faults);
+  EXPECT_FALSE(ReplaceFileAtomically(path, "new"));
+  InjectFileFaults(nullptr);
+  EXPECT_EQ(ReadFileBytes(path), "old");
+}
+
+TEST(CreateDirectoryTest, ExistingFolderIsNoError) {
+  ScopedDataRoot root;
+  auto dir = root.path() / "Storage" / "FLDINI";
+  EXPECT_TRUE(CreateDirectory(dir));
+  EXPECT_TRUE(CreateDirectory(dir));
+  EXPECT_TRUE(DeleteFile(dir));
+  EXPECT_FALSE(DeleteFile(dir));
+}
+
+}  // namespace
+}  // namespace tq

@@ -1,0 +1,189 @@
+// Serial ports over real pseudo-terminals.
+#include "platform/serial.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/files.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/temp_dir.h"
+
+namespace tq {
+namespace {
+
+using testing::PtyPair;
+using std::chrono::milliseconds;
+using SteadyClock = std::chrono::steady_clock;
+
+PortTimeouts InstrumentTimeouts() { return PortTimeouts{0xFFFF, 1000, 1000, 0, 0}; }
+PortTimeouts GpsTimeouts() { return PortTimeouts{100, 100, 100, 100, 100}; }
+
+std::unique_ptr<SerialPort> OpenConfigured(const PtyPair& pty, const PortTimeouts& t) {
+  std::string error;
+  auto port = SerialPort::Open(pty.slave_path(), &error);
+  EXPECT_NE(port, nullptr) << error;
+  if (port) {
+    EXPECT_TRUE(port->Configure(LineSettings{}, t, &error)) << error;
+  }
+  return port;
+}
+
+long ElapsedMs(SteadyClock::time_point since) {
+  return static_cast<long>(
+      std::chrono::duration_cast<milliseconds>(SteadyClock::now() - since).count());
+}
+
+double ThreadCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST(SerialPortTest, ReadsBytesInOrderAndWritesBack) {
+  PtyPair pty;
+  auto port = OpenConfigured(pty, InstrumentTimeouts());
+  pty.Send("T\x36\xff");
+  uint8_t b = 0;
+  ASSERT_EQ(port->ReadByte(&b), ReadResult::kByte);
+  EXPECT_EQ(b, 'T');
+  ASSERT_EQ(port->ReadByte(&b), ReadResult::kByte);
+  EXPECT_EQ(b, 0x36);
+  ASSERT_EQ(port->ReadByte(&b), ReadResult::kByte);
+  EXPECT_EQ(b, 0xFF);
+
+  const uint8_t command[] = {'$', 'P', '\r', '\n'};
+  ASSERT_TRUE(port->Write(command));
+  uint8_t got[8] = {};
+  EXPECT_EQ(pty.Receive(got, 1000), 4u);
+  EXPECT_EQ(got[0], '$');
+}
+
+TEST(SerialPortTest, ReadTimesOutAfterMultiplierPlusConstant) {
+  PtyPair pty;
+  auto gps = OpenConfigured(pty, GpsTimeouts());
+  uint8_t b = 0;
+  auto start = SteadyClock::now();
+  EXPECT_EQ(gps->ReadByte(&b), ReadResult::kTimeout);
+  long elapsed = ElapsedMs(start);
+  EXPECT_GE(elapsed, 190);
+  EXPECT_LT(elapsed, 1000);
+}
+
+TEST(SerialPortTest, SecondOpenOfTheSameDeviceFails) {
+  PtyPair pty;
+  auto first = OpenConfigured(pty, InstrumentTimeouts());
+  std::string error;
+  EXPECT_EQ(SerialPort::Open(pty.slave_path(), &error), nullptr);
+  EXPECT_FALSE(error.empty());
+  first->Close();
+  first.reset();
+  EXPECT_NE(SerialPort::Open(pty.slave_path()), nullptr);
+}
+
+TEST(SerialPortTest, MissingDeviceFailsWithItsName) {
+  std::string error;
+  EXPECT_EQ(SerialPort::Open("/nonexistent/COM9", &error), nullptr);
+  EXPECT_NE(error.find("/nonexistent/COM9"), std::string::npos);
+}
+
+TEST(SerialPortTest, CloseFromAnotherThreadReleasesABlockedRead) {
+  PtyPair pty;
+  auto port = OpenConfigured(pty, InstrumentTimeouts());
+  ReadResult result = ReadResult::kByte;
+  long elapsed = 0;
+  std::thread reader([&] {
+    auto start = SteadyClock::now();
+    uint8_t b = 0;
+    result = port->ReadByte(&b);
+    elapsed = ElapsedMs(start);
+  });
+  std::this_thread::sleep_for(milliseconds(100));
+  port->Close();
+  reader.join();
+  EXPECT_EQ(result, ReadResult::kClosed);
+  EXPECT_LT(elapsed, 1000);  // the read timeout is 2000 ms
+  EXPECT_FALSE(port->IsOpen());
+  uint8_t b = 0;
+  EXPECT_EQ(port->ReadByte(&b), ReadResult::kClosed);
+}
+
+TEST(SerialPortTest, CloseReleasesAWaitForEvents) {
+  PtyPair pty;
+  auto port = OpenConfigured(pty, InstrumentTimeouts());
+  uint32_t fired = 99;
+  std::thread waiter([&] { fired = port->WaitEvent(kEventRxChar | kEventCts); });
+  std::this_thread::sleep_for(milliseconds(50));
+  port->Close();
+  waiter.join();
+  EXPECT_EQ(fired, 0u);
+}
+
+TEST(SerialPortTest, ReceivedByteEndsAWaitForRxChar) {
+  PtyPair pty;
+  auto port = OpenConfigured(pty, InstrumentTimeouts());
+  std::thread sender([&] {
+    std::this_thread::sleep_for(milliseconds(50));
+    pty.Send("T");
+  });
+  EXPECT_EQ(port->WaitEvent(kEventRxChar), static_cast<uint32_t>(kEventRxChar));
+  sender.join();
+}
+
+TEST(SerialPortTest, PurgeReceiveDropsUnreadInput) {
+  PtyPair pty;
+  auto port = OpenConfigured(pty, GpsTimeouts());
+  pty.Send("garbage");
+  std::this_thread::sleep_for(milliseconds(50));
+  port->PurgeReceive();
+  pty.Send("X");
+  uint8_t b = 0;
+  ASSERT_EQ(port->ReadByte(&b), ReadResult::kByte);
+  EXPECT_EQ(b, 'X');
+}
+
+TEST(SerialPortTest, PseudoTerminalReportsNoModemLines) {
+  PtyPair pty;
+  auto port = OpenConfigured(pty, InstrumentTimeouts());
+  EXPECT_EQ(port->ModemStatus(), 0u);
+}
+
+TEST(SerialPortTest, VanishedDeviceWaitsOutTheTimeoutWithoutSpinning) {
+  PtyPair pty;
+  auto port = OpenConfigured(pty, GpsTimeouts());
+  pty.Hangup();
+  double cpu_before = ThreadCpuSeconds();
+  auto start = SteadyClock::now();
+  int timeouts = 0;
+  while (ElapsedMs(start) < 1000) {
+    uint8_t b = 0;
+    if (port->ReadByte(&b) == ReadResult::kTimeout) ++timeouts;
+  }
+  double cpu = ThreadCpuSeconds() - cpu_before;
+  // Each read takes its full 200 ms, so about five reads fit in a second.
+  EXPECT_LE(timeouts, 6);
+  EXPECT_LT(cpu, 0.1);
+}
+
+TEST(SerialPortTest, PortNamesMapUnderTheDataRootWhenLinked) {
+  testing::ScopedDataRoot root;
+  EXPECT_EQ(DevicePathForPort("COM3:"), std::filesystem::path("/dev/ttyS2"));
+  std::filesystem::create_directories(root.path() / "ports");
+  std::filesystem::create_symlink("/dev/null", root.path() / "ports" / "COM3");
+  EXPECT_EQ(DevicePathForPort("COM3:"), root.path() / "ports" / "COM3");
+  EXPECT_EQ(DevicePathForPort("COM12:"), std::filesystem::path("/dev/ttyS11"));
+}
+
+TEST(SerialPortTest, RejectsAFileThatIsNotATerminal) {
+  testing::TempDir dir;
+  testing::WriteFileBytes(dir.path() / "plain", "x");
+  std::string error;
+  EXPECT_EQ(SerialPort::Open(dir.path() / "plain", &error), nullptr);
+  EXPECT_NE(error.find("not a serial port"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tq
