@@ -1,0 +1,34 @@
+#include <algorithm>
+
+#include "settings/settings.h"
+
+namespace tq {
+
+ReadingTiming ComputeReadingTiming(float interval_s, float frame_period_ms,
+                                   int32_t max_readings_per_second) {
+  ReadingTiming t{frame_period_ms, 1, 1};
+  double frames = static_cast<double>(interval_s) * 1000.0 / static_cast<double>(frame_period_ms) + 0.5;
+  t.FramesPerInterval = std::max(1, static_cast<int32_t>(frames));
+  // In double precision from the single-precision interval: 0.2f gives 4.
+  int32_t per_second = interval_s > 0.0f ? static_cast<int32_t>(1.0 / static_cast<double>(interval_s)) : 0;
+  if (interval_s > 1.0f) per_second += 1;
+  t.ReadingsPerSecond = std::clamp(per_second, 1, max_readings_per_second);
+  return t;
+}
+
+void UpdateReadingTiming(SettingsStore& s, const BuildConfig& build) {
+  ReadingTiming t{};
+  if (build.InstrumentKind == kKindFrz62) {
+    s.ReadingInterval = 1.0f;
+    t = ReadingTiming{s.FramePeriodMs, 1, 1};
+  } else if (build.InstrumentKind == kKindTq68Mk2) {
+    t = ComputeReadingTiming(s.ReadingInterval, 47.0f, 20);
+  } else {
+    t = ComputeReadingTiming(s.ReadingInterval, 91.0f, 11);
+  }
+  s.FramePeriodMs = t.FramePeriodMs;
+  s.FramesPerInterval = t.FramesPerInterval;
+  s.ReadingsPerSecond = t.ReadingsPerSecond;
+}
+
+}  // namespace tq
