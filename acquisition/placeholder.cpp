@@ -1,0 +1,1 @@
+// Removed once the folder has sources of its own.
