@@ -7,9 +7,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "settings/build_config.h"
 
@@ -103,30 +105,49 @@ void ApplyKindDefaults(SettingsStore& s, const BuildConfig& build);
 // Recomputes TraceActive, ReadingsPerStation and possibly GridFor.
 void ApplyDisplaySelection(SettingsStore& s, const BuildConfig& build);
 
+// Pixels per unit of a scale from `bottom` to `top` drawn `plot_height` pixels
+// high; 0 when top equals bottom, clamped to the float range otherwise.
+float PixelsPerUnit(int32_t plot_height, float bottom, float top);
+
 // Recomputes the three pixels-per-unit factors from PlotHeight and the scales.
 // A scale whose top equals its bottom gives a factor of 0, never infinity.
 void UpdatePixelFactors(SettingsStore& s, const BuildConfig& build);
 
-// Where the settings file of this build lives (under the data root).
-std::string SettingsFolderSystemPath(const BuildConfig& build);  // "Storage\FLDINI"
-std::string SettingsFileSystemPath(const BuildConfig& build);    // "...\TQ68MK2.INI"
+// Where the settings file of this build lives, as system paths ("Storage\FLDINI",
+// "Storage\FLDINI\TQ68MK2.INI"); TQ93 always lives under "C_DRIVE\FLDINI".
+std::string SettingsFolderSystemPath(const BuildConfig& build);
+std::string SettingsFileSystemPath(const BuildConfig& build);
 
-// The whole settings file for the current values: tag line and settings lines.
+// The whole settings file for the current values: tag line and the kind's
+// settings lines, each ending in CR LF.
 std::string FormatSettingsFile(const SettingsStore& s, const BuildConfig& build);
 
 // Reads the kind's settings file into `s`, or writes it from the current values
-// when it is missing, has another tag, or ends early. Returns false only when
-// the file could not be written.
+// when it is missing or has another tag. A file that ends early leaves the
+// fields it lacks as they were and is rewritten whole. Returns false only when
+// the file had to be written and could not be.
 bool LoadSettings(SettingsStore& s, const BuildConfig& build);
 
 // Rewrites the whole file from the current values, atomically. False when the
 // file could not be written (the old file is then left whole).
-bool SaveSettings(SettingsStore& s, const BuildConfig& build);
+bool SaveSettings(const SettingsStore& s, const BuildConfig& build);
 
-// Reads one line from `file` into `line` (without CR LF). Returns the length,
-// or -1 at end of file with nothing read. Stops at end of file and never
-// stores more than line_size - 1 bytes (the rest of an overlong line is
-// skipped); `line` is always terminated.
-int ReadSettingsLine(std::FILE* file, char* line, size_t line_size);
+// Room for the longest line the file can hold (a float64 in "%f").
+inline constexpr size_t kSettingsLineSize = 512;
+
+// Takes one line off the front of `file` into `line` without its CR LF.
+// Returns the length stored, or -1 when `file` is empty. Stops at the end of
+// `file`, never stores more than line.size() - 1 bytes (the rest of an
+// overlong line is skipped) and always terminates a non-empty `line`.
+int ReadSettingsLine(std::string_view& file, std::span<char> line);
+
+// The leading decimal integer of `text` (spaces, optional sign, digits);
+// 0 when there are no digits, clamped to the int32 range when it overflows.
+int32_t ParseSettingsInteger(std::string_view text);
+
+// The leading plain decimal number of `text` (spaces, optional sign, digits,
+// optional point and exponent); 0.0 when there is none. Never hex, infinity
+// or NaN: a value beyond the double range is clamped to the largest finite one.
+double ParseSettingsNumber(std::string_view text);
 
 }  // namespace tq
