@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 
 #include "settings/settings.h"
 
@@ -8,11 +9,16 @@ ReadingTiming ComputeReadingTiming(float interval_s, float frame_period_ms,
                                    int32_t max_readings_per_second) {
   ReadingTiming t{frame_period_ms, 1, 1};
   double frames = static_cast<double>(interval_s) * 1000.0 / static_cast<double>(frame_period_ms) + 0.5;
-  t.FramesPerInterval = std::max(1, static_cast<int32_t>(frames));
+  // Bounded in double first: a huge, negative or NaN interval from a damaged
+  // file must not reach a float-to-int conversion out of range.
+  if (!(frames >= 1.0)) frames = 1.0;
+  t.FramesPerInterval = static_cast<int32_t>(std::min(frames, static_cast<double>(INT32_MAX)));
   // In double precision from the single-precision interval: 0.2f gives 4.
-  int32_t per_second = interval_s > 0.0f ? static_cast<int32_t>(1.0 / static_cast<double>(interval_s)) : 0;
-  if (interval_s > 1.0f) per_second += 1;
-  t.ReadingsPerSecond = std::clamp(per_second, 1, max_readings_per_second);
+  double per_second = interval_s > 0.0f ? 1.0 / static_cast<double>(interval_s) : 0.0;
+  per_second = std::min(per_second, static_cast<double>(max_readings_per_second));
+  int32_t whole_per_second = static_cast<int32_t>(per_second);
+  if (interval_s > 1.0f) whole_per_second += 1;
+  t.ReadingsPerSecond = std::clamp(whole_per_second, 1, max_readings_per_second);
   return t;
 }
 
