@@ -1,1 +1,0 @@
-// Removed once the folder has sources of its own.

@@ -1,0 +1,199 @@
+#include "acquisition/readers.h"
+
+#include <condition_variable>
+#include <mutex>
+
+#include "acquisition/framers.h"
+#include "platform/clock.h"
+#include "platform/power.h"
+
+namespace tq {
+namespace {
+
+void PurgePort(Port& port) {
+  port.PurgeTransmit();
+  port.PurgeReceive();
+}
+
+// Records an accepted frame in the shared state and posts it when it
+// completes a reading.
+void AcceptFrame(const ReaderContext& c, std::span<const uint8_t> frame, uint32_t message) {
+  AcquisitionState& s = *c.state;
+  uint32_t tick = Tick();
+  s.LastFrameTick.store(tick);
+  bool post = s.AdvanceFrameCounter(true);
+  s.StoreLastFrame(frame);
+  s.MissedTicks.store(0);
+  if (post) s.PostReading(c.window, message, frame, tick);
+}
+
+// Feeds every byte the port delivers to `on_byte` until the port closes. A
+// read that times out simply goes round again: the port itself waits out the
+// timeout, also for a device that has gone away.
+// With `watch_marker` the port's modem lines are sampled before every read.
+template <typename OnByte>
+void ReadUntilClosed(const ReaderContext& c, bool watch_marker, OnByte on_byte) {
+  Port& port = *c.port;
+  while (port.IsOpen()) {
+    if (watch_marker) c.state->ExtMarkerLine.store(static_cast<int32_t>(port.ModemStatus()));
+    uint8_t byte = 0;
+    ReadResult result = port.ReadByte(&byte);
+    if (result == ReadResult::kClosed) return;
+    if (result == ReadResult::kByte) on_byte(byte);
+  }
+}
+
+}  // namespace
+
+int AsciiReader(const ReaderContext& c) {
+  AcquisitionState& s = *c.state;
+  // Kind 3 measured its frame length before the reader started.
+  if (c.instrument_kind != kKindTq68) s.FrameLength.store(KindInfoFor(c.instrument_kind).frame_length);
+  s.FrameCounter.store(0);
+  s.ClearReadings();
+  AsciiFramer framer(s.FrameLength.load());
+  PurgePort(*c.port);
+  ReadUntilClosed(c, false, [&](uint8_t byte) {
+    switch (framer.Push(byte)) {
+      case FrameEvent::kAccepted:
+        AcceptFrame(c, framer.Frame(), WM_INSTRUMENT_READING);
+        break;
+      case FrameEvent::kRejected:
+        s.AdvanceFrameCounter(false);
+        break;
+      default:
+        break;
+    }
+  });
+  return 0;
+}
+
+int BinaryReader(const ReaderContext& c) {
+  AcquisitionState& s = *c.state;
+  s.FrameLength.store(BinaryFramer::kFrameLength);
+  s.ClearReadings();
+  BinaryFramer framer;
+  PurgePort(*c.port);
+  ReadUntilClosed(c, c.marker_on_instrument_port, [&](uint8_t byte) {
+    if (framer.Push(byte) != FrameEvent::kAccepted) return;
+    FrameBytes frame{};
+    std::span<const uint8_t> got = framer.Frame();
+    std::copy(got.begin(), got.end(), frame.begin());
+    std::span<uint8_t> marked(frame.data(), got.size());
+    AddMarkerBits(marked, s.ExtMarkerLine.load(), s.SoftMarkerDown.load());
+    AcceptFrame(c, marked, WM_BINARY_READING);
+  });
+  return 0;
+}
+
+int IceReader(const ReaderContext& c) {
+  AcquisitionState& s = *c.state;
+  Port& port = *c.port;
+  s.FrameCounter.store(0);
+  s.FrameLength.store(IceFramer::kFrameLength);
+  s.ClearReadings();
+  IceFramer framer;
+  PurgePort(port);
+  while (port.IsOpen()) {
+    if (port.WaitEvent(kEventRxChar) == 0) break;  // closed
+    // A frame starts afresh after every wait; bytes then follow at once.
+    framer.Reset();
+    for (;;) {
+      uint8_t byte = 0;
+      ReadResult result = port.ReadByte(&byte);
+      if (result == ReadResult::kClosed) return 0;
+      if (result == ReadResult::kTimeout) break;
+      FrameEvent event = framer.Push(byte);
+      if (event == FrameEvent::kAccepted) {
+        AcceptFrame(c, framer.Frame(), WM_ICE_READING);
+      } else if (event == FrameEvent::kMalformed) {
+        // Throw away whatever followed so the next wait resynchronises on a
+        // fresh "T".
+        s.AdvanceFrameCounter(false);
+        PurgePort(port);
+        break;
+      }
+    }
+  }
+  return 0;
+}
+
+ReaderFunction ReaderForKind(int32_t kind) {
+  switch (KindInfoFor(kind).syntax) {
+    case FrameSyntax::kIce: return &IceReader;
+    case FrameSyntax::kBinary: return &BinaryReader;
+    case FrameSyntax::kAscii: break;
+  }
+  return &AsciiReader;
+}
+
+namespace {
+
+struct FrameShape {
+  int32_t length;
+  float period_ms;
+  int32_t max_readings_per_second;
+};
+
+constexpr FrameShape kShortFrame{7, 72.0f, 14};
+constexpr FrameShape kLongFrame{12, 91.0f, 11};
+
+int ApplyFrameShape(int32_t count, AcquisitionState& state, SettingsStore& settings) {
+  const FrameShape* shape = count == kShortFrame.length  ? &kShortFrame
+                            : count == kLongFrame.length ? &kLongFrame
+                                                         : nullptr;
+  if (shape == nullptr) return 0;
+  ReadingTiming t = ComputeReadingTiming(settings.ReadingInterval, shape->period_ms,
+                                         shape->max_readings_per_second);
+  state.FrameLength.store(shape->length);
+  settings.FramePeriodMs = t.FramePeriodMs;
+  settings.FramesPerInterval = t.FramesPerInterval;
+  settings.ReadingsPerSecond = t.ReadingsPerSecond;
+  return 1;
+}
+
+}  // namespace
+
+int DetectFrameLength(Port& port, AcquisitionState& state, SettingsStore& settings) {
+  constexpr uint32_t kListenMs = 2000;
+  constexpr uint32_t kFrameMs = 1000;
+  state.FrameLength.store(kShortFrame.length);
+  uint32_t start = Tick();
+  WaitMs(10);
+  // Tick differences are taken modulo 2^32, so a wrapping tick is harmless.
+  auto listening = [&] { return Tick() - start < kListenMs; };
+  while (listening()) {
+    uint8_t byte = 0;
+    ReadResult result = port.ReadByte(&byte);
+    if (result == ReadResult::kClosed) return 0;
+    if (result != ReadResult::kByte || byte != 'T') continue;
+    uint32_t frame_start = Tick();
+    int32_t count = 1;
+    while (Tick() - frame_start < kFrameMs && listening()) {
+      result = port.ReadByte(&byte);
+      if (result == ReadResult::kClosed) return 0;
+      if (result != ReadResult::kByte) continue;
+      if (byte == '\r') return ApplyFrameShape(count, state, settings);
+      ++count;
+    }
+  }
+  return 0;
+}
+
+int RunKeepAwake(std::stop_token stop, std::chrono::milliseconds period,
+                 const std::function<void()>& reset_idle_timer) {
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  while (!stop.stop_requested()) {
+    reset_idle_timer();
+    wake.wait_for(lock, stop, period, [] { return false; });
+  }
+  return 0;
+}
+
+int KeepAwake(std::stop_token stop) {
+  return RunKeepAwake(std::move(stop), kKeepAwakePeriod, &ResetIdleTimer);
+}
+
+}  // namespace tq
