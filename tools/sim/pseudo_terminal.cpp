@@ -1,0 +1,134 @@
+#include "tools/sim/pseudo_terminal.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace tq::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+void SetError(std::string* error, const std::string& text) {
+  if (error != nullptr) *error = text;
+}
+
+}  // namespace
+
+std::unique_ptr<PseudoTerminal> PseudoTerminal::Open(std::string* error) {
+  int master = -1;
+  int slave = -1;
+  char name[256] = {};
+  termios raw{};
+  ::cfmakeraw(&raw);
+  if (::openpty(&master, &slave, name, &raw, nullptr) != 0) {
+    SetError(error, std::string("openpty: ") + std::strerror(errno));
+    return nullptr;
+  }
+  ::fcntl(master, F_SETFD, FD_CLOEXEC);
+  ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  return std::unique_ptr<PseudoTerminal>(new PseudoTerminal(master, slave, name));
+}
+
+PseudoTerminal::~PseudoTerminal() {
+  ::close(master_);
+  ::close(slave_);
+}
+
+bool PseudoTerminal::Send(std::span<const uint8_t> bytes) {
+  size_t done = 0;
+  bool flushed = false;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return false;
+    if (!flushed) {
+      ::tcflush(slave_, TCIFLUSH);
+      flushed = true;
+      continue;
+    }
+    // Still full right after a flush: the line is stopped; give it a moment.
+    pollfd p{master_, POLLOUT, 0};
+    if (::poll(&p, 1, 100) <= 0) return false;
+  }
+  return true;
+}
+
+size_t PseudoTerminal::DiscardIncoming() {
+  size_t total = 0;
+  uint8_t buffer[256];
+  for (;;) {
+    ssize_t n = ::read(master_, buffer, sizeof buffer);
+    if (n > 0) {
+      total += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return total;
+  }
+}
+
+size_t PseudoTerminal::Unread() const {
+  int queued = 0;
+  if (::ioctl(slave_, FIONREAD, &queued) != 0 || queued < 0) return 0;
+  return static_cast<size_t>(queued);
+}
+
+bool PseudoTerminal::WaitDrained(std::chrono::milliseconds timeout) const {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (Unread() > 0) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+bool LinkPort(const fs::path& link, const fs::path& target, std::string* error) {
+  std::error_code ec;
+  if (link.has_parent_path()) {
+    fs::create_directories(link.parent_path(), ec);
+    if (ec) {
+      SetError(error, link.parent_path().string() + ": " + ec.message());
+      return false;
+    }
+  }
+  fs::file_status status = fs::symlink_status(link, ec);
+  if (fs::exists(status) && !fs::is_symlink(status)) {
+    SetError(error, link.string() + ": exists and is not a link; left alone");
+    return false;
+  }
+  // Link under a temporary name and rename it over any link left by an
+  // earlier run, so a logger that looks at the path never finds it missing.
+  fs::path temporary = link;
+  temporary += ".tqsim-" + std::to_string(::getpid());
+  fs::remove(temporary, ec);
+  fs::create_symlink(target, temporary, ec);
+  if (!ec) fs::rename(temporary, link, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    SetError(error, link.string() + ": " + ec.message());
+    return false;
+  }
+  return true;
+}
+
+bool UnlinkPort(const fs::path& link, const fs::path& target) {
+  std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(link, ec))) return false;
+  if (fs::read_symlink(link, ec) != target || ec) return false;
+  return fs::remove(link, ec);
+}
+
+}  // namespace tq::sim
