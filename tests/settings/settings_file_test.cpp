@@ -76,10 +76,23 @@ SettingsStore StartUpStore(const BuildConfig& build) {
   return s;
 }
 
+// Saves `s` and returns the file's line numbered `table_number`.
+std::string SaveAndReadLine(const SettingsStore& s, const ScopedDataRoot& root, int table_number) {
+  EXPECT_TRUE(SaveSettings(s, kMk2));
+  std::vector<std::string> lines = SplitLines(ReadFileBytes(Mk2File(root)));
+  return Mk2Line(table_number) < lines.size() ? lines[Mk2Line(table_number)] : "<missing>";
+}
+
+// A store as start-up leaves it after loading the file there is.
+SettingsStore LoadAtStartUp() {
+  SettingsStore r = StartUpStore(kMk2);
+  EXPECT_TRUE(LoadSettings(r, kMk2));
+  return r;
+}
+
 TEST(SettingsFirstStartTest, CreatesFolderAndDefaultFileOfTheMk2) {
   ScopedDataRoot root;
-  SettingsStore s = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(s, kMk2));
+  SettingsStore s = LoadAtStartUp();
   ASSERT_TRUE(std::filesystem::is_directory(root.path() / "Storage" / "FLDINI"));
   std::vector<std::string> lines = SplitLines(ReadFileBytes(Mk2File(root)));
   std::vector<std::string> expected = Mk2DefaultLines();
@@ -91,10 +104,8 @@ TEST(SettingsFirstStartTest, CreatesFolderAndDefaultFileOfTheMk2) {
 
 TEST(SettingsFirstStartTest, SecondLoadReadsTheFileItWroteUnchanged) {
   ScopedDataRoot root;
-  SettingsStore first = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(first, kMk2));
-  SettingsStore second = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(second, kMk2));
+  SettingsStore first = LoadAtStartUp();
+  SettingsStore second = LoadAtStartUp();
   EXPECT_EQ(ReadFileBytes(Mk2File(root)), Join(Mk2DefaultLines()));
   EXPECT_EQ(second.TraceColor, first.TraceColor);
   EXPECT_FLOAT_EQ(second.WheelStationIncrement, 0.2f);
@@ -176,8 +187,7 @@ TEST(SettingsTagTest, FileOfAnotherVersionIsReplacedByTheValuesInForce) {
   old[0] = "CEVer2.10";
   old[1] = "1";  // Units
   WriteFileBytes(Mk2File(root), Join(old));
-  SettingsStore s = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(s, kMk2));
+  SettingsStore s = LoadAtStartUp();
   EXPECT_EQ(s.Units, 0);
   EXPECT_EQ(ReadFileBytes(Mk2File(root)), Join(Mk2DefaultLines()));
   EXPECT_FALSE(std::filesystem::exists(Mk2File(root).string() + ".tmp"));
@@ -199,8 +209,7 @@ TEST(SettingsTagTest, KindWhoseTagIsOlderAcceptsItsOwnFile) {
 TEST(SettingsTagTest, EmptyFileIsReplaced) {
   ScopedDataRoot root;
   WriteFileBytes(Mk2File(root), "");
-  SettingsStore s = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(s, kMk2));
+  SettingsStore s = LoadAtStartUp();
   EXPECT_EQ(ReadFileBytes(Mk2File(root)), Join(Mk2DefaultLines()));
 }
 
@@ -229,8 +238,7 @@ TEST(SettingsRoundTripTest, EveryFieldOfTheMk2SurvivesSaveAndLoad) {
   s.SoftMarker = 1;
   s.ExtMarkerPort = 11;
   ASSERT_TRUE(SaveSettings(s, kMk2));
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.Units, 1);
   EXPECT_EQ(r.InstrumentPort, 11);
   EXPECT_EQ(r.PauseKey, 2);
@@ -264,11 +272,8 @@ TEST(SettingsRoundTripTest, StartStationKeepsSixDecimals) {
   ScopedDataRoot root;
   SettingsStore s = StartUpStore(kMk2);
   s.StartStation = 12.345;
-  ASSERT_TRUE(SaveSettings(s, kMk2));
-  std::vector<std::string> lines = SplitLines(ReadFileBytes(Mk2File(root)));
-  EXPECT_EQ(lines[Mk2Line(65)], "12.345000");
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  EXPECT_EQ(SaveAndReadLine(s, root, 65), "12.345000");
+  SettingsStore r = LoadAtStartUp();
   EXPECT_DOUBLE_EQ(r.StartStation, 12.345);
   EXPECT_DOUBLE_EQ(r.CurrentStation, 12.345);
 }
@@ -277,10 +282,8 @@ TEST(SettingsRoundTripTest, ColourWithTheTopBitSetSurvives) {
   ScopedDataRoot root;
   SettingsStore s = StartUpStore(kMk2);
   s.TraceColor[0] = 0x80FF0000u;
-  ASSERT_TRUE(SaveSettings(s, kMk2));
-  EXPECT_EQ(SplitLines(ReadFileBytes(Mk2File(root)))[Mk2Line(27)], "-2130771968");
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  EXPECT_EQ(SaveAndReadLine(s, root, 27), "-2130771968");
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.TraceColor[0], 0x80FF0000u);
 }
 
@@ -290,14 +293,11 @@ TEST(SettingsStationIncrementTest, WheelModeStoresOnlyTheDirection) {
   s.SurveyMode = 1;
   s.WheelStationIncrement = 0.5f;
   s.StationIncrement = -0.5f;
-  ASSERT_TRUE(SaveSettings(s, kMk2));
-  EXPECT_EQ(SplitLines(ReadFileBytes(Mk2File(root)))[Mk2Line(66)], "-1.000000");
+  EXPECT_EQ(SaveAndReadLine(s, root, 66), "-1.000000");
   s.StationIncrement = 0.0f;
-  ASSERT_TRUE(SaveSettings(s, kMk2));
-  EXPECT_EQ(SplitLines(ReadFileBytes(Mk2File(root)))[Mk2Line(66)], "1.000000");
+  EXPECT_EQ(SaveAndReadLine(s, root, 66), "1.000000");
 
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.SurveyMode, 1);
   EXPECT_EQ(r.SurveyDialogMode, 1);
   EXPECT_FLOAT_EQ(r.StationIncrement, 0.5f);
@@ -309,10 +309,8 @@ TEST(SettingsStationIncrementTest, OtherModesStoreTheIncrementButLoadTheModesOwn
   s.SurveyMode = 2;
   s.StationIncrement = 3.5f;
   s.ManualStationIncrement = 2.5f;
-  ASSERT_TRUE(SaveSettings(s, kMk2));
-  EXPECT_EQ(SplitLines(ReadFileBytes(Mk2File(root)))[Mk2Line(66)], "3.500000");
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  EXPECT_EQ(SaveAndReadLine(s, root, 66), "3.500000");
+  SettingsStore r = LoadAtStartUp();
   EXPECT_FLOAT_EQ(r.StationIncrement, 2.5f);
 
   s.SurveyMode = 0;
@@ -326,10 +324,8 @@ TEST(SettingsSurveyLineTest, ElevenCharactersSurviveUnchanged) {
   ScopedDataRoot root;
   SettingsStore s = StartUpStore(kMk2);
   s.SurveyLine = "ABCDEFGHIJK";
-  ASSERT_TRUE(SaveSettings(s, kMk2));
-  EXPECT_EQ(SplitLines(ReadFileBytes(Mk2File(root)))[Mk2Line(61)], "ABCDEFGHIJK");
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  EXPECT_EQ(SaveAndReadLine(s, root, 61), "ABCDEFGHIJK");
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.SurveyLine, "ABCDEFGHIJK");
 }
 
@@ -342,8 +338,7 @@ TEST(SettingsSurveyLineTest, EmptyLineIsWrittenAndReadAsEmpty) {
   ASSERT_EQ(lines.size(), 63u);
   EXPECT_EQ(lines[Mk2Line(61)], "");
   EXPECT_EQ(lines[Mk2Line(62)], "1.000000");
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.SurveyLine, "");
   EXPECT_FLOAT_EQ(r.LineIncrement, 1.0f);
 }
@@ -354,8 +349,7 @@ TEST(SettingsSurveyLineTest, OverlongLineInTheFileIsCutToEleven) {
   lines[Mk2Line(61)] = "LINE-0123456789" + std::string(1000, 'Z');
   lines[Mk2Line(62)] = "5.000000";
   WriteFileBytes(Mk2File(root), Join(lines));
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.SurveyLine, "LINE-012345");
   EXPECT_FLOAT_EQ(r.LineIncrement, 5.0f);  // the lines after it still line up
 }
@@ -402,8 +396,7 @@ TEST(SettingsDamagedFileTest, FileCutInsideItsLastLineIsReadWhole) {
   std::string bytes = Join(lines);
   bytes.resize(bytes.size() - 2);
   WriteFileBytes(Mk2File(root), bytes);
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.ExtMarkerPort, 3);
   EXPECT_EQ(ReadFileBytes(Mk2File(root)), bytes);  // nothing was missing
 }
@@ -420,8 +413,7 @@ TEST(SettingsDamagedFileTest, GarbageValueLinesReadAsZero) {
   lines[Mk2Line(60)] = "1e999";     // ReadingInterval
   lines[Mk2Line(65)] = "-";         // StartStation
   WriteFileBytes(Mk2File(root), Join(lines));
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.Audio, 0);
   EXPECT_EQ(r.TraceColor[0], 0u);
   EXPECT_EQ(r.CondScaleMax, 0.0f);
@@ -452,8 +444,7 @@ TEST(SettingsAtomicSaveTest, SaveInterruptedBeforeTheRenameLeavesTheOldFileWhole
   InjectFileFaults(nullptr);
   EXPECT_EQ(ReadFileBytes(Mk2File(root)), before);
 
-  SettingsStore r = StartUpStore(kMk2);
-  ASSERT_TRUE(LoadSettings(r, kMk2));
+  SettingsStore r = LoadAtStartUp();
   EXPECT_EQ(r.Units, 1);
   EXPECT_EQ(r.SurveyLine, "0");
   EXPECT_EQ(ReadFileBytes(Mk2File(root)), before);
