@@ -1,0 +1,105 @@
+#include "survey/survey_position.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <limits>
+
+namespace tq {
+namespace {
+
+constexpr size_t kStationTextMax = 31;
+constexpr int32_t kDirectionCount = 4;
+
+// "%.Nf" without the locale: a dialog must show "8.00" whatever LC_NUMERIC says.
+std::string FormatFixed(double value, int precision) {
+  std::array<char, 400> buffer{};
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                              std::chars_format::fixed, precision);
+  return std::string(buffer.data(), result.ptr);
+}
+
+float ParseFloat(std::string_view text) {
+  double value = ParseSettingsNumber(text);
+  return static_cast<float>(std::clamp(value, -static_cast<double>(std::numeric_limits<float>::max()),
+                                       static_cast<double>(std::numeric_limits<float>::max())));
+}
+
+// West <-> East, South <-> North; an index outside the list has no opposite.
+int32_t OppositeDirection(int32_t direction) {
+  return (direction >= 0 && direction < kDirectionCount) ? kDirectionCount - 1 - direction
+                                                         : direction;
+}
+
+}  // namespace
+
+MarkerDigit OnReadingLogged(SurveyPosition position, int32_t kind) {
+  SettingsStore& s = position.settings;
+  StationGroup& group = position.group;
+  MarkerDigit digit = kNoMarkerDigit;
+  if (kind == kKindFrz62) {
+    if (group.AdvanceArmed == 1) s.CurrentStation += static_cast<double>(s.StationIncrement);
+    group.AdvanceArmed = 1;
+    return digit;
+  }
+  int32_t before = group.StationReadingCount;
+  group.StationReadingCount = before + 1;
+  if (before >= 1) digit = static_cast<MarkerDigit>('1' + std::min(before, 5));
+  if (group.StationReadingCount >= s.ReadingsPerStation) {
+    if (group.AdvanceArmed == 1) s.CurrentStation += static_cast<double>(s.StationIncrement);
+    group.StationReadingCount = 0;
+  }
+  group.AdvanceArmed = 1;
+  return digit;
+}
+
+NewLineProposal ProposeNewLine(const SettingsStore& s) {
+  NewLineProposal p;
+  p.current_line = s.SurveyLine;
+  p.last_station = FormatFixed(s.CurrentStation, 3);
+  float next_line = ParseFloat(s.SurveyLine) + s.LineIncrement;
+  p.new_line = FormatFixed(static_cast<double>(next_line), 2);
+  p.line_increment = FormatFixed(static_cast<double>(s.LineIncrement), 2);
+  p.sequence = s.Sequence;
+  if (s.Sequence == 0) {
+    // Alternate: the next line is walked back from where this one ended.
+    p.start_station = FormatFixed(s.CurrentStation, 3);
+    p.station_increment = FormatFixed(-static_cast<double>(s.StationIncrement), 3);
+    p.direction = OppositeDirection(s.Direction);
+  } else {
+    p.start_station = FormatFixed(s.StartStation, 3);
+    p.station_increment = FormatFixed(static_cast<double>(s.StationIncrement), 3);
+    p.direction = s.Direction;
+  }
+  return p;
+}
+
+bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewLineEntry& entry) {
+  SettingsStore& s = position.settings;
+  s.SurveyLine = CutSurveyLine(entry.line);
+  s.LineIncrement = ParseFloat(entry.line_increment);
+  s.Sequence = entry.sequence;
+  s.Direction = entry.direction;
+  s.StartStation = ParseSettingsNumber(entry.start_station);
+  s.CurrentStation = s.StartStation;
+  s.StationIncrement = ParseFloat(entry.station_increment);
+  position.group.AdvanceArmed = 0;
+  return SaveSettings(s, build);
+}
+
+void AcceptNewStation(SurveyPosition position, std::string_view station) {
+  position.settings.CurrentStation = ParseSettingsNumber(station.substr(0, kStationTextMax));
+  position.group.AdvanceArmed = 0;
+}
+
+std::string CutSurveyLine(std::string_view line) {
+  line = line.substr(0, std::min(line.find_first_of(std::string_view("\r\n\0", 3)), line.size()));
+  size_t length = std::min(line.size(), kSurveyLineMax);
+  // Back off to the start of a UTF-8 sequence rather than keep half of one.
+  if (length < line.size()) {
+    while (length > 0 && (static_cast<unsigned char>(line[length]) & 0xC0) == 0x80) --length;
+  }
+  return std::string(line.substr(0, length));
+}
+
+}  // namespace tq

@@ -1,0 +1,78 @@
+// The survey position: the current line and station, how stations advance as
+// readings are logged, and what the "New Line" and "New Station" dialogs change.
+//
+// The line fields, StartStation, StationIncrement, CurrentStation and
+// ReadingsPerStation live in the settings store; the two counters of the
+// station group being taken are run-time only and live in StationGroup.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "settings/build_config.h"
+#include "settings/settings.h"
+
+namespace tq {
+
+// Progress through the station group being taken.
+struct StationGroup {
+  int32_t StationReadingCount = 0;  // readings logged at the current station
+  int32_t AdvanceArmed = 0;         // 0 right after a line or station was set
+};
+
+// A view over the fields that make up the position.
+struct SurveyPosition {
+  SettingsStore& settings;
+  StationGroup& group;
+};
+
+// The character that replaces a reading record's first character: '2'..'6'
+// for the second to sixth reading of a station, kNoMarkerDigit for the first.
+using MarkerDigit = char;
+inline constexpr MarkerDigit kNoMarkerDigit = '\0';
+
+// Counts one reading written to the data file and advances the station when
+// its group completes (kind 6: every reading, no grouping). Returns its digit;
+// readings past the sixth of a station keep '6'.
+MarkerDigit OnReadingLogged(SurveyPosition position, int32_t kind);
+
+// What the "New Line" dialog shows when it opens.
+struct NewLineProposal {
+  std::string current_line;       // SurveyLine as stored
+  std::string last_station;       // "%.3f"
+  std::string new_line;           // "%.2f"
+  std::string line_increment;     // "%.2f"
+  int32_t sequence = 0;           // list position, 0 "Alternate", 1 "One Way"
+  int32_t direction = 0;          // list position, "West", "South", "North", "East"
+  std::string start_station;      // "%.3f"
+  std::string station_increment;  // "%.3f"
+};
+
+NewLineProposal ProposeNewLine(const SettingsStore& settings);
+
+// The texts and choices of an accepted "New Line" dialog.
+struct NewLineEntry {
+  std::string line;
+  std::string line_increment;
+  int32_t sequence = 0;
+  int32_t direction = 0;
+  std::string start_station;
+  std::string station_increment;
+};
+
+// Applies an accepted "New Line" dialog (line cut to 11 characters, numbers
+// parsed as leading decimals, 0 when none), disarms the advance and saves the
+// settings. Returns false when the settings file could not be written; the
+// position has changed all the same.
+bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewLineEntry& entry);
+
+// Applies an accepted "New Station" dialog: CurrentStation from the text (at
+// most 31 characters read, 0 when no number) and the advance disarmed.
+void AcceptNewStation(SurveyPosition position, std::string_view station);
+
+// The line name as the store can hold it: up to the first line break, at most
+// 11 characters, never a split multi-byte character.
+std::string CutSurveyLine(std::string_view line);
+
+}  // namespace tq
