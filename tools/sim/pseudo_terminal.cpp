@@ -55,8 +55,11 @@ bool PseudoTerminal::Send(std::span<const uint8_t> bytes) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) return false;
     if (!flushed) {
+      // Start the message again after the flush, so the reader never gets
+      // the tail of a frame whose head was thrown away.
       ::tcflush(slave_, TCIFLUSH);
       flushed = true;
+      done = 0;
       continue;
     }
     // Still full right after a flush: the line is stopped; give it a moment.
