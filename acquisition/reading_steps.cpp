@@ -103,11 +103,13 @@ void PutAveragedField(RecordFrame& record, size_t at, float average) {
   std::copy_n(text.view().begin(), kAsciiFieldLength, record.bytes.begin() + static_cast<ptrdiff_t>(at));
 }
 
-// What follows the record write of every kind: the beep, the station fields
-// and the live profile step.
-void FinishRecordedReading(int32_t kind, bool beep_every_reading, ReadingHandlerState& state,
-                           SurveyPosition position, ReadingStep& out) {
+// Counts a reading whose record is built in `out`: its marker digit, the
+// station advance, the beep, the station fields and the live profile step.
+void LogRecordedReading(int32_t kind, bool beep_every_reading, ReadingHandlerState& state,
+                        SurveyPosition position, ReadingStep& out) {
   const SettingsStore& s = position.settings;
+  MarkerDigit digit = OnReadingLogged(position, kind);
+  if (digit != kNoMarkerDigit) out.record.bytes[0] = static_cast<uint8_t>(digit);
   out.write_record = true;
   if (s.Audio == 1) {
     if (beep_every_reading) {
@@ -124,6 +126,30 @@ void FinishRecordedReading(int32_t kind, bool beep_every_reading, ReadingHandler
   out.profile_step = true;
   out.profile_rows = ComputeProfileRows(out.reading.channels, s, kind);
   out.completes_station = position.group.StationReadingCount == 0;
+}
+
+// The trigger, averaging and recording shared by the ASCII and binary kinds.
+// `add_sample` returns true when it completes an average, `build_record`
+// returns the record frame, `show_values` fills the value texts.
+template <typename AddSample, typename BuildRecord, typename ShowValues>
+void DecideTriggeredReading(int32_t kind, bool marked, const ReadingRun& run,
+                            ReadingHandlerState& state, SurveyPosition position, ReadingStep& out,
+                            AddSample add_sample, BuildRecord build_record,
+                            ShowValues show_values) {
+  const SettingsStore& s = position.settings;
+  state.TriggerState = NextTriggerState(state.TriggerState, marked, IsManual(s, state));
+  bool recording = IsLogging(run) && state.TriggerState == 1;
+  // Until an average completes only the sample count, marker and battery show.
+  bool show = true;
+  if (recording && state.AveragingActive == 1) show = recording = add_sample();
+  if (recording) {
+    out.record = build_record();
+    LogRecordedReading(kind, false, state, position, out);
+  }
+  if (show) show_values();
+  bool blank_marker = (IsLogging(run) && IsManual(s, state)) || !marked;
+  out.panel.marker.Append(blank_marker ? ' ' : 'M');
+  out.panel.battery_due = TakeBatteryTurn(state, run.tick);
 }
 
 // Kind 0 with the ice option: the thickness of a horizontal-dipole reading,
@@ -188,31 +214,21 @@ ReadingStep DecideInstrumentReading(std::span<const uint8_t> frame, const Readin
   uint8_t status = frame.size() > 1 ? frame[1] : 0;
   if (status >= 128) status = static_cast<uint8_t>(status - 128);
   bool marked = status >= kReducedMarkerBit;
-  state.TriggerState = NextTriggerState(state.TriggerState, marked, IsManual(s, state));
 
-  bool recording = IsLogging(run) && state.TriggerState == 1;
-  bool show_values = true;
-  if (recording && state.AveragingActive == 1) {
-    recording = AddAsciiSample(frame, run, s, state, r, out.panel);
-    show_values = recording;
-  }
-  if (recording) {
-    out.record = AsciiRecordFrame(frame, run.FrameLength);
-    if (state.AveragingActive == 1) {
-      PutAveragedField(out.record, kAsciiField1, state.field1_average);
-      if (run.FrameLength > 7 && kind != kKindTq68) {
-        PutAveragedField(out.record, kAsciiField2, state.field2_average);
-      }
-    }
-    MarkerDigit digit = OnReadingLogged(position, kind);
-    if (digit != kNoMarkerDigit) out.record.bytes[0] = static_cast<uint8_t>(digit);
-    FinishRecordedReading(kind, false, state, position, out);
-  }
-  if (show_values) FormatInstrumentValues(r, kind, s, run.Portrait, out.thickness, out.panel);
-
-  bool blank_marker = (IsLogging(run) && IsManual(s, state)) || !marked;
-  out.panel.marker.Append(blank_marker ? ' ' : 'M');
-  out.panel.battery_due = TakeBatteryTurn(state, run.tick);
+  DecideTriggeredReading(
+      kind, marked, run, state, position, out,
+      [&] { return AddAsciiSample(frame, run, s, state, r, out.panel); },
+      [&] {
+        RecordFrame record = AsciiRecordFrame(frame, run.FrameLength);
+        if (state.AveragingActive == 1) {
+          PutAveragedField(record, kAsciiField1, state.field1_average);
+          if (run.FrameLength > 7 && kind != kKindTq68) {
+            PutAveragedField(record, kAsciiField2, state.field2_average);
+          }
+        }
+        return record;
+      },
+      [&] { FormatInstrumentValues(r, kind, s, run.Portrait, out.thickness, out.panel); });
   return out;
 }
 
@@ -224,8 +240,7 @@ ReadingStep DecideIceReading(std::span<const uint8_t> frame, const ReadingRun& r
                                                             s.Tq62Variant});
   if (IsLogging(run)) {
     out.record = AsciiRecordFrame(frame, run.FrameLength);
-    OnReadingLogged(position, kKindFrz62);
-    FinishRecordedReading(kKindFrz62, true, state, position, out);
+    LogRecordedReading(kKindFrz62, true, state, position, out);
   }
   FormatIceValues(out.reading, out.panel);
   out.panel.battery_due = TakeBatteryTurn(state, run.tick);
@@ -240,33 +255,19 @@ ReadingStep DecideBinaryReading(std::span<const uint8_t> frame, const ReadingRun
   r = DecodeBinaryFrame(frame, s.Mk2Calibration);
   out.panel.instrument_mode = FormatInstrumentMode(kKindTq68Mk2, s, run.began_manual);
 
-  bool marked = r.marker == 'M';
-  state.TriggerState = NextTriggerState(state.TriggerState, marked, IsManual(s, state));
-
-  bool recording = IsLogging(run) && state.TriggerState == 1;
-  bool show_values = true;
   RecordFrame averaged;
-  if (recording && state.AveragingActive == 1) {
-    recording = AddBinarySample(frame, s, state, r, out.panel, averaged);
-    show_values = recording;
-  }
-  if (recording) {
-    if (state.AveragingActive == 1) {
-      out.record = averaged;
-    } else {
-      out.record.length = kBinaryRecordFrameLength;
-      std::copy_n(frame.begin(), std::min(frame.size(), kBinaryRecordFrameLength),
-                  out.record.bytes.begin());
-    }
-    MarkerDigit digit = OnReadingLogged(position, kKindTq68Mk2);
-    if (digit != kNoMarkerDigit) out.record.bytes[0] = static_cast<uint8_t>(digit);
-    FinishRecordedReading(kKindTq68Mk2, false, state, position, out);
-  }
-  if (show_values) FormatBinaryValues(r, s, run.Portrait, out.panel);
-
-  bool blank_marker = (IsLogging(run) && IsManual(s, state)) || !marked;
-  out.panel.marker.Append(blank_marker ? ' ' : 'M');
-  out.panel.battery_due = TakeBatteryTurn(state, run.tick);
+  DecideTriggeredReading(
+      kKindTq68Mk2, r.marker == 'M', run, state, position, out,
+      [&] { return AddBinarySample(frame, s, state, r, out.panel, averaged); },
+      [&] {
+        if (state.AveragingActive == 1) return averaged;
+        RecordFrame record;
+        record.length = kBinaryRecordFrameLength;
+        std::copy_n(frame.begin(), std::min(frame.size(), kBinaryRecordFrameLength),
+                    record.bytes.begin());
+        return record;
+      },
+      [&] { FormatBinaryValues(r, s, run.Portrait, out.panel); });
   return out;
 }
 

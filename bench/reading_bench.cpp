@@ -20,7 +20,7 @@ void BM_AsciiReadingLogged(benchmark::State& bench) {
   StationGroup group;
   ReadingRun run{kKindTq62, LoggingState::Logging, false, true, 12, 0};
   ReadingHandlerState state = BeginReadingRun(s, kKindTq62, 0);
-  constexpr std::string_view kFrame = "T6-0400+0200";
+  static constexpr std::string_view kFrame = "T6-0400+0200";
   const std::array<uint8_t, 12> frame = [] {
     std::array<uint8_t, 12> f{};
     for (size_t i = 0; i < f.size(); ++i) f[i] = static_cast<uint8_t>(kFrame[i]);

@@ -7,16 +7,19 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/acquisition/decoding_frames.h"
+
 #include "settings/build_config.h"
 
 namespace tq {
 namespace {
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+using testing::FrameBytes;
+using testing::Mk2Frame;
 
 Reading DecodeAscii(int32_t kind, std::string_view frame, int32_t component = 0,
                     int32_t variant = 0, int32_t mode = kSurveyModeAuto) {
-  auto bytes = Bytes(frame);
+  auto bytes = FrameBytes(frame);
   return DecodeAsciiFrame(bytes, AsciiDecodeSettings{kind, mode, component, variant});
 }
 
@@ -68,10 +71,6 @@ TEST(StatusByte, ManualModeNeverShowsTheMarker) {
   EXPECT_EQ(DecodeStatusByte(64 + 32, kKindTq68b, kSurveyModeWheel).marker, 'M');
 }
 
-TEST(StatusByte, IgnoredBitThreeIsDropped) {
-  EXPECT_EQ(DecodeStatusByte(8 + 5, kKindTq93, kSurveyModeAuto).rangeCode, 5);
-}
-
 TEST(StatusByte, Tq64SeparationsAndModes) {
   struct Case {
     uint8_t status;
@@ -99,11 +98,11 @@ TEST(StatusByte, Tq64SeparationsAndModes) {
 }
 
 TEST(FrameNumbers, FieldsThatAreNotNumbersReadAsZero) {
-  auto frame = Bytes("T6ABCDE+0100");
+  auto frame = FrameBytes("T6ABCDE+0100");
   EXPECT_EQ(ReadFrameNumber(frame, 2, 5), 0);
   EXPECT_EQ(ReadFrameNumber(frame, 7, 5), 100);
   EXPECT_EQ(ReadFrameNumber(frame, 12, 5), 0);  // beyond the frame
-  auto cut = Bytes(std::string_view("T6-04\0\0+0100", 12));
+  auto cut = FrameBytes(std::string_view("T6-04\0\0+0100", 12));
   EXPECT_EQ(ReadFrameNumber(cut, 2, 5), -4);
 }
 
@@ -295,17 +294,6 @@ TEST(Mk2Words, ConversionAtKnownWords) {
   EXPECT_DOUBLE_EQ(ConvertMk2Word(32768), 0.0);           // 32768 x 5 / 1024 = 160
   EXPECT_DOUBLE_EQ(ConvertMk2Word(33792), 40.0);          // 165 - 160 = 5, x 8
   EXPECT_DOUBLE_EQ(ConvertMk2Word(65535), 1279.9609375);  // (319.9951171875 - 160) x 8
-}
-
-// A binary frame: start byte, status, then C, D, A, B, E, F high byte first.
-std::vector<uint8_t> Mk2Frame(uint8_t start, uint8_t status, uint16_t a, uint16_t b, uint16_t c,
-                              uint16_t d, uint16_t e, uint16_t f) {
-  std::vector<uint8_t> frame = {start, status};
-  for (uint16_t w : {c, d, a, b, e, f}) {
-    frame.push_back(static_cast<uint8_t>(w >> 8));
-    frame.push_back(static_cast<uint8_t>(w & 0xFF));
-  }
-  return frame;
 }
 
 const Mk2Offsets kOffsets = {1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f};

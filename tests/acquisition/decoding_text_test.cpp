@@ -49,15 +49,6 @@ TEST(FieldTextFormats, StationIsLeftJustifiedInEleven) {
   EXPECT_EQ(FormatStationText(12345678.125).view(), "12345678.12");
 }
 
-TEST(FieldTextState, DefaultLeavesTheFieldAloneAndAnyTextDraws) {
-  FieldText untouched;
-  EXPECT_FALSE(untouched.drawn());
-  FieldText blank;
-  blank.Append(' ');
-  EXPECT_TRUE(blank.drawn());
-  EXPECT_EQ(blank.view(), " ");
-}
-
 TEST(FieldTextState, OverlongTextIsCutAtCapacity) {
   FieldText huge;
   huge.Append("C:").AppendFixed(1.0e80, 2, 8, true);

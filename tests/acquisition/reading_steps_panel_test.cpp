@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <string_view>
-#include <vector>
 
 #include "acquisition/reading_steps.h"
 #include "ice/ice_thickness.h"
+#include "tests/acquisition/decoding_frames.h"
 
 namespace tq {
 namespace {
@@ -16,8 +16,7 @@ class PanelTextTest : public ::testing::Test {
     run.InstrumentKind = kind;
     run.logging = LoggingState::Monitor;
     run.Portrait = portrait;
-    std::vector<uint8_t> bytes(frame.begin(), frame.end());
-    return DecideInstrumentReading(bytes, run, state, position).panel;
+    return DecideInstrumentReading(testing::FrameBytes(frame), run, state, position).panel;
   }
 
   SettingsStore s;
@@ -176,7 +175,7 @@ TEST_F(IceOptionPanelTest, ThicknessIsPlottedOnlyInRange) {
   s.SurveyMode = kSurveyModeAuto;
   run.InstrumentKind = kKindTq62;
   run.logging = LoggingState::Logging;
-  std::vector<uint8_t> in_range = {'T', 0x16, '-', '2', '0', '0', '0', '+', '0', '0', '0', '0'};
+  auto in_range = testing::FrameBytes(kHorizontal500);
   ReadingStep step = DecideInstrumentReading(in_range, run, state, position);
   EXPECT_NEAR(step.thickness, 0.9253f, 1e-4f);
   EXPECT_TRUE(step.reading.channels[4].present);
@@ -184,13 +183,13 @@ TEST_F(IceOptionPanelTest, ThicknessIsPlottedOnlyInRange) {
   EXPECT_EQ(step.profile_rows[4].y, 146);  // (5 - 0.9253) x 36
   EXPECT_FALSE(step.profile_rows[1].present);
 
-  std::vector<uint8_t> too_thin = {'T', 0x16, '-', '4', '4', '0', '0', '+', '0', '0', '0', '0'};
+  auto too_thin = testing::FrameBytes("T\x16-4400+0000");
   ReadingStep out = DecideInstrumentReading(too_thin, run, state, position);
   EXPECT_LT(out.thickness, 0.0f);
   EXPECT_FALSE(out.reading.channels[4].present);
   EXPECT_FALSE(out.profile_rows[4].present);
 
-  std::vector<uint8_t> vertical = {'T', 0x36, '-', '2', '0', '0', '0', '+', '0', '0', '0', '0'};
+  auto vertical = testing::FrameBytes("T6-2000+0000");
   ReadingStep v = DecideInstrumentReading(vertical, run, state, position);
   EXPECT_EQ(v.thickness, -99.0f);
   EXPECT_FALSE(v.reading.channels[4].present);
@@ -203,8 +202,7 @@ class Mk2PanelTest : public PanelTextTest {
     run.logging = LoggingState::Monitor;
     run.Portrait = portrait;
     // A = B = 33792 (u = 40), C = 34816 (u = 80), D = 35840 (u = 120).
-    std::vector<uint8_t> frame = {'T', status, 0x88, 0x00, 0x8C, 0x00, 0x84,
-                                  0x00, 0x84,  0x00, 0x00, 0x00, 0x00, 0x00};
+    auto frame = testing::Mk2Frame('T', status, 33792, 33792, 34816, 35840, 0, 0);
     return DecideBinaryReading(frame, run, state, position).panel;
   }
 };

@@ -8,10 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/acquisition/decoding_frames.h"
+
 namespace tq {
 namespace {
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+using testing::FrameBytes;
+using testing::Mk2Frame;
 
 std::string RecordText(const ReadingStep& step) {
   auto bytes = step.record.view();
@@ -35,11 +38,11 @@ class ReadingStepsTest : public ::testing::Test {
   }
 
   ReadingStep Instrument(std::string_view frame) {
-    auto bytes = Bytes(frame);
+    auto bytes = FrameBytes(frame);
     return DecideInstrumentReading(bytes, run, state, position);
   }
   ReadingStep Ice(std::string_view frame) {
-    auto bytes = Bytes(frame);
+    auto bytes = FrameBytes(frame);
     return DecideIceReading(bytes, run, state, position);
   }
   ReadingStep Binary(const std::vector<uint8_t>& frame) {
@@ -248,16 +251,6 @@ TEST_F(ReadingStepsTest, Frz62InMonitorOnlyDraws) {
   EXPECT_EQ(step.panel.conductivity.view(), "Th:0.50    ");
   EXPECT_EQ(step.panel.inphase.view(), "IP:10.00   ");
   EXPECT_FALSE(step.panel.marker.drawn());
-}
-
-std::vector<uint8_t> Mk2Frame(uint8_t start, uint8_t status, uint16_t a, uint16_t b, uint16_t c,
-                              uint16_t d, uint16_t e, uint16_t f) {
-  std::vector<uint8_t> frame = {start, status};
-  for (uint16_t w : {c, d, a, b, e, f}) {
-    frame.push_back(static_cast<uint8_t>(w >> 8));
-    frame.push_back(static_cast<uint8_t>(w & 0xFF));
-  }
-  return frame;
 }
 
 TEST_F(ReadingStepsTest, Mk2AveragedFrameIsLaidOutLikeTheWire) {
