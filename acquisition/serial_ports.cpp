@@ -138,6 +138,15 @@ std::unique_ptr<SerialPort> OpenMarkerPort(const SettingsStore& s, int32_t kind,
                         &SerialPort::Open, error);
 }
 
+std::optional<PortMessage> OpenInstrumentPortForRun(SerialPorts& ports, const SettingsStore& s,
+                                                    int32_t kind) {
+  if (std::optional<PortMessage> conflict = CheckPortAssignments(s, kind)) return conflict;
+  std::unique_ptr<SerialPort> port = OpenInstrumentPort(s, kind);
+  if (port == nullptr) return InstrumentOpenFailure(kind);
+  ports.instrument.port = std::move(port);
+  return std::nullopt;
+}
+
 namespace {
 
 // Closes the port first so a blocked reader returns, then waits for the

@@ -99,6 +99,13 @@ std::unique_ptr<SerialPort> OpenGpsPort(const SettingsStore& s, std::string* err
 std::unique_ptr<SerialPort> OpenMarkerPort(const SettingsStore& s, int32_t kind,
                                            std::string* error = nullptr);
 
+// The start of a logging run up to its instrument port: checks the port
+// assignments, then opens the instrument port into `ports.instrument`.
+// Returns the message to show when the run must not start; nothing is open
+// then.
+std::optional<PortMessage> OpenInstrumentPortForRun(SerialPorts& ports, const SettingsStore& s,
+                                                    int32_t kind);
+
 // --- Closing --------------------------------------------------------------
 
 inline constexpr std::chrono::milliseconds kGpsLeaveWait{5000};

@@ -1,0 +1,230 @@
+// The framers fed byte by byte, with no port or thread.
+#include "acquisition/framers.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/acquisition/frame_bytes.h"
+
+namespace tq {
+namespace {
+
+using testing::AsciiFrame;
+using testing::BinaryFrame;
+using testing::BinaryWire;
+using testing::Bytes;
+using testing::Concat;
+using testing::Filler;
+using testing::Span;
+using testing::ToBytes;
+
+// Feeds `bytes` and returns the events other than kNone, with the frames of
+// the accepted ones.
+template <typename Framer>
+std::vector<FrameEvent> Feed(Framer& framer, const Bytes& bytes, std::vector<Bytes>* frames) {
+  std::vector<FrameEvent> events;
+  for (uint8_t b : bytes) {
+    FrameEvent e = framer.Push(b);
+    if (e == FrameEvent::kNone) continue;
+    events.push_back(e);
+    if (e == FrameEvent::kAccepted && frames != nullptr) frames->push_back(Span(framer.Frame()));
+  }
+  return events;
+}
+
+const std::string kFrame12 = AsciiFrame('T', '1', "01234", "-0056");
+const std::string kFrame7 = AsciiFrame('T', '3', "00417");
+
+TEST(AsciiFramerTest, TakesTheFrameLengthCharactersBeforeTheCarriageReturn) {
+  AsciiFramer framer(12);
+  std::vector<Bytes> frames;
+  auto events = Feed(framer, ToBytes("ab" + kFrame12 + "\r"), &frames);
+  ASSERT_EQ(events, std::vector<FrameEvent>{FrameEvent::kAccepted});
+  EXPECT_EQ(frames[0], ToBytes(kFrame12));
+}
+
+TEST(AsciiFramerTest, SevenCharacterFramesUseTheirOwnLength) {
+  AsciiFramer framer(7);
+  std::vector<Bytes> frames;
+  Feed(framer, ToBytes("9" + kFrame7 + "\r" + kFrame7 + "\r"), &frames);
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[1], ToBytes(kFrame7));
+}
+
+TEST(AsciiFramerTest, EarlyCarriageReturnKeepsTheCharactersInTheLine) {
+  AsciiFramer framer(12);
+  std::vector<Bytes> frames;
+  // A short line is not a frame, and the full frame after it is still found.
+  auto events = Feed(framer, ToBytes("T1234\r" + kFrame12 + "\r"), &frames);
+  ASSERT_EQ(events, std::vector<FrameEvent>{FrameEvent::kAccepted});
+  EXPECT_EQ(frames[0], ToBytes(kFrame12));
+
+  // The kept characters count towards the line limit: 6 + 162 + 13 = 181
+  // bytes still fit, one more stray character and the frame is lost.
+  AsciiFramer fits(12);
+  EXPECT_EQ(Feed(fits, Concat({ToBytes("T1234\r"), Filler(162), ToBytes(kFrame12 + "\r")}), nullptr),
+            std::vector<FrameEvent>{FrameEvent::kAccepted});
+  AsciiFramer lost(12);
+  EXPECT_EQ(Feed(lost, Concat({ToBytes("T1234\r"), Filler(163), ToBytes(kFrame12 + "\r")}), nullptr),
+            std::vector<FrameEvent>{FrameEvent::kOverflow});
+}
+
+TEST(AsciiFramerTest, WrongStartLetterIsRejectedAndTheLineKept) {
+  AsciiFramer framer(12);
+  std::vector<Bytes> frames;
+  std::string bad = AsciiFrame('X', '1', "01234", "-0056");
+  auto events = Feed(framer, ToBytes(bad + "\r" + kFrame12 + "\r"), &frames);
+  EXPECT_EQ(events, (std::vector<FrameEvent>{FrameEvent::kRejected, FrameEvent::kAccepted}));
+  EXPECT_EQ(frames[0], ToBytes(kFrame12));
+}
+
+TEST(AsciiFramerTest, LineOf181CharactersIsKeptAndTheNextByteEmptiesIt) {
+  // 168 + 12 + CR = 181 bytes: the carriage return is the last that fits.
+  AsciiFramer fits(12);
+  EXPECT_EQ(Feed(fits, Concat({Filler(168), ToBytes(kFrame12 + "\r")}), nullptr),
+            std::vector<FrameEvent>{FrameEvent::kAccepted});
+
+  // 169 + 12 + CR: the carriage return is byte 182 and is thrown away with
+  // the line, so the straddling frame is lost; the next frame is found.
+  AsciiFramer straddles(12);
+  std::vector<Bytes> frames;
+  std::string next = AsciiFrame('T', '2', "11111", "22222");
+  auto events = Feed(straddles, Concat({Filler(169), ToBytes(kFrame12 + "\r" + next + "\r")}), &frames);
+  EXPECT_EQ(events, (std::vector<FrameEvent>{FrameEvent::kOverflow, FrameEvent::kAccepted}));
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0], ToBytes(next));
+}
+
+TEST(IceFramerTest, AcceptsLetterDigitsLetterDigits) {
+  IceFramer framer;
+  std::vector<Bytes> frames;
+  auto events = Feed(framer, ToBytes("T123I456T000I999"), &frames);
+  EXPECT_EQ(events, (std::vector<FrameEvent>{FrameEvent::kAccepted, FrameEvent::kAccepted}));
+  EXPECT_EQ(frames[0], ToBytes("T123I456"));
+  EXPECT_EQ(frames[1], ToBytes("T000I999"));
+}
+
+TEST(IceFramerTest, EveryPositionRejectsTheWrongKindOfByte) {
+  const std::string good = "T123I456";
+  for (size_t at = 0; at < good.size(); ++at) {
+    std::string bad = good;
+    bad[at] = (at == 0 || at == 4) ? '7' : 'Q';
+    IceFramer framer;
+    auto events = Feed(framer, ToBytes(bad.substr(0, at + 1)), nullptr);
+    EXPECT_EQ(events, std::vector<FrameEvent>{FrameEvent::kMalformed}) << "position " << at;
+    // After a break the framer expects a fresh "T".
+    EXPECT_EQ(Feed(framer, ToBytes(good), nullptr), std::vector<FrameEvent>{FrameEvent::kAccepted});
+  }
+}
+
+TEST(IceFramerTest, ResetStartsOverAtTheLetter) {
+  IceFramer framer;
+  Feed(framer, ToBytes("T12"), nullptr);
+  framer.Reset();
+  EXPECT_EQ(Feed(framer, ToBytes("T987I654"), nullptr), std::vector<FrameEvent>{FrameEvent::kAccepted});
+}
+
+const Bytes kBinary = BinaryFrame('T', 0x05, {0x0102, 0x0304, 0x0506, 0x0708, 0x090A, 0x0B0C});
+
+TEST(BinaryFramerTest, StoresTheFourteenBytesBeforeTheTerminator) {
+  BinaryFramer framer;
+  std::vector<Bytes> frames;
+  auto events = Feed(framer, Concat({Filler(3, 0x00), BinaryWire(kBinary)}), &frames);
+  ASSERT_EQ(events, std::vector<FrameEvent>{FrameEvent::kAccepted});
+  EXPECT_EQ(frames[0], kBinary);
+}
+
+TEST(BinaryFramerTest, LowercaseStartIsAccepted) {
+  BinaryFramer framer;
+  Bytes lower = BinaryFrame('t', 0x00, {1, 2, 3, 4, 5, 6});
+  std::vector<Bytes> frames;
+  Feed(framer, BinaryWire(lower), &frames);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0], lower);
+}
+
+TEST(BinaryFramerTest, LoneFFIsNotATerminator) {
+  BinaryFramer framer;
+  Bytes first = BinaryFrame('T', 0x01, {1, 2, 3, 4, 5, 6});
+  Bytes second = BinaryFrame('T', 0x02, {7, 8, 9, 10, 11, 12});
+  std::vector<Bytes> frames;
+  EXPECT_TRUE(Feed(framer, Concat({first, Bytes{0xFF}}), &frames).empty());
+  Feed(framer, BinaryWire(second), &frames);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0], second);
+}
+
+TEST(BinaryFramerTest, FFPairInsideTheDataIsNoTerminator) {
+  BinaryFramer framer;
+  // Word 3 is 0xFFFF: the pair sits 8 bytes after the start, where the byte
+  // 15 back is filler, so nothing happens and the whole frame still arrives.
+  Bytes frame = BinaryFrame('T', 0x00, {0x0001, 0x0002, 0xFFFF, 0x0004, 0x0005, 0x0006});
+  std::vector<Bytes> frames;
+  auto events = Feed(framer, Concat({Filler(20, 0x00), BinaryWire(frame)}), &frames);
+  ASSERT_EQ(events, std::vector<FrameEvent>{FrameEvent::kAccepted});
+  EXPECT_EQ(frames[0], frame);
+}
+
+TEST(BinaryFramerTest, LineOf181BytesIsKeptAndTheNextByteEmptiesIt) {
+  BinaryFramer fits;
+  EXPECT_EQ(Feed(fits, Concat({Filler(165), BinaryWire(kBinary)}), nullptr),
+            std::vector<FrameEvent>{FrameEvent::kAccepted});
+  BinaryFramer straddles;
+  EXPECT_EQ(Feed(straddles, Concat({Filler(166), BinaryWire(kBinary)}), nullptr),
+            std::vector<FrameEvent>{FrameEvent::kOverflow});
+}
+
+TEST(FrameCountTest, WrapsAtFramesPerReadingAndPostsOnlyAcceptedFrames) {
+  struct Case {
+    int32_t counter, per_reading;
+    bool accepted;
+    int32_t next;
+    bool post;
+  };
+  const Case cases[] = {
+      {0, 5, true, 1, false},  {3, 5, true, 4, false}, {4, 5, true, 0, true},
+      {4, 5, false, 0, false}, {0, 1, true, 0, true},  {0, 1, false, 0, false},
+      // Not yet set or lowered below the counter: wraps rather than running away.
+      {0, 0, true, 0, true},   {7, 3, true, 0, true},  {7, 3, false, 0, false},
+  };
+  for (const Case& c : cases) {
+    FrameCountStep step = CountFrame(c.counter, c.per_reading, c.accepted);
+    EXPECT_EQ(step.counter, c.next) << c.counter << "/" << c.per_reading;
+    EXPECT_EQ(step.post, c.post) << c.counter << "/" << c.per_reading;
+  }
+}
+
+TEST(FrameCountTest, ThreeGoodTwoBadOfFivePostOnceAfterTheFifth) {
+  const bool accepted[] = {true, false, true, false, true};
+  int32_t counter = 0;
+  std::vector<int> posted_at;
+  for (int i = 0; i < 5; ++i) {
+    FrameCountStep step = CountFrame(counter, 5, accepted[i]);
+    counter = step.counter;
+    if (step.post) posted_at.push_back(i + 1);
+  }
+  EXPECT_EQ(posted_at, std::vector<int>{5});
+  EXPECT_EQ(counter, 0);
+}
+
+TEST(MarkerBitsTest, AddsSixteenEightOrBothModulo256) {
+  Bytes frame = kBinary;
+  AddMarkerBits(frame, 0x10, 0);
+  EXPECT_EQ(frame[1], 0x05 + 16);
+  frame = kBinary;
+  AddMarkerBits(frame, 0, 1);
+  EXPECT_EQ(frame[1], 0x05 + 8);
+  frame = kBinary;
+  AddMarkerBits(frame, 0x30, 1);
+  EXPECT_EQ(frame[1], 0x05 + 24);
+  frame[1] = 0xF0;
+  AddMarkerBits(frame, 1, 1);
+  EXPECT_EQ(frame[1], 0x08);
+  frame = kBinary;
+  AddMarkerBits(frame, 0, 0);
+  EXPECT_EQ(frame, kBinary);
+}
+
+}  // namespace
+}  // namespace tq
