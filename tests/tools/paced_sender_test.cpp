@@ -71,12 +71,18 @@ TEST(PacedSenderTest, LimitedStreamSendsExactlyItsLimitAndFinishes) {
   EXPECT_EQ(Collect(*line.port, milliseconds(3000)), ExpectedFrames(options, 12));
 }
 
-TEST(PacedSenderTest, StopEndsAWaitAtOnce) {
+// One stream of one-byte messages whose sends all succeed or all fail.
+std::vector<PacedStream> ByteStream(int period_ms, uint64_t limit, bool sends_succeed = true) {
   std::vector<PacedStream> streams(1);
-  streams[0].period_ms = 60000;
+  streams[0].period_ms = period_ms;
+  streams[0].limit = limit;
   streams[0].next = [](uint64_t) { return std::vector<uint8_t>{'x'}; };
-  streams[0].send = [](std::span<const uint8_t>) { return true; };
-  PacedSender sender(std::move(streams));
+  streams[0].send = [sends_succeed](std::span<const uint8_t>) { return sends_succeed; };
+  return streams;
+}
+
+TEST(PacedSenderTest, StopEndsAWaitAtOnce) {
+  PacedSender sender(ByteStream(60000, 0));
   std::this_thread::sleep_for(milliseconds(50));
   auto start = SteadyClock::now();
   sender.Stop();
@@ -86,22 +92,13 @@ TEST(PacedSenderTest, StopEndsAWaitAtOnce) {
 }
 
 TEST(PacedSenderTest, UnlimitedStreamsNeverFinishOnTheirOwn) {
-  std::vector<PacedStream> streams(1);
-  streams[0].period_ms = 5;
-  streams[0].next = [](uint64_t) { return std::vector<uint8_t>{'x'}; };
-  streams[0].send = [](std::span<const uint8_t>) { return true; };
-  PacedSender sender(std::move(streams));
+  PacedSender sender(ByteStream(5, 0));
   EXPECT_FALSE(sender.WaitFinished(milliseconds(200)));
   EXPECT_GT(sender.SentCount(0), 1u);
 }
 
 TEST(PacedSenderTest, FailedSendsAreCountedAndSendingGoesOn) {
-  std::vector<PacedStream> streams(1);
-  streams[0].period_ms = 1;
-  streams[0].limit = 5;
-  streams[0].next = [](uint64_t) { return std::vector<uint8_t>{'x'}; };
-  streams[0].send = [](std::span<const uint8_t>) { return false; };
-  PacedSender sender(std::move(streams));
+  PacedSender sender(ByteStream(1, 5, false));
   ASSERT_TRUE(sender.WaitFinished(milliseconds(5000)));
   EXPECT_EQ(sender.FailedSends(), 5u);
 }

@@ -214,7 +214,8 @@ Instrument:
   --marker-every N      press the marker every N frames, 0 never (default 25;
                         kinds 6 and 7 send no marker bit)
   --pace M              walking pace in metres per second (default 1)
-  --readings N          stop after N instrument frames, once they were read
+  --readings N          stop after N instrument frames, once the logger has
+                        read them (or 3 s have passed)
 
 Faults (all off by default; the same --seed gives the same damage):
   --garbage RATE        chance per byte that a random byte follows it
