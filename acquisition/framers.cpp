@@ -8,13 +8,15 @@ namespace {
 constexpr int32_t kLastIndex = static_cast<int32_t>(kLineCapacity) - 1;
 constexpr uint8_t kCarriageReturn = 0x0D;
 constexpr uint8_t kBinaryEnd = 0xFF;
+// The longest frame any kind sends; the shared frame buffer is sized for it.
+constexpr int32_t kLongestFrame = 14;
 
 bool IsDigit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
 
 }  // namespace
 
 AsciiFramer::AsciiFramer(int32_t frame_length)
-    : frame_length_(std::clamp<int32_t>(frame_length, 1, 14)) {}
+    : frame_length_(std::clamp<int32_t>(frame_length, 1, kLongestFrame)) {}
 
 FrameEvent AsciiFramer::Push(uint8_t byte) {
   if (index_ >= kLastIndex) {

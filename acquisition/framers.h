@@ -29,10 +29,10 @@ class AsciiFramer {
  public:
   // `frame_length` is cut to 1..14.
   explicit AsciiFramer(int32_t frame_length);
+  // Takes the next byte of the stream; says what it completed, if anything.
   FrameEvent Push(uint8_t byte);
-  // The frame of the last kAccepted event.
+  // The frame of the last kAccepted event, valid until the next Push.
   std::span<const uint8_t> Frame() const;
-  int32_t frame_length() const { return frame_length_; }
 
  private:
   std::array<uint8_t, kLineCapacity> line_{};
@@ -48,6 +48,7 @@ class IceFramer {
   FrameEvent Push(uint8_t byte);
   // Starts over at the "T" (after a pause in the stream).
   void Reset() { position_ = 0; }
+  // The frame of the last kAccepted event, valid until the next Push.
   std::span<const uint8_t> Frame() const { return frame_; }
 
  private:
@@ -60,6 +61,7 @@ class BinaryFramer {
  public:
   static constexpr int32_t kFrameLength = 14;
   FrameEvent Push(uint8_t byte);
+  // The frame of the last kAccepted event, valid until the next Push.
   std::span<const uint8_t> Frame() const;
 
  private:

@@ -38,6 +38,7 @@ extern SerialPorts Ports;
 struct PortMessage {
   std::string text;
   std::string caption;
+  bool operator==(const PortMessage&) const = default;
 };
 
 // --- Names --------------------------------------------------------------

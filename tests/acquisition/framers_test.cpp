@@ -34,23 +34,6 @@ std::vector<FrameEvent> Feed(Framer& framer, const Bytes& bytes, std::vector<Byt
 }
 
 const std::string kFrame12 = AsciiFrame('T', '1', "01234", "-0056");
-const std::string kFrame7 = AsciiFrame('T', '3', "00417");
-
-TEST(AsciiFramerTest, TakesTheFrameLengthCharactersBeforeTheCarriageReturn) {
-  AsciiFramer framer(12);
-  std::vector<Bytes> frames;
-  auto events = Feed(framer, ToBytes("ab" + kFrame12 + "\r"), &frames);
-  ASSERT_EQ(events, std::vector<FrameEvent>{FrameEvent::kAccepted});
-  EXPECT_EQ(frames[0], ToBytes(kFrame12));
-}
-
-TEST(AsciiFramerTest, SevenCharacterFramesUseTheirOwnLength) {
-  AsciiFramer framer(7);
-  std::vector<Bytes> frames;
-  Feed(framer, ToBytes("9" + kFrame7 + "\r" + kFrame7 + "\r"), &frames);
-  ASSERT_EQ(frames.size(), 2u);
-  EXPECT_EQ(frames[1], ToBytes(kFrame7));
-}
 
 TEST(AsciiFramerTest, EarlyCarriageReturnKeepsTheCharactersInTheLine) {
   AsciiFramer framer(12);
@@ -96,15 +79,6 @@ TEST(AsciiFramerTest, LineOf181CharactersIsKeptAndTheNextByteEmptiesIt) {
   EXPECT_EQ(frames[0], ToBytes(next));
 }
 
-TEST(IceFramerTest, AcceptsLetterDigitsLetterDigits) {
-  IceFramer framer;
-  std::vector<Bytes> frames;
-  auto events = Feed(framer, ToBytes("T123I456T000I999"), &frames);
-  EXPECT_EQ(events, (std::vector<FrameEvent>{FrameEvent::kAccepted, FrameEvent::kAccepted}));
-  EXPECT_EQ(frames[0], ToBytes("T123I456"));
-  EXPECT_EQ(frames[1], ToBytes("T000I999"));
-}
-
 TEST(IceFramerTest, EveryPositionRejectsTheWrongKindOfByte) {
   const std::string good = "T123I456";
   for (size_t at = 0; at < good.size(); ++at) {
@@ -126,34 +100,6 @@ TEST(IceFramerTest, ResetStartsOverAtTheLetter) {
 }
 
 const Bytes kBinary = BinaryFrame('T', 0x05, {0x0102, 0x0304, 0x0506, 0x0708, 0x090A, 0x0B0C});
-
-TEST(BinaryFramerTest, StoresTheFourteenBytesBeforeTheTerminator) {
-  BinaryFramer framer;
-  std::vector<Bytes> frames;
-  auto events = Feed(framer, Concat({Filler(3, 0x00), BinaryWire(kBinary)}), &frames);
-  ASSERT_EQ(events, std::vector<FrameEvent>{FrameEvent::kAccepted});
-  EXPECT_EQ(frames[0], kBinary);
-}
-
-TEST(BinaryFramerTest, LowercaseStartIsAccepted) {
-  BinaryFramer framer;
-  Bytes lower = BinaryFrame('t', 0x00, {1, 2, 3, 4, 5, 6});
-  std::vector<Bytes> frames;
-  Feed(framer, BinaryWire(lower), &frames);
-  ASSERT_EQ(frames.size(), 1u);
-  EXPECT_EQ(frames[0], lower);
-}
-
-TEST(BinaryFramerTest, LoneFFIsNotATerminator) {
-  BinaryFramer framer;
-  Bytes first = BinaryFrame('T', 0x01, {1, 2, 3, 4, 5, 6});
-  Bytes second = BinaryFrame('T', 0x02, {7, 8, 9, 10, 11, 12});
-  std::vector<Bytes> frames;
-  EXPECT_TRUE(Feed(framer, Concat({first, Bytes{0xFF}}), &frames).empty());
-  Feed(framer, BinaryWire(second), &frames);
-  ASSERT_EQ(frames.size(), 1u);
-  EXPECT_EQ(frames[0], second);
-}
 
 TEST(BinaryFramerTest, FFPairInsideTheDataIsNoTerminator) {
   BinaryFramer framer;
@@ -193,37 +139,6 @@ TEST(FrameCountTest, WrapsAtFramesPerReadingAndPostsOnlyAcceptedFrames) {
     EXPECT_EQ(step.counter, c.next) << c.counter << "/" << c.per_reading;
     EXPECT_EQ(step.post, c.post) << c.counter << "/" << c.per_reading;
   }
-}
-
-TEST(FrameCountTest, ThreeGoodTwoBadOfFivePostOnceAfterTheFifth) {
-  const bool accepted[] = {true, false, true, false, true};
-  int32_t counter = 0;
-  std::vector<int> posted_at;
-  for (int i = 0; i < 5; ++i) {
-    FrameCountStep step = CountFrame(counter, 5, accepted[i]);
-    counter = step.counter;
-    if (step.post) posted_at.push_back(i + 1);
-  }
-  EXPECT_EQ(posted_at, std::vector<int>{5});
-  EXPECT_EQ(counter, 0);
-}
-
-TEST(MarkerBitsTest, AddsSixteenEightOrBothModulo256) {
-  Bytes frame = kBinary;
-  AddMarkerBits(frame, 0x10, 0);
-  EXPECT_EQ(frame[1], 0x05 + 16);
-  frame = kBinary;
-  AddMarkerBits(frame, 0, 1);
-  EXPECT_EQ(frame[1], 0x05 + 8);
-  frame = kBinary;
-  AddMarkerBits(frame, 0x30, 1);
-  EXPECT_EQ(frame[1], 0x05 + 24);
-  frame[1] = 0xF0;
-  AddMarkerBits(frame, 1, 1);
-  EXPECT_EQ(frame[1], 0x08);
-  frame = kBinary;
-  AddMarkerBits(frame, 0, 0);
-  EXPECT_EQ(frame, kBinary);
 }
 
 }  // namespace

@@ -17,12 +17,19 @@
 #include "tests/support/temp_dir.h"
 
 namespace tq {
+
+void PrintTo(const PortMessage& m, std::ostream* os) {
+  *os << '"' << m.text << "\" / \"" << m.caption << '"';
+}
+
 namespace {
 
 using std::chrono::milliseconds;
 using SteadyClock = std::chrono::steady_clock;
 using testing::PtyPair;
 using testing::ScopedDataRoot;
+
+const PortMessage kSamePort{"Same Port Assigned", "Serial Port"};
 
 long ElapsedMs(SteadyClock::time_point since) {
   return static_cast<long>(
@@ -73,40 +80,23 @@ TEST(MarkerPlacementTest, OnlyKindSevenWithAMarkerChosenHasOne) {
 
 // --- Line settings ---------------------------------------------------------
 
-TEST(LineSettingsTest, InstrumentAndMarkerPorts) {
-  LineSettings mk2 = InstrumentLineSettings(kKindTq68Mk2);
-  EXPECT_EQ(mk2.baud, 19200u);
-  EXPECT_EQ(mk2.data_bits, 8);
-  EXPECT_EQ(mk2.parity, Parity::kNone);
-  EXPECT_EQ(mk2.stop_bits, 1);
-  EXPECT_FALSE(mk2.xon_xoff);
-  EXPECT_FALSE(mk2.dsr_out_flow);
-  EXPECT_TRUE(mk2.dtr_on);
-  EXPECT_FALSE(mk2.rts_on);
-  for (int32_t kind = 0; kind < kKindTq68Mk2; ++kind) {
-    EXPECT_EQ(InstrumentLineSettings(kind).baud, 9600u) << kind;
-  }
+TEST(LineSettingsTest, InstrumentAndMarkerPortsDifferOnlyInDsrFlow) {
+  LineSettings inst = InstrumentLineSettings(kKindTq68Mk2);
+  EXPECT_EQ(inst.data_bits, 8);
+  EXPECT_EQ(inst.parity, Parity::kNone);
+  EXPECT_TRUE(inst.dtr_on);
+  EXPECT_FALSE(inst.rts_on);
+  EXPECT_FALSE(inst.dsr_out_flow);
   LineSettings marker = MarkerLineSettings(kKindTq68Mk2);
-  EXPECT_EQ(marker.baud, 19200u);
   EXPECT_TRUE(marker.dsr_out_flow);
-  EXPECT_TRUE(marker.dtr_on);
-  EXPECT_FALSE(marker.rts_on);
-  EXPECT_FALSE(marker.xon_xoff);
-}
-
-TEST(LineSettingsTest, Timeouts) {
-  PortTimeouts inst = InstrumentPortTimeouts();
-  EXPECT_EQ(inst.read_interval_ms, 65535u);
-  EXPECT_EQ(inst.read_multiplier_ms, 1000u);
-  EXPECT_EQ(inst.read_constant_ms, 1000u);
-  EXPECT_EQ(inst.write_multiplier_ms, 0u);
-  EXPECT_EQ(inst.write_constant_ms, 0u);
-  PortTimeouts gps = GpsPortTimeouts();
-  EXPECT_EQ(gps.read_interval_ms, 100u);
-  EXPECT_EQ(gps.read_multiplier_ms, 100u);
-  EXPECT_EQ(gps.read_constant_ms, 100u);
-  EXPECT_EQ(gps.write_multiplier_ms, 100u);
-  EXPECT_EQ(gps.write_constant_ms, 100u);
+  marker.dsr_out_flow = false;
+  EXPECT_EQ(marker.baud, inst.baud);
+  EXPECT_EQ(marker.data_bits, inst.data_bits);
+  EXPECT_EQ(marker.parity, inst.parity);
+  EXPECT_EQ(marker.stop_bits, inst.stop_bits);
+  EXPECT_EQ(marker.xon_xoff, inst.xon_xoff);
+  EXPECT_EQ(marker.dtr_on, inst.dtr_on);
+  EXPECT_EQ(marker.rts_on, inst.rts_on);
 }
 
 TEST(LineSettingsTest, GpsReceiverAt4800EightNoneOne) {
@@ -163,10 +153,7 @@ TEST(PortAssignmentTest, GpsOnTheInstrumentPortIsRefused) {
   s.GpsInput = 1;
   s.InstrumentPort = 2;
   s.GpsPort = 2;
-  std::optional<PortMessage> m = CheckPortAssignments(s, kKindTq62);
-  ASSERT_TRUE(m.has_value());
-  EXPECT_EQ(m->text, "Same Port Assigned");
-  EXPECT_EQ(m->caption, "Serial Port");
+  EXPECT_EQ(CheckPortAssignments(s, kKindTq62), kSamePort);
   s.GpsInput = 0;
   EXPECT_FALSE(CheckPortAssignments(s, kKindTq62).has_value());
   s.GpsInput = 1;
@@ -180,10 +167,7 @@ TEST(PortAssignmentTest, MarkerOnTheGpsPortIsRefusedForKindSeven) {
   s.InstrumentPort = 0;  // COM1
   s.GpsPort = 6;         // COM7
   s.ExtMarkerPort = 6;   // COM7
-  std::optional<PortMessage> m = CheckPortAssignments(s, kKindTq68Mk2);
-  ASSERT_TRUE(m.has_value());
-  EXPECT_EQ(m->text, "Same Port Assigned");
-  EXPECT_EQ(m->caption, "Serial Port");
+  EXPECT_EQ(CheckPortAssignments(s, kKindTq68Mk2), kSamePort);
   // Other kinds have no marker port.
   EXPECT_FALSE(CheckPortAssignments(s, kKindTq68).has_value());
   // The marker on the instrument's own port is allowed.
@@ -201,16 +185,11 @@ TEST(PortMessagesTest, OpenFailureNamesTheKindsPort) {
                             "Cannot open TQ64 port",  "Cannot open TQ93 port",
                             "Cannot open FRZ62 port", "Cannot open TQ68MK2 port"};
   for (int32_t kind = 0; kind < kKindCount; ++kind) {
-    PortMessage m = InstrumentOpenFailure(kind);
-    EXPECT_EQ(m.text, expected[kind]);
-    EXPECT_EQ(m.caption, "Serial Port");
+    EXPECT_EQ(InstrumentOpenFailure(kind), (PortMessage{expected[kind], "Serial Port"}));
   }
-  EXPECT_EQ(GpsOpenFailure().text, "Cannot open GPS port");
-  EXPECT_EQ(GpsOpenFailure().caption, "Serial Port");
-  EXPECT_EQ(MarkerOpenFailure().text, "Cannot open External Marker port");
-  EXPECT_EQ(MarkerOpenFailure().caption, "Serial Port");
-  EXPECT_EQ(InstrumentOffMessage().text, "Instrument OFF or Disconnected");
-  EXPECT_EQ(InstrumentOffMessage().caption, "Connection");
+  EXPECT_EQ(GpsOpenFailure(), (PortMessage{"Cannot open GPS port", "Serial Port"}));
+  EXPECT_EQ(MarkerOpenFailure(), (PortMessage{"Cannot open External Marker port", "Serial Port"}));
+  EXPECT_EQ(InstrumentOffMessage(), (PortMessage{"Instrument OFF or Disconnected", "Connection"}));
 }
 
 // --- Opening over pseudo-terminals -------------------------------------------
@@ -375,10 +354,7 @@ TEST_F(PortOpeningTest, SamePortAssignedOpensNothing) {
   settings_.GpsPort = 0;
   settings_.GpsInput = 1;
   SerialPorts ports;
-  std::optional<PortMessage> m = OpenInstrumentPortForRun(ports, settings_, kKindTq68Mk2);
-  ASSERT_TRUE(m.has_value());
-  EXPECT_EQ(m->text, "Same Port Assigned");
-  EXPECT_EQ(m->caption, "Serial Port");
+  EXPECT_EQ(OpenInstrumentPortForRun(ports, settings_, kKindTq68Mk2), kSamePort);
   EXPECT_EQ(ports.instrument.port, nullptr);
   // Nobody holds the device.
   EXPECT_NE(SerialPort::Open(com1.slave_path()), nullptr);
@@ -395,10 +371,8 @@ TEST_F(PortOpeningTest, RunStartOpensTheInstrumentPortOrSaysWhichCannotBe) {
 
   SerialPorts other;
   settings_.InstrumentPort = 5;
-  std::optional<PortMessage> m = OpenInstrumentPortForRun(other, settings_, kKindFrz62);
-  ASSERT_TRUE(m.has_value());
-  EXPECT_EQ(m->text, "Cannot open FRZ62 port");
-  EXPECT_EQ(m->caption, "Serial Port");
+  EXPECT_EQ(OpenInstrumentPortForRun(other, settings_, kKindFrz62),
+            (PortMessage{"Cannot open FRZ62 port", "Serial Port"}));
   EXPECT_EQ(other.instrument.port, nullptr);
 }
 
