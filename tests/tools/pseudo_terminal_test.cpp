@@ -1,7 +1,10 @@
 // Pseudo-terminals as the logger sees them, and the links that name them.
 #include "tools/sim/pseudo_terminal.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -61,6 +64,29 @@ TEST(PseudoTerminalTest, LineSurvivesTheLoggerClosingAndReopening) {
   ASSERT_TRUE(pty->Send(Numbered(2)));
   auto second = OpenAsLogger(pty->device());
   EXPECT_EQ(ReadAll(*second), Numbered(2));
+}
+
+// Whether the line is marked exclusive (only root may open it then).
+bool MarkedExclusive(const fs::path& device) {
+  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  EXPECT_GE(fd, 0);
+  int exclusive = 0;
+  EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+  ::close(fd);
+  return exclusive != 0;
+}
+
+TEST(PseudoTerminalTest, ClosedPortIsOpenableAgainByOtherUsers) {
+  // Our own descriptor keeps the line alive, so the exclusive mark of a
+  // closed port would outlive it and lock ordinary users out.
+  auto pty = PseudoTerminal::Open();
+  ASSERT_NE(pty, nullptr);
+  auto port = OpenAsLogger(pty->device());
+  ASSERT_TRUE(pty->Send(Numbered(1)));
+  EXPECT_TRUE(MarkedExclusive(pty->device()));  // held: stays exclusive
+  port.reset();
+  ASSERT_TRUE(pty->Send(Numbered(2)));
+  EXPECT_FALSE(MarkedExclusive(pty->device()));
 }
 
 TEST(PseudoTerminalTest, NobodyReadingLosesTheOldestWholeFramesNotTheNewest) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -43,7 +44,20 @@ PseudoTerminal::~PseudoTerminal() {
   ::close(slave_);
 }
 
+void PseudoTerminal::ReleaseAbandonedExclusivity() {
+  // A port opener marks the line exclusive and holds a lock on it. The mark
+  // normally dies with the last open descriptor, but ours keeps the line
+  // alive, so once the lock is free again nobody has the port and the mark
+  // would only lock out the next opener.
+  int exclusive = 0;
+  if (::ioctl(slave_, TIOCGEXCL, &exclusive) != 0 || exclusive == 0) return;
+  if (::flock(slave_, LOCK_EX | LOCK_NB) != 0) return;
+  ::ioctl(slave_, TIOCNXCL);
+  ::flock(slave_, LOCK_UN);
+}
+
 bool PseudoTerminal::Send(std::span<const uint8_t> bytes) {
+  ReleaseAbandonedExclusivity();
   size_t done = 0;
   bool flushed = false;
   while (done < bytes.size()) {

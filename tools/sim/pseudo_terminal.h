@@ -26,7 +26,8 @@ class PseudoTerminal {
 
   // Sends all of `bytes`. When the line's buffer is full because nobody
   // reads, the unread backlog is discarded first, as a real line would have
-  // lost it. False when the bytes could not be written.
+  // lost it. A port closed by its last user is made openable again, as a
+  // real device would be. False when the bytes could not be written.
   bool Send(std::span<const uint8_t> bytes);
 
   // Discards whatever the logger wrote to the instrument; returns the count.
@@ -42,6 +43,8 @@ class PseudoTerminal {
  private:
   PseudoTerminal(int master, int slave, std::filesystem::path device)
       : master_(master), slave_(slave), device_(std::move(device)) {}
+  // Clears the exclusive mark a port user left behind when it closed.
+  void ReleaseAbandonedExclusivity();
   int master_;
   int slave_;
   std::filesystem::path device_;
