@@ -86,12 +86,6 @@ TEST(BinaryFrameTest, WordsGoInWireOrderHighByteFirst) {
   EXPECT_EQ(frame, expected);
 }
 
-TEST(BinaryFrameTest, HorizontalStatusAndLowerCaseStart) {
-  auto frame = EncodeBinaryFrame('t', kMk2StatusHorizontal, Mk2Words{});
-  EXPECT_EQ(frame[0], 't');
-  EXPECT_EQ(frame[1], 2);
-}
-
 TEST(Mk2WordTest, InvertsTheLoggersConversion) {
   for (int w : {0, 1, 1000, 32767, 32768, 33000, 40000, 65534, 65535}) {
     EXPECT_EQ(Mk2WordFor(WordValue(static_cast<uint16_t>(w))), w) << w;
