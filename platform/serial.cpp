@@ -146,10 +146,16 @@ bool SerialPort::Enter() {
 
 void SerialPort::Leave() {
   std::lock_guard lock(mutex_);
-  if (--users_ == 0 && closed_.load() && fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+  if (--users_ == 0 && closed_.load()) ReleaseDescriptor();
+}
+
+void SerialPort::ReleaseDescriptor() {
+  if (fd_ < 0) return;
+  // The exclusive mark outlives this descriptor when another program keeps
+  // the device open (a simulator does); clear it so the next run can open.
+  ::ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
+  fd_ = -1;
 }
 
 bool SerialPort::IsOpen() const { return !closed_.load(); }
@@ -165,10 +171,7 @@ void SerialPort::Close() {
   if (closed_.exchange(true)) return;
   uint64_t one = 1;
   [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
-  if (users_ == 0 && fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+  if (users_ == 0) ReleaseDescriptor();
 }
 
 ReadResult SerialPort::ReadByte(uint8_t* byte) {

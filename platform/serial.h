@@ -105,6 +105,8 @@ class SerialPort : public Port {
   // Keeps the descriptor alive across one operation; false when closed.
   bool Enter();
   void Leave();
+  // Closes the descriptor; called with mutex_ held once no call uses it.
+  void ReleaseDescriptor();
   // Waits on the wake descriptor only; true when the port was closed.
   bool SleepUnlessClosed(int ms);
 
