@@ -1,0 +1,568 @@
+#include "platform/dialogs.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/modal_responder.h"
+#include "platform/window_internal.h"
+
+namespace tq {
+namespace window_detail {
+namespace {
+
+constexpr ColorRef kCaptionColor = Rgb(0, 0, 128);
+
+struct Resources {
+  ResourceScript script;
+  std::vector<std::string> errors;
+};
+
+Resources LoadResourceFiles() {
+  Resources loaded;
+  for (const char* folder : {":/resources/dialogs", ":/resources/menus"}) {
+    QDirIterator it(folder, {"*.dlg", "*.menu"}, QDir::Files);
+    QStringList files;
+    while (it.hasNext()) files << it.next();
+    files.sort();
+    for (const QString& path : files) {
+      QFile file(path);
+      if (!file.open(QIODevice::ReadOnly)) {
+        loaded.errors.push_back(FromQt(path) + ": cannot be read");
+        continue;
+      }
+      std::string text = file.readAll().toStdString();
+      std::string error;
+      ResourceScript script;
+      if (!ParseResourceScript(text, &script, &error)) {
+        loaded.errors.push_back(FromQt(QFileInfo(path).fileName()) + ":" + error);
+      }
+      for (DialogTemplate& d : script.dialogs) {
+        if (FindDialogTemplate(loaded.script, d.name) != nullptr) {
+          loaded.errors.push_back(FromQt(QFileInfo(path).fileName()) + ": dialog " + d.name + " defined twice");
+          continue;
+        }
+        loaded.script.dialogs.push_back(std::move(d));
+      }
+      for (MenuTemplate& m : script.menus) {
+        if (FindMenuTemplate(loaded.script, m.id) != nullptr) {
+          loaded.errors.push_back(FromQt(QFileInfo(path).fileName()) + ": menu " + std::to_string(m.id) +
+                                  " defined twice");
+          continue;
+        }
+        loaded.script.menus.push_back(std::move(m));
+      }
+    }
+  }
+  return loaded;
+}
+
+Resources& AllResources() {
+  static Resources resources = LoadResourceFiles();
+  return resources;
+}
+
+int CaptionHeight() { return QFontMetrics(QtFont(Font{14, FW_BOLD})).height() + 8; }
+
+// The handheld's caption: the title on the left, "OK" and the close box on
+// the right (only the close box for message boxes that may be closed).
+class CaptionBar : public QWidget {
+ public:
+  CaptionBar(Window* w, bool ok_button, bool close_box, QWidget* parent) : QWidget(parent), window_(w) {
+    setFixedHeight(CaptionHeight());
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+    layout->addStretch(1);
+    if (ok_button) ok_ = AddButton(layout, "OK", [w] { PressTitleCommand(w, IDOK); });
+    if (close_box) close_ = AddButton(layout, "\u00D7", [w] { PressTitleCommand(w, IDCANCEL); });
+  }
+  QToolButton* ok() const { return ok_; }
+  QToolButton* close() const { return close_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), ToQColor(kCaptionColor));
+    QFont font = QtFont(Font{14, FW_BOLD});
+    p.setFont(font);
+    p.setPen(Qt::white);
+    QFontMetrics fm(font);
+    int y = (height() - fm.height()) / 2 + fm.ascent();
+    QString title = ToQt(window_->text);
+    p.drawText(4, y, title);
+    if (BoldIsSynthetic()) p.drawText(5, y, title);
+  }
+
+ private:
+  template <typename F>
+  QToolButton* AddButton(QHBoxLayout* layout, const QString& text, F action) {
+    auto* button = new QToolButton(this);
+    button->setText(text);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFixedHeight(CaptionHeight() - 4);
+    button->setMinimumWidth(CaptionHeight() - 4);
+    connect(button, &QToolButton::clicked, action);
+    layout->addWidget(button);
+    return button;
+  }
+
+  Window* window_;
+  QToolButton* ok_ = nullptr;
+  QToolButton* close_ = nullptr;
+};
+
+// The top-level frame of a dialog or message box: a black border around the
+// caption and the client area. Closing it asks the procedure instead.
+class ModalFrame : public QDialog {
+ public:
+  ModalFrame(Window* w, QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), window_(w) {
+    setWindowModality(Qt::ApplicationModal);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+  }
+  void reject() override { Close(); }
+  void accept() override {}
+  CaptionBar* caption = nullptr;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), ToQColor(GetSysColor(COLOR_BTNFACE)));
+    p.setPen(Qt::black);
+    p.drawRect(0, 0, width() - 1, height() - 1);
+  }
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();
+    Close();
+  }
+
+ private:
+  void Close() {
+    if (window_->alive && !window_->modal.ended) CallProcedure(window_, WM_CLOSE, 0, 0);
+  }
+  Window* window_;
+};
+
+void PlaceFrame(QWidget* frame, const Window* owner, bool centered, QPoint offset) {
+  QRect area(QPoint(0, 0), QSize(ScreenSize().cx, ScreenSize().cy));
+  if (owner != nullptr && owner->widget) {
+    QWidget* top = owner->widget->window();
+    area = QRect(top->mapToGlobal(QPoint(0, 0)), top->size());
+  }
+  QPoint at = centered ? area.center() - QPoint(frame->width() / 2, frame->height() / 2)
+                       : area.topLeft() + offset;
+  frame->move(at);
+}
+
+std::string Describe(ModalKind kind) {
+  switch (kind) {
+    case ModalKind::kMessageBox:
+      return "message box";
+    case ModalKind::kDialog:
+      return "dialog";
+    case ModalKind::kMenu:
+      return "pop-up menu";
+    case ModalKind::kOpenFile:
+      return "open-file dialog";
+    case ModalKind::kSaveFile:
+      return "save-file dialog";
+    case ModalKind::kColor:
+      return "colour picker";
+  }
+  return "modal call";
+}
+
+// Asks the responder; without one on a display nobody sees, reports the call
+// instead of waiting for ever. Nothing means: dismiss it.
+std::optional<ModalAnswer> AskInPlaceOfPerson(const ModalRequest& request, bool* handled) {
+  ModalResponder* responder = CurrentResponder();
+  *handled = responder != nullptr || DisplayIsInvisible();
+  if (!*handled) return std::nullopt;
+  std::optional<ModalAnswer> answer;
+  if (responder != nullptr) answer = responder->Answer(request);
+  if (!answer) {
+    ReportModalFailure("nobody answered the " + Describe(request.kind) + " \"" + request.name + "\"" +
+                       (request.text.empty() ? "" : ": " + request.text));
+  }
+  return answer;
+}
+
+void ShowFrame(Window* w) {
+  w->frame->show();
+  if (!DisplayIsInvisible()) w->frame->raise();
+  w->frame->activateWindow();
+}
+
+std::string WithDefaultExtension(std::string path, const std::string& extension) {
+  if (extension.empty()) return path;
+  QFileInfo info(ToQt(path));
+  if (info.suffix().isEmpty()) path += "." + extension;
+  return path;
+}
+
+std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogSpec& spec, bool save) {
+  if (!OnUiThread()) return std::nullopt;
+  ModalRequest request;
+  request.kind = save ? ModalKind::kSaveFile : ModalKind::kOpenFile;
+  request.name = spec.title;
+  request.file = spec;
+  bool handled = false;
+  std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
+  if (handled) {
+    if (!answer || !answer->path) return std::nullopt;
+    return WithDefaultExtension(*answer->path, spec.default_extension);
+  }
+  Window* o = Resolve(owner);
+  QFileDialog dialog(o ? o->widget->window() : nullptr, ToQt(spec.title), ToQt(spec.initial_folder));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  QString pattern = ToQt(spec.filter_pattern);
+  QString filter = ToQt(spec.filter_text);
+  // Names on this machine keep their case: offer both cases of the pattern.
+  if (!pattern.isEmpty()) filter = filter + " (" + pattern + " " + pattern.toLower() + ")";
+  dialog.setNameFilter(filter);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!spec.default_extension.empty()) dialog.setDefaultSuffix(ToQt(spec.default_extension));
+  if (!spec.initial_name.empty()) dialog.selectFile(ToQt(spec.initial_name));
+  dialog.resize(ScreenSize().cx, ScreenSize().cy);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return WithDefaultExtension(FromQt(dialog.selectedFiles().front()), spec.default_extension);
+}
+
+QPixmap IconFor(uint32_t type) {
+  QStyle* style = QApplication::style();
+  switch (type & MB_ICONMASK) {
+    case MB_ICONHAND:
+      return style->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32);
+    case MB_ICONQUESTION:
+      return style->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32);
+    case MB_ICONEXCLAMATION:
+      return style->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32);
+    case MB_ICONINFORMATION:
+      return style->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32);
+    default:
+      return {};
+  }
+}
+
+bool ValidBoxAnswer(uint32_t type, intptr_t answer) {
+  if ((type & MB_TYPEMASK) == MB_YESNO) return answer == IDYES || answer == IDNO;
+  return answer == IDOK;
+}
+
+// The message box's body: icon, text, and its buttons.
+void BuildMessageBox(Window* box, ModalFrame* frame, std::string_view text, uint32_t type) {
+  auto* layout = new QVBoxLayout(frame);
+  layout->setContentsMargins(1, 1, 1, 6);
+  layout->setSpacing(6);
+  frame->caption = new CaptionBar(box, false, (type & MB_TYPEMASK) == MB_OK, frame);
+  layout->addWidget(frame->caption);
+  auto* body = new QHBoxLayout;
+  body->setContentsMargins(8, 4, 8, 4);
+  QPixmap icon = IconFor(type);
+  if (!icon.isNull()) {
+    auto* icon_label = new QLabel(frame);
+    icon_label->setPixmap(icon);
+    body->addWidget(icon_label, 0, Qt::AlignTop);
+  }
+  auto* label = new QLabel(ToQt(text).replace("\r\n", "\n"), frame);
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
+  label->setFont(QtFont(Font{14, FW_NORMAL}));
+  label->setMaximumWidth(ScreenSize().cx - 60);
+  body->addWidget(label, 1);
+  layout->addLayout(body);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  auto add = [&](const char* caption, int result, bool is_default) {
+    auto* button = new QPushButton(caption, frame);
+    button->setFixedSize(60, 22);
+    button->setAutoDefault(true);
+    button->setDefault(is_default);
+    QObject::connect(button, &QPushButton::clicked, [box, result] { EndModal(box, result); });
+    buttons->addWidget(button);
+    if (is_default) button->setFocus();
+  };
+  if ((type & MB_TYPEMASK) == MB_YESNO) {
+    add("&Yes", IDYES, true);
+    add("&No", IDNO, false);
+  } else {
+    add("OK", IDOK, true);
+  }
+  buttons->addStretch(1);
+  layout->addLayout(buttons);
+  frame->adjustSize();
+  frame->setFixedSize(frame->sizeHint());
+}
+
+}  // namespace
+
+void PressTitleCommand(Window* dialog, int command) {
+  if (dialog == nullptr || !dialog->alive || dialog->modal.ended) return;
+  if (command == IDCANCEL) {
+    CallProcedure(dialog, WM_CLOSE, 0, 0);
+  } else {
+    CallProcedure(dialog, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+  }
+}
+
+}  // namespace window_detail
+
+using namespace window_detail;
+
+const ResourceScript& LoadedResources() { return AllResources().script; }
+
+std::vector<std::string> ResourceFileErrors() { return AllResources().errors; }
+
+bool AddResourceScript(std::string_view script_text, std::string* error) {
+  ResourceScript added;
+  if (!ParseResourceScript(script_text, &added, error)) return false;
+  ResourceScript& script = AllResources().script;
+  for (const DialogTemplate& d : added.dialogs) {
+    if (FindDialogTemplate(script, d.name) != nullptr) {
+      if (error != nullptr) *error = "dialog " + d.name + " is already defined";
+      return false;
+    }
+  }
+  for (const MenuTemplate& m : added.menus) {
+    if (FindMenuTemplate(script, m.id) != nullptr) {
+      if (error != nullptr) *error = "menu " + std::to_string(m.id) + " is already defined";
+      return false;
+    }
+  }
+  for (DialogTemplate& d : added.dialogs) script.dialogs.push_back(std::move(d));
+  for (MenuTemplate& m : added.menus) script.menus.push_back(std::move(m));
+  return true;
+}
+
+intptr_t OpenDialogTemplate(std::string_view name, WindowHandle owner, DialogProc procedure,
+                            intptr_t init_param) {
+  if (!OnUiThread()) return -1;
+  const DialogTemplate* t = FindDialogTemplate(LoadedResources(), name);
+  if (t == nullptr) return -1;
+  Window* owner_window = owner != nullptr ? Resolve(owner) : nullptr;
+
+  Window* d = NewWindow(WindowKind::kDialog);
+  d->class_name = "#32770";
+  d->text = t->title;
+  d->dialog_proc = std::move(procedure);
+  d->font = Font{PointsToPixels(t->font_points), FW_NORMAL};
+  QFontMetrics fm(QtFont(d->font));
+  d->base_units = BaseUnitsFromFont(
+      fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), fm.height());
+  int width = DialogUnitsToPixelsX(t->width, d->base_units);
+  int height = DialogUnitsToPixelsY(t->height, d->base_units);
+
+  auto* frame = new ModalFrame(d, owner_window ? owner_window->widget->window() : nullptr);
+  frame->setWindowTitle(ToQt(t->title));
+  d->frame = frame;
+  BindWidget(d, frame);
+  frame->caption = new CaptionBar(d, true, true, frame);
+  frame->caption->setGeometry(1, 1, width, CaptionHeight());
+  QWidget* client = CreateClientWidget(d, frame);
+  client->setGeometry(1, 1 + CaptionHeight(), width, height);
+  ResizeImage(d, width, height);
+  frame->setFixedSize(width + 2, height + CaptionHeight() + 2);
+  PlaceFrame(frame, owner_window, t->centered,
+             QPoint(DialogUnitsToPixelsX(t->x, d->base_units), DialogUnitsToPixelsY(t->y, d->base_units)));
+  QPoint at = frame->pos();
+  d->rect = Rect{at.x(), at.y(), at.x() + frame->width(), at.y() + frame->height()};
+
+  WindowHandle first_stop = nullptr;
+  for (const DialogControl& c : t->controls) {
+    WindowHandle control = CreateWindow(c.class_name, c.text, c.style | WS_CHILD,
+                                        DialogUnitsToPixelsX(c.x, d->base_units),
+                                        DialogUnitsToPixelsY(c.y, d->base_units),
+                                        DialogUnitsToPixelsX(c.width, d->base_units),
+                                        DialogUnitsToPixelsY(c.height, d->base_units), d, c.id);
+    if (control == nullptr) {
+      DestroyWindow(d);
+      return -1;
+    }
+    if (first_stop == nullptr && (c.style & WS_TABSTOP) && (c.style & WS_VISIBLE)) first_stop = control;
+  }
+  intptr_t set_focus = CallProcedure(d, WM_INITDIALOG, reinterpret_cast<uintptr_t>(first_stop), init_param);
+  if (d->alive && !d->modal.ended) ShowFrame(d);
+  if (d->alive && set_focus != 0 && first_stop != nullptr && IsWindow(first_stop)) SetFocus(first_stop);
+  InvalidateRect(d, nullptr, true);
+  for (Window* child : d->children) {
+    if (child->control == ControlKind::kOwnerDraw) InvalidateRect(child, nullptr, false);
+  }
+
+  ModalRequest request;
+  request.kind = ModalKind::kDialog;
+  request.name = std::string(name);
+  request.window = d;
+  bool handled = false;
+  if (d->alive && !d->modal.ended) {
+    std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
+    if (handled) {
+      int command = answer ? static_cast<int>(answer->result) : IDCANCEL;
+      if (command != 0) PressTitleCommand(d, command);
+      if (d->alive && !d->modal.ended) {
+        ReportModalFailure("the dialog \"" + request.name + "\" stayed open after its answer");
+        EndModal(d, 0);
+      }
+    } else {
+      RunModal(d);
+    }
+  }
+  intptr_t result = d->modal.result;
+  DestroyWindow(d);
+  return result;
+}
+
+bool EndDialog(WindowHandle dialog, intptr_t result) {
+  Window* w = Resolve(dialog);
+  if (w == nullptr || w->kind != WindowKind::kDialog) return false;
+  EndModal(w, result);
+  return true;
+}
+
+DialogBaseUnits GetDialogBaseUnits(WindowHandle dialog) {
+  Window* w = Resolve(dialog);
+  return (w == nullptr || w->kind != WindowKind::kDialog) ? DialogBaseUnits{} : w->base_units;
+}
+
+int MessageBox(WindowHandle owner, std::string_view text, std::string_view caption, uint32_t type) {
+  if (!OnUiThread()) return 0;
+  Window* owner_window = owner != nullptr ? Resolve(owner) : nullptr;
+  Window* box = NewWindow(WindowKind::kMessageBox);
+  box->class_name = "#32770";
+  box->text = std::string(caption);
+  box->style = type;
+  auto* frame = new ModalFrame(box, owner_window ? owner_window->widget->window() : nullptr);
+  frame->setWindowTitle(ToQt(caption));
+  box->frame = frame;
+  box->widget = frame;
+  BindWidget(box, frame);
+  BuildMessageBox(box, frame, text, type);
+  PlaceFrame(frame, owner_window, true, QPoint());
+  ShowFrame(box);
+
+  ModalRequest request;
+  request.kind = ModalKind::kMessageBox;
+  request.name = std::string(caption);
+  request.text = std::string(text);
+  request.flags = type;
+  request.window = box;
+  bool handled = false;
+  std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
+  if (handled) {
+    intptr_t dismiss = (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+    intptr_t result = answer ? answer->result : dismiss;
+    if (answer && !ValidBoxAnswer(type, result)) {
+      ReportModalFailure("the message box \"" + request.name + "\" cannot answer " + std::to_string(result));
+      result = dismiss;
+    }
+    EndModal(box, result);
+  } else {
+    RunModal(box);
+  }
+  intptr_t result = box->modal.result;
+  DestroyWindow(box);
+  return static_cast<int>(result);
+}
+
+bool MessageBeep(uint32_t type) {
+  if (ModalResponder* responder = OnUiThread() ? CurrentResponder() : nullptr) {
+    responder->Beep(type);
+  } else if (OnUiThread()) {
+    QApplication::beep();
+  }
+  return true;
+}
+
+int TrackPopupMenu(int menu_id, uint32_t flags, int x, int y, WindowHandle owner) {
+  if (!OnUiThread()) return 0;
+  const MenuTemplate* menu = FindMenuTemplate(LoadedResources(), menu_id);
+  Window* o = owner != nullptr ? Resolve(owner) : nullptr;
+  if (menu == nullptr) return 0;
+  ModalRequest request;
+  request.kind = ModalKind::kMenu;
+  request.name = std::to_string(menu_id);
+  request.flags = flags;
+  request.menu_items = menu->items;
+  request.window = o;
+  bool handled = false;
+  std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
+  int chosen = 0;
+  if (handled) {
+    chosen = answer ? static_cast<int>(answer->result) : 0;
+    bool exists = std::any_of(menu->items.begin(), menu->items.end(),
+                              [&](const MenuItem& item) { return item.id != 0 && item.id == chosen; });
+    if (chosen != 0 && !exists) {
+      ReportModalFailure("menu " + request.name + " has no command " + std::to_string(chosen));
+      chosen = 0;
+    }
+  } else {
+    QMenu popup(o ? o->widget.data() : nullptr);
+    popup.setFont(QtFont(Font{14, FW_NORMAL}));
+    for (const MenuItem& item : menu->items) {
+      if (item.id == 0) {
+        popup.addSeparator();
+      } else {
+        popup.addAction(ToQt(item.text))->setData(item.id);
+      }
+    }
+    QPoint at(x, y);
+    if (o != nullptr) at = o->widget->mapToGlobal(at + QPoint(o->border, o->border));
+    int menu_width = popup.sizeHint().width();
+    if (flags & TPM_RIGHTALIGN) at.rx() -= menu_width;
+    if (flags & TPM_CENTERALIGN) at.rx() -= menu_width / 2;
+    QAction* action = popup.exec(at);
+    chosen = action != nullptr ? action->data().toInt() : 0;
+  }
+  if (chosen != 0 && !(flags & TPM_RETURNCMD) && o != nullptr) {
+    QueueMessage(o, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+  }
+  return chosen;
+}
+
+std::optional<std::string> GetOpenFileName(WindowHandle owner, const FileDialogSpec& spec) {
+  return RunFileDialog(owner, spec, false);
+}
+
+std::optional<std::string> GetSaveFileName(WindowHandle owner, const FileDialogSpec& spec) {
+  return RunFileDialog(owner, spec, true);
+}
+
+bool IsColorPickerAvailable() { return true; }
+
+std::optional<ColorRef> ChooseColor(WindowHandle owner, ColorRef initial) {
+  if (!OnUiThread()) return std::nullopt;
+  ModalRequest request;
+  request.kind = ModalKind::kColor;
+  request.name = "Color";
+  request.color = initial;
+  request.window = Resolve(owner);
+  bool handled = false;
+  std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
+  if (handled) return answer ? answer->color : std::nullopt;
+  Window* o = Resolve(owner);
+  QColor chosen = QColorDialog::getColor(ToQColor(initial), o ? o->widget->window() : nullptr, "Color",
+                                         QColorDialog::DontUseNativeDialog);
+  if (!chosen.isValid()) return std::nullopt;
+  return FromQColor(chosen);
+}
+
+}  // namespace tq

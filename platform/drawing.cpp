@@ -1,0 +1,539 @@
+#include "platform/drawing.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "platform/window_internal.h"
+
+namespace tq {
+
+struct DeviceContext {
+  window_detail::Window* window = nullptr;  // null: a memory context
+  std::unique_ptr<QImage> own_image;
+  bool clipped = false;
+  QRect clip;
+  Font font;
+  Pen pen;
+  Brush brush;
+  ColorRef text_color = Rgb(0, 0, 0);
+  ColorRef bk_color = Rgb(255, 255, 255);
+  int bk_mode = OPAQUE;
+  Point position;
+
+  QImage* Target() {
+    if (window == nullptr) return own_image.get();
+    return window->alive ? &window->image : nullptr;
+  }
+};
+
+struct BitmapData {
+  QImage image;
+};
+
+namespace window_detail {
+namespace {
+
+constexpr const char* kScreenFontFile = "/usr/share/wine/fonts/ms_sans_serif.ttf";
+
+struct FontState {
+  QString family = "DejaVu Sans";
+  bool clone_loaded = false;
+  bool bold_synthetic = false;
+};
+
+FontState& Fonts() {
+  static FontState state;
+  return state;
+}
+
+std::unordered_set<DeviceContext*>& LiveContexts() {
+  static std::unordered_set<DeviceContext*> contexts;
+  return contexts;
+}
+
+DeviceContext* ResolveDc(DcHandle dc) {
+  if (dc == nullptr || !OnUiThread() || !LiveContexts().contains(dc)) return nullptr;
+  return dc->Target() != nullptr ? dc : nullptr;
+}
+
+DeviceContext* NewContext() {
+  auto* dc = new DeviceContext;
+  LiveContexts().insert(dc);
+  return dc;
+}
+
+void FreeContext(DeviceContext* dc) {
+  LiveContexts().erase(dc);
+  delete dc;
+}
+
+// Bitmap-strike faces render the same at every size: renders a sample both
+// ways and compares.
+bool BoldLooksBold(const QString& family) {
+  auto render = [&](bool bold) {
+    QFont f(family);
+    f.setPixelSize(14);
+    f.setBold(bold);
+    f.setStyleStrategy(QFont::NoAntialias);
+    QImage image(120, 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setFont(f);
+    p.setPen(Qt::black);
+    p.drawText(2, 15, "Hamburgefonstiv");
+    p.end();
+    return image;
+  };
+  return render(false) != render(true);
+}
+
+// A painter on the context's image with its clip, exact pixels.
+class DcPainter {
+ public:
+  explicit DcPainter(DeviceContext* dc) : dc_(dc), painter_(dc->Target()) {
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setRenderHint(QPainter::TextAntialiasing, false);
+    if (dc->clipped) painter_.setClipRect(dc->clip);
+  }
+  ~DcPainter() {
+    painter_.end();
+    if (dc_->window != nullptr) ShowImageChanges(dc_->window);
+  }
+  QPainter& operator*() { return painter_; }
+  QPainter* operator->() { return &painter_; }
+
+ private:
+  DeviceContext* dc_;
+  QPainter painter_;
+};
+
+QPen QtPen(const Pen& pen) {
+  if (pen.style == PS_NULL) return QPen(Qt::NoPen);
+  QPen q(ToQColor(pen.color));
+  int width = std::max(pen.width, 1);
+  q.setWidth(width);
+  // A 1-pixel line leaves out its end point; wider pens are round, as the
+  // system's geometric pens are.
+  q.setCapStyle(width == 1 ? Qt::FlatCap : Qt::RoundCap);
+  q.setJoinStyle(width == 1 ? Qt::MiterJoin : Qt::RoundJoin);
+  if (pen.style == 1) q.setStyle(Qt::DashLine);
+  if (pen.style == 2) q.setStyle(Qt::DotLine);
+  return q;
+}
+
+int AlphabetWidth(const QFontMetrics& fm) {
+  return fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+}
+
+bool WantsSyntheticBold(Font font) { return font.weight >= 600 && Fonts().bold_synthetic; }
+
+void DrawTextAt(QPainter& p, DeviceContext* dc, int x, int y, const QString& text) {
+  QFont qfont = QtFont(dc->font);
+  QFontMetrics fm(qfont);
+  bool synthetic = WantsSyntheticBold(dc->font);
+  if (dc->bk_mode == OPAQUE) {
+    int width = fm.horizontalAdvance(text) + (synthetic ? 1 : 0);
+    p.fillRect(QRect(x, y, width, fm.height()), ToQColor(dc->bk_color));
+  }
+  p.setFont(qfont);
+  p.setPen(ToQColor(dc->text_color));
+  p.drawText(x, y + fm.ascent(), text);
+  if (synthetic) p.drawText(x + 1, y + fm.ascent(), text);
+}
+
+// The dot a coinciding run draws, as wide as the pen.
+void DrawDot(QPainter& p, const Pen& pen, Point at) {
+  if (pen.style == PS_NULL) return;
+  int w = std::max(pen.width, 1);
+  p.fillRect(QRect(at.x - w / 2, at.y - w / 2, w, w), ToQColor(pen.color));
+}
+
+QString BitmapPath(std::string_view name) {
+  QDir dir(":/resources/bitmaps");
+  QString wanted = ToQt(name).toUpper();
+  for (const QFileInfo& info : dir.entryInfoList(QDir::Files)) {
+    if (info.completeBaseName().toUpper() == wanted) return info.filePath();
+  }
+  return {};
+}
+
+}  // namespace
+
+void LoadScreenFont() {
+  FontState& fonts = Fonts();
+  int id = QFontDatabase::addApplicationFont(kScreenFontFile);
+  QStringList families = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList();
+  if (!families.isEmpty()) {
+    fonts.family = families.front();
+    fonts.clone_loaded = true;
+  } else {
+    fonts.family = "DejaVu Sans";
+  }
+  fonts.bold_synthetic = !BoldLooksBold(fonts.family);
+}
+
+QFont QtFont(Font font) {
+  FontState& fonts = Fonts();
+  QFont q(fonts.family);
+  q.setPixelSize(std::max(1, font.height < 0 ? -font.height : font.height));
+  q.setBold(font.weight >= 600 && !fonts.bold_synthetic);
+  q.setStyleStrategy(QFont::NoAntialias);
+  q.setHintingPreference(QFont::PreferFullHinting);
+  return q;
+}
+
+bool BoldIsSynthetic() { return Fonts().bold_synthetic; }
+
+QString ToQt(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string FromQt(const QString& text) { return text.toUtf8().toStdString(); }
+
+QColor ToQColor(ColorRef color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
+
+ColorRef FromQColor(const QColor& color) { return Rgb(color.red(), color.green(), color.blue()); }
+
+}  // namespace window_detail
+
+using namespace window_detail;
+
+DcHandle BeginPaint(WindowHandle window, PaintInfo* paint) {
+  Window* w = Resolve(window);
+  if (w == nullptr || paint == nullptr) return nullptr;
+  QRect area = w->dirty.isEmpty() ? QRect() : w->dirty;
+  bool erase = w->erase_pending;
+  w->dirty = QRect();
+  w->erase_pending = false;
+  w->begin_paint_called = true;
+  DeviceContext* dc = NewContext();
+  dc->window = w;
+  dc->clipped = true;
+  dc->clip = area;
+  if (erase && !area.isEmpty()) {
+    ColorRef fill = GetSysColor(COLOR_BTNFACE);
+    bool has_background = true;
+    if (w->window_class != nullptr) {
+      fill = w->window_class->background;
+      has_background = w->window_class->has_background;
+    }
+    if (has_background) {
+      QPainter p(&w->image);
+      p.fillRect(area, ToQColor(fill));
+    }
+  }
+  paint->dc = dc;
+  paint->paint = Rect{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+  paint->erase = erase;
+  return dc;
+}
+
+void EndPaint(WindowHandle window, const PaintInfo& paint) {
+  (void)window;
+  if (paint.dc != nullptr && LiveContexts().contains(paint.dc)) {
+    if (paint.dc->window != nullptr) ShowImageChanges(paint.dc->window);
+    FreeContext(paint.dc);
+  }
+}
+
+DcHandle GetDC(WindowHandle window) {
+  Window* w = Resolve(window);
+  if (w == nullptr || w->image.isNull()) return nullptr;
+  DeviceContext* dc = NewContext();
+  dc->window = w;
+  return dc;
+}
+
+int ReleaseDC(WindowHandle window, DcHandle dc) {
+  (void)window;
+  if (dc == nullptr || !LiveContexts().contains(dc) || dc->window == nullptr) return 0;
+  FreeContext(dc);
+  return 1;
+}
+
+DcHandle CreateMemoryDC(int width, int height) {
+  if (!OnUiThread() || width <= 0 || height <= 0) return nullptr;
+  DeviceContext* dc = NewContext();
+  dc->own_image = std::make_unique<QImage>(width, height, QImage::Format_RGB32);
+  dc->own_image->fill(Qt::white);
+  return dc;
+}
+
+bool DeleteDC(DcHandle dc) {
+  if (dc == nullptr || !LiveContexts().contains(dc) || dc->window != nullptr) return false;
+  FreeContext(dc);
+  return true;
+}
+
+Font SelectFont(DcHandle handle, Font font) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return Font{};
+  return std::exchange(dc->font, font);
+}
+
+Pen SelectPen(DcHandle handle, Pen pen) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return Pen{};
+  return std::exchange(dc->pen, pen);
+}
+
+Brush SelectBrush(DcHandle handle, Brush brush) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return Brush{};
+  return std::exchange(dc->brush, brush);
+}
+
+ColorRef SetTextColor(DcHandle handle, ColorRef color) {
+  DeviceContext* dc = ResolveDc(handle);
+  return dc == nullptr ? 0 : std::exchange(dc->text_color, color);
+}
+
+ColorRef SetBkColor(DcHandle handle, ColorRef color) {
+  DeviceContext* dc = ResolveDc(handle);
+  return dc == nullptr ? 0 : std::exchange(dc->bk_color, color);
+}
+
+int SetBkMode(DcHandle handle, int mode) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+  return std::exchange(dc->bk_mode, mode);
+}
+
+bool TextOut(DcHandle handle, int x, int y, std::string_view text) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return false;
+  DcPainter p(dc);
+  DrawTextAt(*p, dc, x, y, ToQt(text));
+  return true;
+}
+
+int DrawText(DcHandle handle, std::string_view text, const Rect& rect, uint32_t format) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return 0;
+  QFontMetrics fm(QtFont(dc->font));
+  QString all = ToQt(text);
+  QStringList lines = (format & DT_SINGLELINE) ? QStringList{all} : all.split('\n');
+  int line_height = fm.height();
+  int total = line_height * static_cast<int>(lines.size());
+  int y = rect.top;
+  if (format & DT_SINGLELINE) {
+    if (format & DT_VCENTER) y = rect.top + (rect.Height() - line_height) / 2;
+    if (format & DT_BOTTOM) y = rect.bottom - line_height;
+  }
+  DcPainter p(dc);
+  // The system clips DrawText to its rectangle.
+  QRect box(rect.left, rect.top, rect.Width(), rect.Height());
+  p->setClipRect(dc->clipped ? box.intersected(dc->clip) : box);
+  for (QString line : lines) {
+    if (line.endsWith('\r')) line.chop(1);
+    int width = fm.horizontalAdvance(line) + (WantsSyntheticBold(dc->font) ? 1 : 0);
+    int x = rect.left;
+    if (format & DT_CENTER) x = rect.left + (rect.Width() - width) / 2;
+    if (format & DT_RIGHT) x = rect.right - width;
+    DrawTextAt(*p, dc, x, y, line);
+    y += line_height;
+  }
+  return total;
+}
+
+Size GetTextExtent(DcHandle handle, std::string_view text) {
+  DeviceContext* dc = ResolveDc(handle);
+  return dc == nullptr ? Size{} : MeasureText(dc->font, text);
+}
+
+TextMetrics GetTextMetrics(DcHandle handle) {
+  DeviceContext* dc = ResolveDc(handle);
+  return dc == nullptr ? TextMetrics{} : MeasureFont(dc->font);
+}
+
+TextMetrics MeasureFont(Font font) {
+  if (!OnUiThread()) return TextMetrics{};
+  QFontMetrics fm(QtFont(font));
+  TextMetrics m;
+  m.height = fm.height();
+  m.ascent = fm.ascent();
+  m.descent = fm.descent();
+  m.ave_char_width = (AlphabetWidth(fm) + 26) / 52;
+  m.max_char_width = fm.maxWidth();
+  return m;
+}
+
+Size MeasureText(Font font, std::string_view text) {
+  if (!OnUiThread()) return Size{};
+  QFontMetrics fm(QtFont(font));
+  int width = fm.horizontalAdvance(ToQt(text));
+  if (WantsSyntheticBold(font) && !text.empty()) width += 1;
+  return Size{width, fm.height()};
+}
+
+bool IsScreenFontLoaded() { return Fonts().clone_loaded; }
+
+bool MoveTo(DcHandle handle, int x, int y, Point* previous) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return false;
+  if (previous != nullptr) *previous = dc->position;
+  dc->position = Point{x, y};
+  return true;
+}
+
+bool LineTo(DcHandle handle, int x, int y) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return false;
+  {
+    DcPainter p(dc);
+    p->setPen(QtPen(dc->pen));
+    p->drawLine(QPoint(dc->position.x, dc->position.y), QPoint(x, y));
+  }
+  dc->position = Point{x, y};
+  return true;
+}
+
+bool Polyline(DcHandle handle, std::span<const Point> points) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr || points.empty()) return false;
+  DcPainter p(dc);
+  bool all_same = std::all_of(points.begin(), points.end(), [&](const Point& q) { return q == points[0]; });
+  if (all_same) {
+    DrawDot(*p, dc->pen, points[0]);
+    return true;
+  }
+  std::vector<QPoint> qpoints;
+  qpoints.reserve(points.size());
+  for (const Point& q : points) qpoints.emplace_back(q.x, q.y);
+  p->setPen(QtPen(dc->pen));
+  p->drawPolyline(qpoints.data(), static_cast<int>(qpoints.size()));
+  return true;
+}
+
+bool FillRect(DcHandle handle, const Rect& rect, Brush brush) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return false;
+  if (brush.hollow || rect.Width() <= 0 || rect.Height() <= 0) return true;
+  DcPainter p(dc);
+  p->fillRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()), ToQColor(brush.color));
+  return true;
+}
+
+bool Rectangle(DcHandle handle, int left, int top, int right, int bottom) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return false;
+  if (right <= left || bottom <= top) return true;
+  DcPainter p(dc);
+  if (!dc->brush.hollow) p->fillRect(QRect(left, top, right - left, bottom - top), ToQColor(dc->brush.color));
+  if (dc->pen.style != PS_NULL) {
+    QPen pen = QtPen(dc->pen);
+    pen.setCapStyle(Qt::SquareCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    p->setPen(pen);
+    p->setBrush(Qt::NoBrush);
+    int inset = (std::max(dc->pen.width, 1) - 1) / 2;
+    p->drawRect(QRect(left + inset, top + inset, right - left - 1 - 2 * inset, bottom - top - 1 - 2 * inset));
+  }
+  return true;
+}
+
+bool Ellipse(DcHandle handle, int left, int top, int right, int bottom) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr) return false;
+  if (right <= left || bottom <= top) return true;
+  DcPainter p(dc);
+  p->setBrush(dc->brush.hollow ? QBrush(Qt::NoBrush) : QBrush(ToQColor(dc->brush.color)));
+  if (dc->pen.style == PS_NULL) {
+    p->setPen(Qt::NoPen);
+    p->drawEllipse(QRect(left, top, right - left, bottom - top));
+  } else {
+    p->setPen(QtPen(dc->pen));
+    p->drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
+  }
+  return true;
+}
+
+bool BitBlt(DcHandle dest_handle, int x, int y, int width, int height, DcHandle source_handle, int sx,
+            int sy) {
+  DeviceContext* dest = ResolveDc(dest_handle);
+  DeviceContext* source = ResolveDc(source_handle);
+  if (dest == nullptr || source == nullptr) return false;
+  if (width <= 0 || height <= 0) return true;
+  // Only the part of the block that lies inside the source is copied.
+  QRect from = QRect(sx, sy, width, height).intersected(source->Target()->rect());
+  if (from.isEmpty()) return true;
+  QImage block = source->Target()->copy(from);
+  DcPainter p(dest);
+  p->drawImage(QPoint(x + (from.left() - sx), y + (from.top() - sy)), block);
+  return true;
+}
+
+ColorRef GetPixel(DcHandle handle, int x, int y) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr || !dc->Target()->valid(x, y)) return 0xFFFFFFFFu;
+  return FromQColor(QColor(dc->Target()->pixel(x, y)));
+}
+
+bool SetPixel(DcHandle handle, int x, int y, ColorRef color) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr || !dc->Target()->valid(x, y)) return false;
+  if (dc->clipped && !dc->clip.contains(x, y)) return true;
+  dc->Target()->setPixel(x, y, ToQColor(color).rgb());
+  if (dc->window != nullptr) ShowImageChanges(dc->window);
+  return true;
+}
+
+BitmapHandle LoadBitmap(std::string_view name) {
+  if (!OnUiThread()) return nullptr;
+  static std::map<std::string, std::unique_ptr<BitmapData>> cache;
+  std::string key = FromQt(ToQt(name).toUpper());
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second.get();
+  QString path = BitmapPath(name);
+  if (path.isEmpty()) return nullptr;
+  QImage image(path);
+  if (image.isNull()) return nullptr;
+  auto data = std::make_unique<BitmapData>();
+  data->image = image.convertToFormat(QImage::Format_RGB32);
+  BitmapHandle handle = data.get();
+  cache.emplace(key, std::move(data));
+  return handle;
+}
+
+Size GetBitmapSize(BitmapHandle bitmap) {
+  return bitmap == nullptr ? Size{} : Size{bitmap->image.width(), bitmap->image.height()};
+}
+
+bool DrawBitmap(DcHandle handle, int x, int y, BitmapHandle bitmap) {
+  DeviceContext* dc = ResolveDc(handle);
+  if (dc == nullptr || bitmap == nullptr) return false;
+  DcPainter p(dc);
+  p->drawImage(x, y, bitmap->image);
+  return true;
+}
+
+ColorRef GetSysColor(int index) {
+  switch (index) {
+    case COLOR_WINDOW:
+    case COLOR_BTNHIGHLIGHT:
+      return Rgb(255, 255, 255);
+    case COLOR_WINDOWTEXT:
+    case COLOR_BTNTEXT:
+    case COLOR_3DDKSHADOW:
+      return Rgb(0, 0, 0);
+    case COLOR_BTNFACE:
+    case COLOR_3DLIGHT:
+      return Rgb(192, 192, 192);
+    case COLOR_BTNSHADOW:
+      return Rgb(128, 128, 128);
+    default:
+      return Rgb(192, 192, 192);
+  }
+}
+
+}  // namespace tq
