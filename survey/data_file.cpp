@@ -1,0 +1,149 @@
+#include "survey/data_file.h"
+
+#include <utility>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace tq {
+namespace {
+
+WriteResult Failure(std::string error) { return WriteResult{false, std::move(error)}; }
+
+}  // namespace
+
+DataFile::~DataFile() { Close(); }
+
+WriteResult DataFile::Create(const std::filesystem::path& path, size_t record_length,
+                             bool* exists) {
+  std::lock_guard lock(mutex_);
+  if (exists != nullptr) *exists = false;
+  if (file_.IsOpen()) return Failure("a data file is already open");
+  File opened = File::Open(path, OpenMode::kCreateNew, kReadWrite);
+  if (!opened.IsOpen()) {
+    if (exists != nullptr) *exists = File::Open(path, OpenMode::kOpenExisting, kRead).IsOpen();
+    return Failure(opened.LastError());
+  }
+  file_ = std::move(opened);
+  path_ = path;
+  record_length_ = record_length;
+  end_ = 0;
+  sync_failed_ = false;
+  return {};
+}
+
+bool DataFile::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return file_.IsOpen();
+}
+
+std::filesystem::path DataFile::path() const {
+  std::lock_guard lock(mutex_);
+  return path_;
+}
+
+WriteResult DataFile::AppendLocked(const DataRecord& record) {
+  if (!file_.IsOpen()) return {};
+  if (record.length != record_length_.load()) return Failure("record of the wrong length");
+  if (file_.Write(record.view())) {
+    end_ += static_cast<int64_t>(record.length);
+    return {};
+  }
+  WriteResult failed = Failure(file_.LastError());
+  // A write cut short by a full disk leaves part of a record behind; the next
+  // record overwrites it, so only whole records ever follow one another.
+  file_.Seek(end_);
+  return failed;
+}
+
+WriteResult DataFile::Append(const DataRecord& record) {
+  std::lock_guard lock(mutex_);
+  return AppendLocked(record);
+}
+
+WriteResult DataFile::Append(std::span<const DataRecord> records) {
+  std::lock_guard lock(mutex_);
+  WriteResult result;
+  for (const DataRecord& record : records) {
+    WriteResult one = AppendLocked(record);
+    if (!one && result) result = std::move(one);
+  }
+  return result;
+}
+
+WriteResult DataFile::FlushLocked() {
+  if (!file_.IsOpen()) return {};
+  if (sync_failed_) return Failure("an earlier flush to storage failed; data may be lost");
+  if (!file_.Sync()) {
+    // Once fsync has failed the kernel may have dropped the pages; a later
+    // success would not bring them back.
+    sync_failed_ = true;
+    return Failure(file_.LastError());
+  }
+  return {};
+}
+
+WriteResult DataFile::Flush() {
+  std::lock_guard lock(mutex_);
+  return FlushLocked();
+}
+
+WriteResult DataFile::Close() {
+  std::lock_guard lock(mutex_);
+  if (!file_.IsOpen()) return {};
+  WriteResult result = FlushLocked();
+  if (!file_.Close() && result) result = Failure(file_.LastError());
+  path_.clear();
+  return result;
+}
+
+WriteResult WriteHeader(DataFile& file, const SettingsStore& settings, const BuildConfig& build,
+                        bool portrait, std::string_view base_name) {
+  const DataRecord records[] = {
+      FormatHeader1(settings, build, portrait),
+      FormatHeader2(settings, RecordLengthFor(KindInfoFor(build.InstrumentKind).kind), base_name),
+  };
+  return file.Append(records);
+}
+
+WriteResult WriteLineStart(DataFile& file, const SettingsStore& settings, int32_t kind,
+                           const Mk2Offsets& previous) {
+  return file.Append(FormatLineStart(settings, kind, GetLocalTime(), previous));
+}
+
+WriteResult WriteCalibrationLines(DataFile& file, const Mk2Offsets& offsets,
+                                  const Mk2Offsets& previous) {
+  return file.Append(FormatCalibrationRecords(offsets, previous));
+}
+
+WriteResult WriteStationRecord(DataFile& file, double station) {
+  return file.Append(FormatStationRecord(file.record_length(), station, GetLocalTime()));
+}
+
+WriteResult WriteTimeMark(DataFile& file) {
+  const uint32_t tick = Tick();
+  return file.Append(FormatTimeMark(file.record_length(), tick, GetLocalTime()));
+}
+
+WriteResult WriteNote(DataFile& file, std::string_view text, char letter) {
+  return file.Append(FormatNote(file.record_length(), text, letter, Tick()));
+}
+
+WriteResult WriteReadingRecord(DataFile& file, std::span<const uint8_t> frame_text,
+                               uint32_t tick) {
+  return file.Append(FormatReadingRecord(frame_text, tick));
+}
+
+WriteResult WriteBinaryReadingRecord(DataFile& file, std::span<const uint8_t> frame,
+                                     uint32_t tick) {
+  return file.Append(FormatBinaryReadingRecord(frame, tick));
+}
+
+WriteResult WriteGpsRecord(DataFile& file, std::string_view line, uint32_t tick,
+                           char first_prefix, char next_prefix) {
+  std::vector<DataRecord> records;
+  FormatGpsRecords(line, tick, first_prefix, next_prefix, file.record_length(), records);
+  return file.Append(records);
+}
+
+}  // namespace tq
