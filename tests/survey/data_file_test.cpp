@@ -1,0 +1,179 @@
+// The open data file: appends from two threads stay whole, failed writes are
+// reported and lose only their own record, flushes report failures.
+#include "survey/data_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/clock.h"
+#include "survey/record_reader.h"
+#include "tests/support/temp_dir.h"
+
+namespace tq {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempDir;
+
+DataRecord Reading(uint32_t n) {
+  const std::string text = "T6-0400+0123";
+  return FormatReadingRecord(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                             n);
+}
+
+class DataFileTest : public ::testing::Test {
+ protected:
+  std::filesystem::path path() const { return dir.path() / "A.R62"; }
+  TempDir dir;
+  DataFile file;
+};
+
+TEST_F(DataFileTest, CreateRefusesAnExistingFile) {
+  bool exists = true;
+  ASSERT_TRUE(file.Create(path(), 24, &exists));
+  EXPECT_FALSE(exists);
+  ASSERT_TRUE(file.Close());
+  DataFile again;
+  WriteResult second = again.Create(path(), 24, &exists);
+  EXPECT_FALSE(second.ok);
+  EXPECT_TRUE(exists);
+  EXPECT_FALSE(again.IsOpen());
+  EXPECT_FALSE(again.Create(dir.path() / "no" / "such" / "A.R62", 24, &exists).ok);
+  EXPECT_FALSE(exists);
+}
+
+TEST_F(DataFileTest, WritersOnAClosedFileDoNothing) {
+  EXPECT_TRUE(WriteNote(file, "$PAUSED", 'X'));
+  EXPECT_TRUE(file.Flush());
+  EXPECT_TRUE(file.Close());
+  EXPECT_FALSE(std::filesystem::exists(path()));
+}
+
+TEST_F(DataFileTest, RecordOfTheWrongLengthIsRefused) {
+  ASSERT_TRUE(file.Create(path(), 26));
+  const uint8_t frame[14] = {'T', 6};
+  EXPECT_TRUE(WriteBinaryReadingRecord(file, frame, 1));
+  EXPECT_FALSE(WriteReadingRecord(file, frame, 1).ok);
+  file.Close();
+  EXPECT_EQ(ReadFileBytes(path()).size(), 26u);
+}
+
+TEST_F(DataFileTest, WritersUseTheClockWhenTheyCompose) {
+  FakeClock clock;
+  InstallClock(&clock);
+  LocalTime now;
+  now.hour = 9;
+  now.minute = 3;
+  now.second = 7;
+  now.millisecond = 459;
+  clock.SetNow(now);
+  clock.SetTick(777);
+  ASSERT_TRUE(file.Create(path(), 24));
+  EXPECT_TRUE(WriteTimeMark(file));
+  EXPECT_TRUE(WriteStationRecord(file, 500.0));
+  EXPECT_TRUE(WriteNote(file, "$STARTED", 'X'));
+  EXPECT_TRUE(WriteGpsRecord(file, "$GPGSA,A,3,,,,,,,,,,,,,2.5,1.3,2.1*39", 700, '@', '#'));
+  EXPECT_TRUE(file.Close());
+  InstallClock(nullptr);
+  EXPECT_EQ(ReadFileBytes(path()),
+            "*09:03:07.459       777\n"
+            "S     500.00 09030745  \n"
+            "X$STARTED           777\n"
+            "@$GPGSA,A,3,,,,,,,,,,,,\n"
+            "#,2.5,1.3,2.1*39       \n"
+            "!                   700\n");
+}
+
+TEST_F(DataFileTest, FullDiskIsReportedAndEarlierRecordsStayWhole) {
+  ASSERT_TRUE(file.Create(path(), 24));
+  FileFaults faults;
+  faults.write_budget = 10 * 24 + 5;
+  InjectFileFaults(&faults);
+  for (uint32_t i = 0; i < 10; ++i) ASSERT_TRUE(file.Append(Reading(i)));
+  WriteResult full = file.Append(Reading(10));
+  InjectFileFaults(nullptr);
+  EXPECT_FALSE(full.ok);
+  EXPECT_FALSE(full.error.empty());
+  // Room again: the next record follows the last whole one.
+  EXPECT_TRUE(file.Append(Reading(11)));
+  EXPECT_TRUE(file.Close());
+  const std::string bytes = ReadFileBytes(path());
+  ASSERT_EQ(bytes.size(), 11u * 24);
+  EXPECT_EQ(bytes.substr(9 * 24, 24), std::string(Reading(9).text()));
+  EXPECT_EQ(bytes.substr(10 * 24, 24), std::string(Reading(11).text()));
+}
+
+TEST_F(DataFileTest, WriteCutShortByTheFileSizeLimitIsOverwrittenByTheNextRecord) {
+  ASSERT_TRUE(file.Create(path(), 24));
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 3 * 24 + 7;  // room for three records and part of a fourth
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  for (uint32_t i = 0; i < 3; ++i) EXPECT_TRUE(file.Append(Reading(i)));
+  const WriteResult cut = file.Append(Reading(3));
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(cut.ok);
+  EXPECT_EQ(ReadFileBytes(path()).size(), 3u * 24 + 7);  // a torn record is left
+  EXPECT_TRUE(file.Append(Reading(4)));
+  EXPECT_TRUE(file.Close());
+  const std::string bytes = ReadFileBytes(path());
+  ASSERT_EQ(bytes.size(), 4u * 24);
+  EXPECT_EQ(bytes.substr(3 * 24), std::string(Reading(4).text()));
+}
+
+TEST_F(DataFileTest, TwoThreadsAppendingAMillionRecordsLeaveEveryRecordWhole) {
+  ASSERT_TRUE(file.Create(path(), 24));
+  constexpr uint32_t kReadings = 500000;
+  constexpr uint32_t kSentences = 125000;  // 4 records each
+  // A GPS line of 50 characters: first piece, one full continuation, the
+  // last piece, the tick.
+  const std::string sentence = "$GPGGA," + std::string(40, '9') + "*00";
+  std::thread window([&] {
+    for (uint32_t i = 0; i < kReadings; ++i) ASSERT_TRUE(file.Append(Reading(i)));
+  });
+  std::thread gps([&] {
+    for (uint32_t i = 0; i < kSentences; ++i) {
+      ASSERT_TRUE(WriteGpsRecord(file, sentence, i, '@', '#'));
+    }
+  });
+  window.join();
+  gps.join();
+  ASSERT_TRUE(file.Close());
+
+  auto cursor = RecordCursor::Open(path(), 24);
+  ASSERT_TRUE(cursor.has_value());
+  ASSERT_EQ(cursor->record_count(), kReadings + 4 * kSentences);
+  EXPECT_FALSE(cursor->has_torn_tail());
+  uint32_t next_reading = 0;
+  uint32_t next_sentence = 0;
+  std::vector<DataRecord> group;
+  FormatGpsRecords(sentence, 0, '@', '#', 24, group);
+  while (auto r = cursor->Next()) {
+    const std::string_view text = RecordText(*r);
+    if (text.front() == 'T') {
+      ASSERT_EQ(text, Reading(next_reading).text());
+      ++next_reading;
+      continue;
+    }
+    // A sentence's records are never split by the other thread's records.
+    ASSERT_EQ(text, group[0].text());
+    for (size_t k = 1; k < 3; ++k) ASSERT_EQ(RecordText(*cursor->Next()), group[k].text());
+    std::vector<DataRecord> expected;
+    FormatGpsRecords(sentence, next_sentence, '@', '#', 24, expected);
+    ASSERT_EQ(RecordText(*cursor->Next()), expected[3].text());
+    ++next_sentence;
+  }
+  EXPECT_EQ(next_reading, kReadings);
+  EXPECT_EQ(next_sentence, kSentences);
+}
+
+}  // namespace
+}  // namespace tq
