@@ -260,7 +260,7 @@ QWidget* CreateControlWidget(Window* w, QWidget* parent_widget) {
   w->font = w->parent->kind == WindowKind::kDialog ? w->parent->font : Font{14, FW_NORMAL};
   QWidget* widget = MakeWidget(w, parent_widget);
   if (widget == nullptr) return nullptr;
-  widget->setFont(QtFont(w->font));
+  widget->setFont(ControlFont(w->font));
   w->widget = widget;
   BindWidget(w, widget);
   if (!(w->style & WS_TABSTOP) && w->control != ControlKind::kEdit && w->control != ControlKind::kCombo &&
@@ -557,7 +557,7 @@ bool SetControlFont(WindowHandle handle, Font font) {
   Window* w = Resolve(handle);
   if (w == nullptr || w->kind != WindowKind::kControl) return false;
   w->font = font;
-  w->widget->setFont(QtFont(font));
+  w->widget->setFont(ControlFont(font));
   SetControlGeometry(w);
   return true;
 }
@@ -602,7 +602,7 @@ void ApplyLook() {
   palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(128, 128, 128));
   palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
   QApplication::setPalette(palette);
-  QApplication::setFont(QtFont(Font{14, FW_NORMAL}));
+  QApplication::setFont(ControlFont(Font{14, FW_NORMAL}));
   qApp->setStyleSheet(
       "QPushButton { background-color: #c0c0c0; border: 1px solid black; padding: 0px; }"
       "QPushButton:pressed { background-color: #808080; color: white; }"

@@ -102,14 +102,14 @@ class CaptionBar : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     p.fillRect(rect(), ToQColor(kCaptionColor));
-    QFont font = QtFont(Font{14, FW_BOLD});
+    QFont font = ControlFont(Font{14, FW_BOLD});
     p.setFont(font);
     p.setPen(Qt::white);
     QFontMetrics fm(font);
     int y = (height() - fm.height()) / 2 + fm.ascent();
     QString title = ToQt(window_->text);
     p.drawText(4, y, title);
-    if (BoldIsSynthetic()) p.drawText(5, y, title);
+    if (BoldIsSynthetic() && ScreenScale() == 1) p.drawText(5, y, title);
   }
 
  private:
@@ -287,7 +287,7 @@ void BuildMessageBox(Window* box, ModalFrame* frame, std::string_view text, uint
   auto* label = new QLabel(ToQt(text).replace("\r\n", "\n"), frame);
   label->setTextFormat(Qt::PlainText);
   label->setWordWrap(true);
-  label->setFont(QtFont(Font{14, FW_NORMAL}));
+  label->setFont(ControlFont(Font{14, FW_NORMAL}));
   label->setMaximumWidth(ScreenSize().cx - 60);
   body->addWidget(label, 1);
   layout->addLayout(body);
@@ -516,7 +516,7 @@ int TrackPopupMenu(int menu_id, uint32_t flags, int x, int y, WindowHandle owner
     }
   } else {
     QMenu popup(o ? o->widget.data() : nullptr);
-    popup.setFont(QtFont(Font{14, FW_NORMAL}));
+    popup.setFont(ControlFont(Font{14, FW_NORMAL}));
     for (const MenuItem& item : menu->items) {
       if (item.id == 0) {
         popup.addSeparator();

@@ -44,9 +44,12 @@ namespace window_detail {
 namespace {
 
 constexpr const char* kScreenFontFile = "/usr/share/wine/fonts/ms_sans_serif.ttf";
+constexpr const char* kScalableFontFile = "/usr/share/wine/fonts/tahoma.ttf";
+constexpr const char* kScalableBoldFontFile = "/usr/share/wine/fonts/tahomabd.ttf";
 
 struct FontState {
   QString family = "DejaVu Sans";
+  QString scalable_family = "DejaVu Sans Condensed";
   bool clone_loaded = false;
   bool bold_synthetic = false;
 };
@@ -180,6 +183,21 @@ void LoadScreenFont() {
     fonts.family = "DejaVu Sans";
   }
   fonts.bold_synthetic = !BoldLooksBold(fonts.family);
+  int scalable = QFontDatabase::addApplicationFont(kScalableFontFile);
+  QStringList scalable_families = scalable >= 0 ? QFontDatabase::applicationFontFamilies(scalable) : QStringList();
+  if (!scalable_families.isEmpty()) fonts.scalable_family = scalable_families.front();
+  QFontDatabase::addApplicationFont(kScalableBoldFontFile);
+}
+
+QFont ControlFont(Font font) {
+  if (ScreenScale() == 1) return QtFont(font);
+  // Four fifths of the height gives the outline face the clone's widths.
+  int height = std::max(1, font.height < 0 ? -font.height : font.height);
+  QFont q(Fonts().scalable_family);
+  q.setPixelSize(std::max(8, (height * 4 + 2) / 5));
+  q.setBold(font.weight >= 600);
+  q.setStyleStrategy(QFont::NoAntialias);
+  return q;
 }
 
 QFont QtFont(Font font) {

@@ -65,6 +65,7 @@ struct UiState {
   QApplication* app = nullptr;
   Dispatcher* dispatcher = nullptr;
   Size screen{240, 320};
+  int scale = 1;
   std::vector<std::unique_ptr<Window>> windows;
   std::unordered_map<const QWidget*, Window*> widget_windows;
   std::vector<std::unique_ptr<RegisteredClass>> classes;
@@ -493,6 +494,8 @@ bool DisplayIsInvisible() {
 
 Size ScreenSize() { return Ui().screen; }
 
+int ScreenScale() { return Ui().scale; }
+
 }  // namespace window_detail
 
 using namespace window_detail;
@@ -529,6 +532,7 @@ bool StartWindowing(int& argc, char** argv) {
   // Qt scales widgets and images alike, so drawing keeps its logical pixels.
   if (scale > 1) qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
   ui.screen = landscape ? Size{320, 240} : Size{240, 320};
+  ui.scale = scale;
   if (QCoreApplication::instance() == nullptr) {
     ui.app = new QApplication(argc, argv);
   } else {

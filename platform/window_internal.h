@@ -117,8 +117,12 @@ QWidget* CreateClientWidget(Window* window, QWidget* parent_widget);
 int VirtualKeyFromQt(int qt_key);
 int QtKeyFromVirtual(int virtual_key);
 
-// Fonts.
+// Fonts. QtFont draws into images at their own pixels; ControlFont is for
+// widgets, which Qt draws at the screen's scale: the clone's bitmaps do not
+// grow, so a scaled screen gives controls the outline "Tahoma" clone instead.
 QFont QtFont(Font font);
+QFont ControlFont(Font font);
+int ScreenScale();
 bool BoldIsSynthetic();
 QString ToQt(std::string_view text);
 std::string FromQt(const QString& text);
