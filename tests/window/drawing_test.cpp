@@ -239,6 +239,22 @@ TEST_F(Drawing, SelectionsReturnWhatWasSelectedBefore) {
   EXPECT_EQ(SetTextColor(dc_, kRed), Rgb(0, 0, 0));
 }
 
+TEST_F(Drawing, NamedBitmapsAreCopiedAtTheirOwnSize) {
+  BitmapHandle strip = LoadBitmap("StaticBmpAAR");  // names ignore case
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(LoadBitmap("STATICBMPAAR"), strip);
+  EXPECT_EQ(GetBitmapSize(strip), (Size{48, 320}));
+  ASSERT_TRUE(DrawBitmap(dc_, 10, 0, strip));
+  EXPECT_EQ(Pixel(9, 0), kWhite);
+  EXPECT_EQ(Pixel(10, 0), Rgb(0, 64, 96));  // the strip's own ground colour
+  EXPECT_NE(Pixel(57, 0), kWhite);
+  EXPECT_EQ(Pixel(58, 0), kWhite);
+  for (const char* name : {"STATICBMPA", "STATICBMP", "STATICLEAD", "STATICLEADAR", "STATICTIT_TQ68MK2AR",
+                           "STATICTIT_TQ68MK2MX"}) {
+    EXPECT_NE(LoadBitmap(name), nullptr) << name;
+  }
+}
+
 TEST_F(Drawing, UnknownBitmapsAreNull) {
   EXPECT_EQ(LoadBitmap("NOSUCHBITMAP"), nullptr);
   EXPECT_FALSE(DrawBitmap(dc_, 0, 0, nullptr));
