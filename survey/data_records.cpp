@@ -122,6 +122,21 @@ std::string NarrowTo8Bit(std::string_view utf8) {
   return out;
 }
 
+std::string WidenFrom8Bit(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) {
+    const auto b = static_cast<uint8_t>(c);
+    if (b < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  return out;
+}
+
 std::string HeaderIdentifier(const SettingsStore& settings, const BuildConfig& build) {
   const int32_t kind = KindInfoFor(build.InstrumentKind).kind;
   const ModelName& model =

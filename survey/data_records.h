@@ -37,6 +37,9 @@ struct DataRecord {
 // byte per character out; bytes that are not UTF-8 pass through).
 std::string NarrowTo8Bit(std::string_view utf8);
 
+// The other way: each byte of file text as the character of that code (UTF-8 out).
+std::string WidenFrom8Bit(std::string_view bytes);
+
 // The 15-character identifier of header 1.
 std::string HeaderIdentifier(const SettingsStore& settings, const BuildConfig& build);
 
