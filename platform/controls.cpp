@@ -158,7 +158,8 @@ Qt::Alignment AlignmentOf(uint32_t style) {
   }
 }
 
-int ClosedComboHeight(const Window* w) { return QFontMetrics(QtFont(w->font)).height() + 7; }
+// Rows of dialogs sit 11 dialog units (18 pixels) apart; a closed box fits one.
+int ClosedComboHeight(const Window* w) { return QFontMetrics(QtFont(w->font)).height() + 4; }
 
 QWidget* MakeWidget(Window* w, QWidget* parent) {
   const bool in_dialog = w->parent->kind == WindowKind::kDialog;

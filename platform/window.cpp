@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -61,7 +62,7 @@ class Dispatcher : public QObject {
 // rest belongs to the user-interface thread.
 struct UiState {
   std::thread::id ui_thread;
-  bool started = false;
+  std::atomic<bool> started{false};  // set once ui_thread is written
   QApplication* app = nullptr;
   Dispatcher* dispatcher = nullptr;
   Size screen{240, 320};
@@ -444,7 +445,7 @@ void MarkDirty(Window* w, const QRect& rect, bool erase) {
 
 void SchedulePaint(Window* w) {
   UiState& ui = Ui();
-  if (w->paint_queued || w->dirty.isEmpty() || ui.dispatcher == nullptr) return;
+  if (w->paint_queued || w->dirty.isEmpty() || !ui.started) return;
   w->paint_queued = true;
   QCoreApplication::postEvent(ui.dispatcher, new PaintRequest(w), Qt::LowEventPriority);
 }
@@ -541,11 +542,13 @@ bool StartWindowing(int& argc, char** argv) {
   }
   ui.app->setQuitOnLastWindowClosed(false);
   ui.ui_thread = std::this_thread::get_id();
-  ui.dispatcher = new Dispatcher;
   ui.started = true;
   LoadScreenFont();
   ApplyLook();
+  // Threads may already be posting; from here on their wake-ups reach the
+  // dispatcher.
   std::lock_guard lock(ui.queue_mutex);
+  ui.dispatcher = new Dispatcher;
   if (!ui.queue.empty()) PostWakeLocked(ui);
   return true;
 }

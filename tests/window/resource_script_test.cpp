@@ -186,9 +186,20 @@ TEST(DialogUnits, PointsBecomePixelsOnA96DotScreen) {
 TEST(ShippedResources, AllParseAndHoldTheLoggingDialogsAndMenus) {
   EXPECT_TRUE(ResourceFileErrors().empty()) << ResourceFileErrors().front();
   const ResourceScript& loaded = LoadedResources();
-  for (const char* name : {"GETNEWLINE", "GETNEWSTATION", "GETNEWSTATIONWM6", "GETCOMMENT"}) {
+  // Every template the windows open, by the names they use.
+  for (const char* name :
+       {"GETNEWLINE", "GETNEWSTATION", "GETNEWSTATIONWM6", "GETCOMMENT", "GETGPSMESSAGE", "GetSurveySetup62",
+        "GetSurveySetup62H", "GetSurveySetup62V", "GetSurveySetup68B", "GetSurveySetup68BV", "GetSurveySetup68D",
+        "GetSurveySetupFrz62", "GetLoggerSetup62", "GetLoggerSetup62Ice", "GetLoggerSetup68",
+        "GetLoggerSetup68MK2", "GetGPSPortSetup", "GetOptions", "GetOptions64", "GetOptions68mk2",
+        "GetOptionsFrz62", "GetOptionsIceNew", "GetNewProfileScale62", "GetNewProfileScale62H",
+        "GetNewProfileScale64", "GetNewProfileScaleICE", "GETNEWPROFILESCALE"}) {
     EXPECT_NE(FindDialogTemplate(loaded, name), nullptr) << name;
   }
+  EXPECT_EQ(FindDialogTemplate(loaded, "GetGPSPortSetup")->width, 94);
+  EXPECT_EQ(FindDialogTemplate(loaded, "GetGPSPortSetup")->height, 98);
+  EXPECT_EQ(FindDialogTemplate(loaded, "GetSurveySetup62H")->width, 167);
+  EXPECT_EQ(FindDialogTemplate(loaded, "GetSurveySetup62H")->height, 62);
   const MenuTemplate* standard = FindMenuTemplate(loaded, 1100);
   const MenuTemplate* mk2 = FindMenuTemplate(loaded, 1110);
   ASSERT_NE(standard, nullptr);
