@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "tests/support/temp_dir.h"
+#include "tests/survey/record_lines.h"
 
 namespace tq {
 namespace {
@@ -16,17 +17,7 @@ using testing::ReadFileBytes;
 using testing::ScopedDataRoot;
 using testing::WriteFileBytes;
 
-LocalTime DecemberSixthAt14() {
-  LocalTime t;
-  t.year = 2009;
-  t.month = 12;
-  t.day = 6;
-  t.hour = 14;
-  t.minute = 5;
-  t.second = 9;
-  t.millisecond = 7;
-  return t;
-}
+LocalTime DecemberSixthAt14() { return testing::DecemberSixthAt(14, 5, 9, 7); }
 
 TEST(DataFoldersTest, FoldersExtensionsAndFiltersByKind) {
   const DataFolders mk2 = DataFoldersFor({kKindTq68Mk2, 1, 0});

@@ -8,28 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/survey/record_lines.h"
+
 namespace tq {
 namespace {
 
-// `body` padded with spaces to `length` - 1 characters, then LF.
-std::string Line(const std::string& body, size_t length) {
-  EXPECT_LT(body.size(), length) << body;
-  return body + std::string(length - 1 - body.size(), ' ') + "\n";
-}
+using testing::DecemberSixthAt;
+using testing::Line;
 
 std::string Bytes(const DataRecord& r) { return std::string(r.text()); }
-
-LocalTime Clock(int hour, int minute, int second, int millisecond) {
-  LocalTime t;
-  t.year = 2009;
-  t.month = 12;
-  t.day = 6;
-  t.hour = hour;
-  t.minute = minute;
-  t.second = second;
-  t.millisecond = millisecond;
-  return t;
-}
 
 TEST(HeaderRecordTest, Mk2HeaderCarriesModesVariantAndLoggerCode) {
   SettingsStore s;
@@ -130,12 +117,13 @@ TEST(LineStartRecordTest, StartStationAndDirectionWithNegativeIncrement) {
 }
 
 TEST(LineStartRecordTest, DateAndTime) {
-  LocalTime t = Clock(14, 5, 9, 0);
-  t.day = 6;
-  t.month = 12;
-  t.year = 2009;
+  LocalTime t = DecemberSixthAt(14, 5, 9, 0);
   EXPECT_EQ(Bytes(FormatDateTime(24, t)), Line("Z06122009 14:05:09", 24));
-  EXPECT_EQ(Bytes(FormatDateTime(26, t)), Line("Z06122009 14:05:09", 26));
+  t.day = 3;
+  t.month = 7;
+  t.year = 2010;
+  t.hour = 0;
+  EXPECT_EQ(Bytes(FormatDateTime(26, t)), Line("Z03072010 00:05:09", 26));
 }
 
 TEST(LineStartRecordTest, CalibrationRecordsCarryOffsetAndPrevious) {
@@ -153,7 +141,7 @@ TEST(LineStartRecordTest, GroupIsLBAZAndOnMk2TheSixOffsets) {
   s.StartStation = 0.0;
   s.Direction = 2;
   s.StationIncrement = 1.0f;
-  const LocalTime t = Clock(8, 0, 0, 0);
+  const LocalTime t = DecemberSixthAt(8, 0, 0, 0);
   std::vector<std::string> letters;
   for (const DataRecord& r : FormatLineStart(s, kKindTq68Mk2, t, {})) {
     letters.push_back(Bytes(r).substr(0, 2));
@@ -164,16 +152,16 @@ TEST(LineStartRecordTest, GroupIsLBAZAndOnMk2TheSixOffsets) {
 }
 
 TEST(EventRecordTest, NewStationWithHundredthsOfASecond) {
-  EXPECT_EQ(Bytes(FormatStationRecord(24, 500.0, Clock(9, 3, 7, 459))),
+  EXPECT_EQ(Bytes(FormatStationRecord(24, 500.0, DecemberSixthAt(9, 3, 7, 459))),
             Line("S     500.00 09030745", 24));
-  EXPECT_EQ(Bytes(FormatStationRecord(26, -12.5, Clock(23, 59, 59, 999))),
+  EXPECT_EQ(Bytes(FormatStationRecord(26, -12.5, DecemberSixthAt(23, 59, 59, 999))),
             Line("S     -12.50 23595999", 26));
 }
 
 TEST(EventRecordTest, TimeMarkPairsClockWithTick) {
-  EXPECT_EQ(Bytes(FormatTimeMark(24, 123456, Clock(14, 5, 9, 7))),
+  EXPECT_EQ(Bytes(FormatTimeMark(24, 123456, DecemberSixthAt(14, 5, 9, 7))),
             "*14:05:09.007" "    123456" "\n");
-  EXPECT_EQ(Bytes(FormatTimeMark(26, 123456, Clock(14, 5, 9, 7))),
+  EXPECT_EQ(Bytes(FormatTimeMark(26, 123456, DecemberSixthAt(14, 5, 9, 7))),
             "*14:05:09.007" "  " "    123456" "\n");
 }
 

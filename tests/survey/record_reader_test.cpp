@@ -9,21 +9,15 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tests/survey/record_lines.h"
 
 namespace tq {
 namespace {
 
+using testing::AsBytes;
+using testing::Line;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-std::string Line(const std::string& body, size_t length) {
-  EXPECT_LT(body.size(), length) << body;
-  return body + std::string(length - 1 - body.size(), ' ') + "\n";
-}
-
-std::span<const uint8_t> Span(const std::string& s) {
-  return std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size());
-}
 
 // The station of every reading of `file`, forwards from the first body record.
 std::vector<double> StationsOf(const std::filesystem::path& file, size_t length) {
@@ -43,7 +37,7 @@ const std::string kMk2Header1 = "TQ68MK2 W211GRD" "0220" "2" "   " " " "3" "\n";
 const std::string kShortHeader2 = Line("H LINE          10", 24);
 
 TEST(StoredHeaderTest, Mk2HeaderGivesModesVariantAndLength) {
-  const auto h = ParseHeader(Span(kMk2Header1), Span(Line("H 120614A      10", 26)));
+  const auto h = ParseHeader(AsBytes(kMk2Header1), AsBytes(Line("H 120614A      10", 26)));
   ASSERT_TRUE(h.has_value());
   EXPECT_EQ(h->record_length, 26u);
   EXPECT_EQ(h->kind, kKindTq68Mk2);
@@ -59,7 +53,7 @@ TEST(StoredHeaderTest, Mk2HeaderGivesModesVariantAndLength) {
 
 TEST(StoredHeaderTest, IceHeaderReadsSeaWaterIndexAAsTen) {
   const std::string header = "TQ62SH iW211GPS" "1021" "1A" " " " " "\n";
-  const auto h = ParseHeader(Span(header));
+  const auto h = ParseHeader(AsBytes(header));
   ASSERT_TRUE(h.has_value());
   EXPECT_EQ(h->record_length, 24u);
   EXPECT_EQ(h->kind, kKindTq62);
@@ -112,16 +106,16 @@ TEST(StoredHeaderTest, ReadingsPerStationByKindInManualMode) {
 }
 
 TEST(RecordKindTest, FirstByteTellsTheKindAndHeadersGoByPlace) {
-  EXPECT_EQ(RecordKindOf(Span(std::string("L7"))), RecordKind::kLineName);
-  EXPECT_EQ(RecordKindOf(Span(std::string("t"))), RecordKind::kStationReading);
-  EXPECT_EQ(RecordKindOf(Span(std::string("6"))), RecordKind::kFurtherReading);
-  EXPECT_EQ(RecordKindOf(Span(std::string("1"))), RecordKind::kOther);
-  EXPECT_EQ(RecordKindOf(Span(std::string("\""))), RecordKind::kGpsBadContinuation);
-  EXPECT_EQ(RecordKindOf(Span(std::string("!"))), RecordKind::kGpsTick);
+  EXPECT_EQ(RecordKindOf(AsBytes(std::string("L7"))), RecordKind::kLineName);
+  EXPECT_EQ(RecordKindOf(AsBytes(std::string("t"))), RecordKind::kStationReading);
+  EXPECT_EQ(RecordKindOf(AsBytes(std::string("6"))), RecordKind::kFurtherReading);
+  EXPECT_EQ(RecordKindOf(AsBytes(std::string("1"))), RecordKind::kOther);
+  EXPECT_EQ(RecordKindOf(AsBytes(std::string("\""))), RecordKind::kGpsBadContinuation);
+  EXPECT_EQ(RecordKindOf(AsBytes(std::string("!"))), RecordKind::kGpsTick);
   EXPECT_EQ(RecordKindOf({}), RecordKind::kOther);
   // Header 1 begins with "T" like a reading; only its place tells it apart.
-  EXPECT_EQ(RecordKindAt(0, Span(kMk2Header1)), RecordKind::kHeader1);
-  EXPECT_EQ(RecordKindAt(2, Span(kMk2Header1)), RecordKind::kStationReading);
+  EXPECT_EQ(RecordKindAt(0, AsBytes(kMk2Header1)), RecordKind::kHeader1);
+  EXPECT_EQ(RecordKindAt(2, AsBytes(kMk2Header1)), RecordKind::kStationReading);
 }
 
 TEST(StoredReadingTest, AsciiRecordDecodesLikeTheLiveFrameWhateverItsMarkerDigit) {
@@ -131,7 +125,7 @@ TEST(StoredReadingTest, AsciiRecordDecodesLikeTheLiveFrameWhateverItsMarkerDigit
   // Status 0x36: vertical, range code 6 (k = -0.25); -400 gives 100 mS/m.
   for (const char* first : {"T", "2"}) {
     const std::string record = Line(std::string(first) + "6-0400+0000", 24);
-    const Reading r = DecodeStoredReading(Span(record), decoding);
+    const Reading r = DecodeStoredReading(AsBytes(record), decoding);
     EXPECT_TRUE(r.channels[0].present);
     EXPECT_FLOAT_EQ(r.channels[0].value, 100.0f);
     EXPECT_FALSE(r.channels[1].present);
@@ -144,14 +138,14 @@ TEST(StoredReadingTest, BinaryRecordUsesTheOffsetsOfTheLastCalibrationRecords) {
                        std::string("\x80\x00\x80\x00", 4) + " " + "         1" + "\n";
   ASSERT_EQ(record.size(), 26u);
   StationTracker tracker;
-  tracker.Feed(Span(Line("O1     1.500      0.000", 26)));
-  tracker.Feed(Span(Line("O7   999.000      0.000", 26)));  // no such channel
+  tracker.Feed(AsBytes(Line("O1     1.500      0.000", 26)));
+  tracker.Feed(AsBytes(Line("O7   999.000      0.000", 26)));  // no such channel
   StoredHeader h;
   h.kind = kKindTq68Mk2;
   StoredDecoding decoding = StoredDecodingFor(h);
   decoding.offsets = tracker.offsets();
   EXPECT_FLOAT_EQ(decoding.offsets[0], 1.5f);
-  const Reading r = DecodeStoredReading(Span(record), decoding);
+  const Reading r = DecodeStoredReading(AsBytes(record), decoding);
   EXPECT_TRUE(r.channels[0].present);
   EXPECT_FLOAT_EQ(r.channels[0].value, 1.5f);
 }

@@ -12,18 +12,16 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tests/survey/record_lines.h"
 
 namespace tq {
 namespace {
 
 using testing::ReadFileBytes;
+using testing::AsBytes;
+using testing::Line;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-std::string Line(const std::string& body, size_t length) {
-  EXPECT_LT(body.size(), length) << body;
-  return body + std::string(length - 1 - body.size(), ' ') + "\n";
-}
 
 std::string Right(const std::string& text, size_t width) {
   return std::string(width - text.size(), ' ') + text;
@@ -256,14 +254,11 @@ TEST(LineBoxNameTest, NameUpToItsFirstBlankAtMostEight) {
   const std::string a = Line("L7", 24);
   const std::string b = Line("LNORTHERN12", 24);
   const std::string c = Line("LA B", 24);
-  auto span = [](const std::string& s) {
-    return std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size());
-  };
-  EXPECT_EQ(LineBoxName(span(a)), "7");
-  EXPECT_EQ(LineBoxName(span(b)), "NORTHERN");
-  EXPECT_EQ(LineBoxName(span(c)), "A");
+  EXPECT_EQ(LineBoxName(AsBytes(a)), "7");
+  EXPECT_EQ(LineBoxName(AsBytes(b)), "NORTHERN");
+  EXPECT_EQ(LineBoxName(AsBytes(c)), "A");
   const std::string latin = Line("Lcaf\xE9", 24);
-  EXPECT_EQ(LineBoxName(span(latin)), "caf\xC3\xA9");
+  EXPECT_EQ(LineBoxName(AsBytes(latin)), "caf\xC3\xA9");
 }
 
 class StationWindowTest : public LineIndexTest {
