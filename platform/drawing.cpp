@@ -293,32 +293,27 @@ bool DeleteDC(DcHandle dc) {
   return true;
 }
 
-Font SelectFont(DcHandle handle, Font font) {
+namespace {
+
+// Swaps one piece of a context's state; the type's zero on failure.
+template <typename T>
+T ExchangeState(DcHandle handle, T DeviceContext::*field, T value) {
   DeviceContext* dc = ResolveDc(handle);
-  if (dc == nullptr) return Font{};
-  return std::exchange(dc->font, font);
+  return dc == nullptr ? T{} : std::exchange(dc->*field, value);
 }
 
-Pen SelectPen(DcHandle handle, Pen pen) {
-  DeviceContext* dc = ResolveDc(handle);
-  if (dc == nullptr) return Pen{};
-  return std::exchange(dc->pen, pen);
-}
+}  // namespace
 
-Brush SelectBrush(DcHandle handle, Brush brush) {
-  DeviceContext* dc = ResolveDc(handle);
-  if (dc == nullptr) return Brush{};
-  return std::exchange(dc->brush, brush);
-}
+Font SelectFont(DcHandle handle, Font font) { return ExchangeState(handle, &DeviceContext::font, font); }
+Pen SelectPen(DcHandle handle, Pen pen) { return ExchangeState(handle, &DeviceContext::pen, pen); }
+Brush SelectBrush(DcHandle handle, Brush brush) { return ExchangeState(handle, &DeviceContext::brush, brush); }
 
 ColorRef SetTextColor(DcHandle handle, ColorRef color) {
-  DeviceContext* dc = ResolveDc(handle);
-  return dc == nullptr ? 0 : std::exchange(dc->text_color, color);
+  return ExchangeState(handle, &DeviceContext::text_color, color);
 }
 
 ColorRef SetBkColor(DcHandle handle, ColorRef color) {
-  DeviceContext* dc = ResolveDc(handle);
-  return dc == nullptr ? 0 : std::exchange(dc->bk_color, color);
+  return ExchangeState(handle, &DeviceContext::bk_color, color);
 }
 
 int SetBkMode(DcHandle handle, int mode) {

@@ -104,6 +104,16 @@ void Enqueue(QueuedItem item) {
   PostWakeLocked(ui);
 }
 
+// Work another thread asks of the user-interface thread, queued behind its
+// posted messages.
+bool QueueForWindow(WindowHandle window, QueuedItem item) {
+  auto* w = dynamic_cast<Window*>(window);
+  if (w == nullptr || !w->alive) return false;
+  item.window = w;
+  Enqueue(std::move(item));
+  return true;
+}
+
 bool IsShown(const Window* w) { return w->widget && w->widget->isVisible(); }
 
 void InvalidateNow(Window* w, const Rect* rect, bool erase) {
@@ -830,7 +840,9 @@ bool SetWindowText(WindowHandle window, std::string_view text) {
   if (w->kind == WindowKind::kControl) return SetDlgItemText(w->parent, w->id, text);
   QWidget* top = w->frame ? w->frame.data() : w->widget.data();
   if (top->isWindow()) top->setWindowTitle(ToQt(text));
-  if (w->frame) w->frame->update();
+  if (w->frame) {
+    for (QWidget* part : w->frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) part->update();
+  }
   return true;
 }
 
@@ -859,16 +871,14 @@ intptr_t SendMessage(WindowHandle window, uint32_t message, uintptr_t wparam, in
     Window* w = Resolve(window);
     return w == nullptr ? 0 : CallProcedure(w, message, wparam, lparam);
   }
-  auto* w = dynamic_cast<Window*>(window);
-  if (w == nullptr || !w->alive || !Ui().started) return 0;
+  if (!Ui().started) return 0;
   std::promise<intptr_t> reply;
   std::future<intptr_t> result = reply.get_future();
   QueuedItem item;
   item.kind = QueuedItem::Kind::kSend;
-  item.window = w;
   item.message = Message{message, wparam, lparam};
   item.reply = &reply;
-  Enqueue(std::move(item));
+  if (!QueueForWindow(window, std::move(item))) return 0;
   return result.get();
 }
 
@@ -913,16 +923,12 @@ bool InvalidateRect(WindowHandle window, const Rect* rect, bool erase) {
     InvalidateNow(w, rect, erase);
     return true;
   }
-  auto* w = dynamic_cast<Window*>(window);
-  if (w == nullptr || !w->alive) return false;
   QueuedItem item;
   item.kind = QueuedItem::Kind::kInvalidate;
-  item.window = w;
   item.has_rect = rect != nullptr;
   if (rect) item.rect = *rect;
   item.erase = erase;
-  Enqueue(std::move(item));
-  return true;
+  return QueueForWindow(window, std::move(item));
 }
 
 bool UpdateWindow(WindowHandle window) {
@@ -932,13 +938,9 @@ bool UpdateWindow(WindowHandle window) {
     UpdateNow(w);
     return true;
   }
-  auto* w = dynamic_cast<Window*>(window);
-  if (w == nullptr || !w->alive) return false;
   QueuedItem item;
   item.kind = QueuedItem::Kind::kUpdate;
-  item.window = w;
-  Enqueue(std::move(item));
-  return true;
+  return QueueForWindow(window, std::move(item));
 }
 
 int RunMessageLoop() {

@@ -119,6 +119,13 @@ TEST_F(WindowMessages, TimersFireWithTheirIdsUntilKilled) {
   EXPECT_EQ(SetTimer(w, 0, 10), 0u);  // id 0 is not a timer
 }
 
+TEST_F(WindowMessages, WaitingForAConditionEndsAtItsTimeout) {
+  WindowHandle w = CreateRecordingWindow();
+  SetTimer(w, 1, 10);
+  EXPECT_FALSE(RunMessagesUntil([] { return false; }, 60));
+  EXPECT_FALSE(RecordedOf(WM_TIMER).empty());  // the wait kept the window alive
+}
+
 TEST_F(WindowMessages, CloseByDefaultDestroysTheWindowAndItsChildren) {
   WindowHandle parent = CreateRecordingWindow();
   WindowHandle child = CreateWindow("RecorderWnd", "", WS_CHILD | WS_VISIBLE, 10, 10, 50, 50, parent, 5);
