@@ -75,7 +75,7 @@ class DataFile {
 // The writers of the logging run. Each formats its records and appends them;
 // the clock is read when the record is composed.
 
-// Header 1 and header 2.
+// Header 1 and header 2; `base_name` in 8-bit characters (DataFileBaseName).
 WriteResult WriteHeader(DataFile& file, const SettingsStore& settings, const BuildConfig& build,
                         bool portrait, std::string_view base_name);
 // "L", "B", "A", "Z" of the current line, and on TQ68-MK2 "O1".."O6".

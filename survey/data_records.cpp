@@ -168,7 +168,7 @@ DataRecord FormatHeader1(const SettingsStore& settings, const BuildConfig& build
 DataRecord FormatHeader2(const SettingsStore& settings, size_t record_length,
                          std::string_view base_name) {
   RecordBuilder record(record_length);
-  record.Put("H ").PutPadded(NarrowTo8Bit(base_name), kBaseNameField.width);
+  record.Put("H ").PutPadded(base_name, kBaseNameField.width);
   switch (settings.SurveyMode) {
     case 0: record.Put(Printf("%7.3f", static_cast<double>(settings.ReadingInterval))); break;
     case 1: record.Put(Printf("%7.3f", static_cast<double>(settings.StationIncrement))); break;

@@ -47,7 +47,8 @@ std::string HeaderIdentifier(const SettingsStore& settings, const BuildConfig& b
 // Mk2Variant bytes and the logger code.
 DataRecord FormatHeader1(const SettingsStore& settings, const BuildConfig& build, bool portrait);
 
-// Header 2: "H ", the base name (cut to 9) and the value of the survey mode.
+// Header 2: "H ", the base name (8-bit characters, DataFileBaseName; cut to
+// 9) and the value of the survey mode.
 DataRecord FormatHeader2(const SettingsStore& settings, size_t record_length,
                          std::string_view base_name);
 

@@ -33,6 +33,8 @@ struct PendingStation {
 class CacheWriter {
  public:
   bool Open(const LineCachePaths& paths) {
+    CreateDirectory(paths.line1.parent_path());
+    CreateDirectory(paths.line2.parent_path());
     line1_ = File::Open(paths.line1, OpenMode::kCreateAlways, kReadWrite);
     line2_ = File::Open(paths.line2, OpenMode::kCreateAlways, kReadWrite);
     if (!line1_.IsOpen()) error_ = "LINE1.R6X: " + line1_.LastError();

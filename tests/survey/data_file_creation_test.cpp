@@ -137,6 +137,16 @@ TEST_F(CreateDataFileTest, NineCharacterBaseNameInHeaderOfAShortFile) {
   EXPECT_EQ(bytes.substr(6 * 24), "*14:05:09.007      5000\n");
 }
 
+TEST_F(CreateDataFileTest, BaseNameIsNarrowedOnceEvenWhenItsBytesLookLikeUtf8) {
+  // "\u00C3\u00A9" narrows to the bytes C3 A9, which must reach header 2 as they are.
+  const auto path = root.path() / "\xC3\x83\xC2\xA9.R62";
+  CreateResult created = CreateDataFile(file, path, {s, {kKindTq62, 1, 0}, true, {}});
+  ASSERT_EQ(created.outcome, CreateOutcome::kCreated);
+  EXPECT_EQ(created.base_name, "\xC3\xA9");
+  file.Close();
+  EXPECT_EQ(ReadFileBytes(path).substr(24, 5), "H \xC3\xA9 ");
+}
+
 TEST_F(CreateDataFileTest, ExistingFileIsRefusedAndLeftAlone) {
   const auto path = root.path() / "TAKEN.R62";
   WriteFileBytes(path, "old");
