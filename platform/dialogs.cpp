@@ -218,34 +218,38 @@ std::string WithDefaultExtension(std::string path, const std::string& extension)
   return path;
 }
 
-std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogSpec& spec, bool save) {
+std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogOptions& options, bool save) {
   if (!OnUiThread()) return std::nullopt;
   ModalRequest request;
   request.kind = save ? ModalKind::kSaveFile : ModalKind::kOpenFile;
-  request.name = spec.title;
-  request.file = spec;
+  request.name = options.title;
+  request.file = options;
   bool handled = false;
   std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
   if (handled) {
     if (!answer || !answer->path) return std::nullopt;
-    return WithDefaultExtension(*answer->path, spec.default_extension);
+    return WithDefaultExtension(*answer->path, options.default_extension);
   }
   Window* o = Resolve(owner);
-  QFileDialog dialog(o ? o->widget->window() : nullptr, ToQt(spec.title), ToQt(spec.initial_folder));
+  QFileDialog dialog(o ? o->widget->window() : nullptr, ToQt(options.title), ToQt(options.initial_folder));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  QString pattern = ToQt(spec.filter_pattern);
-  QString filter = ToQt(spec.filter_text);
-  // Names on this machine keep their case: offer both cases of the pattern.
-  if (!pattern.isEmpty()) filter = filter + " (" + pattern + " " + pattern.toLower() + ")";
+  QString pattern = ToQt(options.filter_pattern);
+  QString filter = ToQt(options.filter_text);
+  // Names on this machine keep their case: offer both cases of the pattern,
+  // in place of the one the description shows.
+  if (!pattern.isEmpty()) {
+    if (filter.endsWith(')') && filter.contains('(')) filter = filter.left(filter.lastIndexOf('(')).trimmed();
+    filter = filter + " (" + pattern + " " + pattern.toLower() + ")";
+  }
   dialog.setNameFilter(filter);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (!spec.default_extension.empty()) dialog.setDefaultSuffix(ToQt(spec.default_extension));
-  if (!spec.initial_name.empty()) dialog.selectFile(ToQt(spec.initial_name));
+  if (!options.default_extension.empty()) dialog.setDefaultSuffix(ToQt(options.default_extension));
+  if (!options.initial_name.empty()) dialog.selectFile(ToQt(options.initial_name));
   dialog.resize(ScreenSize().cx, ScreenSize().cy);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return WithDefaultExtension(FromQt(dialog.selectedFiles().front()), spec.default_extension);
+  return WithDefaultExtension(FromQt(dialog.selectedFiles().front()), options.default_extension);
 }
 
 QPixmap IconFor(uint32_t type) {
@@ -538,12 +542,12 @@ int TrackPopupMenu(int menu_id, uint32_t flags, int x, int y, WindowHandle owner
   return chosen;
 }
 
-std::optional<std::string> GetOpenFileName(WindowHandle owner, const FileDialogSpec& spec) {
-  return RunFileDialog(owner, spec, false);
+std::optional<std::string> GetOpenFileName(WindowHandle owner, const FileDialogOptions& options) {
+  return RunFileDialog(owner, options, false);
 }
 
-std::optional<std::string> GetSaveFileName(WindowHandle owner, const FileDialogSpec& spec) {
-  return RunFileDialog(owner, spec, true);
+std::optional<std::string> GetSaveFileName(WindowHandle owner, const FileDialogOptions& options) {
+  return RunFileDialog(owner, options, true);
 }
 
 bool IsColorPickerAvailable() { return true; }

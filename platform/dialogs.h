@@ -61,7 +61,7 @@ bool MessageBeep(uint32_t type);
 // also posted to `owner` as WM_COMMAND.
 int TrackPopupMenu(int menu_id, uint32_t flags, int x, int y, WindowHandle owner);
 
-struct FileDialogSpec {
+struct FileDialogOptions {
   std::string title;
   std::string filter_text;        // "TQ68MK2 Files (*.N68)"
   std::string filter_pattern;     // "*.N68"
@@ -72,8 +72,8 @@ struct FileDialogSpec {
 
 // The chosen path, nothing when cancelled. The save dialog does not ask about
 // existing files: the caller decides.
-std::optional<std::string> GetOpenFileName(WindowHandle owner, const FileDialogSpec& spec);
-std::optional<std::string> GetSaveFileName(WindowHandle owner, const FileDialogSpec& spec);
+std::optional<std::string> GetOpenFileName(WindowHandle owner, const FileDialogOptions& options);
+std::optional<std::string> GetSaveFileName(WindowHandle owner, const FileDialogOptions& options);
 
 // Whether a colour picker exists on this machine (always, with this layer).
 bool IsColorPickerAvailable();

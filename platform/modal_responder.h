@@ -36,7 +36,7 @@ struct ModalRequest {
   uint32_t flags = 0;  // message-box type, menu TPM_ flags
   WindowHandle window = nullptr;  // the open dialog or message box
   std::vector<MenuItem> menu_items;
-  FileDialogSpec file;
+  FileDialogOptions file;
   ColorRef color = 0;  // the colour picker's starting colour
 };
 

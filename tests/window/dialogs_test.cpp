@@ -306,13 +306,13 @@ TEST_F(Dialogs, AMenuCannotChooseACommandItDoesNotHave) {
 }
 
 TEST_F(Dialogs, FileDialogsAddTheDefaultExtensionOrReportCancel) {
-  FileDialogSpec spec{"Create Data File", "TQ68MK2 Files (*.N68)", "*.N68", "N68", "/tmp/Storage/DATA68MK2",
+  FileDialogOptions options{"Create Data File", "TQ68MK2 Files (*.N68)", "*.N68", "N68", "/tmp/Storage/DATA68MK2",
                       "1207A"};
   responder_.OnSaveFile("/tmp/Storage/DATA68MK2/1207A").OnSaveFile("/tmp/x/LINE.N68").OnOpenFile(std::nullopt);
   ScopedModalResponder scope(&responder_);
-  EXPECT_EQ(GetSaveFileName(nullptr, spec), "/tmp/Storage/DATA68MK2/1207A.N68");
-  EXPECT_EQ(GetSaveFileName(nullptr, spec), "/tmp/x/LINE.N68");
-  EXPECT_EQ(GetOpenFileName(nullptr, spec), std::nullopt);
+  EXPECT_EQ(GetSaveFileName(nullptr, options), "/tmp/Storage/DATA68MK2/1207A.N68");
+  EXPECT_EQ(GetSaveFileName(nullptr, options), "/tmp/x/LINE.N68");
+  EXPECT_EQ(GetOpenFileName(nullptr, options), std::nullopt);
   ASSERT_EQ(responder_.Requests().size(), 3u);
   EXPECT_EQ(responder_.Requests()[0].kind, ModalKind::kSaveFile);
   EXPECT_EQ(responder_.Requests()[0].name, "Create Data File");
