@@ -813,7 +813,12 @@ WindowHandle SetFocus(WindowHandle window) {
   Window* w = Resolve(window);
   if (w == nullptr) return nullptr;
   QWidget* top = w->widget->window();
-  if (!top->isActiveWindow() && top->isVisible()) top->activateWindow();
+  if (!top->isActiveWindow() && top->isVisible()) {
+    // The system makes the window's top-level active at once; Qt would wait
+    // for the display to confirm it, and keep the focus until then.
+    top->activateWindow();
+    QApplication::setActiveWindow(top);
+  }
   w->widget->setFocus(Qt::OtherFocusReason);
   return previous;
 }

@@ -265,6 +265,20 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{VK_PRIOR, false, 33, 0}, KeyCase{VK_NEXT, false, 34, 0},
                       KeyCase{'L', false, 76, 108}, KeyCase{'L', true, 76, 76}, KeyCase{'7', false, '7', '7'}));
 
+TEST_F(WindowMessages, KeysGoToTheWindowThatWasGivenTheFocus) {
+  WindowHandle parent = CreateRecordingWindow();
+  WindowHandle child = CreateWindow("RecorderWnd", "", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, parent, 4);
+  SetFocus(parent);
+  EXPECT_EQ(SetFocus(child), parent);
+  EXPECT_EQ(GetFocus(), child);
+  ProcessPendingMessages();
+  RecordedMessages().clear();
+  ASSERT_TRUE(PressKey(VK_DOWN));
+  ProcessPendingMessages();
+  ASSERT_EQ(RecordedOf(WM_KEYDOWN).size(), 1u);
+  EXPECT_EQ(RecordedOf(WM_KEYDOWN)[0].window, child);
+}
+
 TEST_F(WindowMessages, TapsArriveInClientCoordinatesInsideTheBorder) {
   WindowHandle parent = CreateRecordingWindow();
   WindowHandle child = CreateWindow("RecorderWnd", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 20, 30, 100, 80, parent, 9);
