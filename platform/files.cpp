@@ -172,6 +172,12 @@ int64_t File::Size() const {
 }
 
 bool File::Sync() {
+  FileFaults* f = faults.load();
+  if (f != nullptr && f->fail_sync) {
+    errno = EIO;
+    RecordError("fsync");
+    return false;
+  }
   if (fd_ < 0 || ::fsync(fd_) != 0) {
     RecordError("fsync");
     return false;

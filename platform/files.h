@@ -90,6 +90,8 @@ struct FileFaults {
   // ReplaceFileAtomically stops after writing its temporary file, as if the
   // machine had lost power before the rename.
   bool stop_before_rename = false;
+  // File::Sync fails as a storage error would.
+  bool fail_sync = false;
 };
 // Installs `faults` (nullptr removes them). Not for use outside tests.
 void InjectFileFaults(FileFaults* faults);

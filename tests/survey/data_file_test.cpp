@@ -108,6 +108,22 @@ TEST_F(DataFileTest, FullDiskIsReportedAndEarlierRecordsStayWhole) {
   EXPECT_EQ(bytes.substr(10 * 24, 24), std::string(Reading(11).text()));
 }
 
+TEST_F(DataFileTest, FailedFlushIsReportedAndNeverForgotten) {
+  ASSERT_TRUE(file.Create(path(), 24));
+  ASSERT_TRUE(file.Append(Reading(1)));
+  FileFaults faults;
+  faults.fail_sync = true;
+  InjectFileFaults(&faults);
+  WriteResult flush = file.Flush();
+  InjectFileFaults(nullptr);
+  EXPECT_FALSE(flush.ok);
+  EXPECT_NE(flush.error.find("fsync"), std::string::npos) << flush.error;
+  // The storage said the data may be lost; a later flush that happens to
+  // work must not hide that.
+  EXPECT_FALSE(file.Flush().ok);
+  EXPECT_FALSE(file.Close().ok);
+}
+
 TEST_F(DataFileTest, WriteCutShortByTheFileSizeLimitIsOverwrittenByTheNextRecord) {
   ASSERT_TRUE(file.Create(path(), 24));
   rlimit saved{};
