@@ -1,0 +1,490 @@
+#include "tools/tqexport/export_command.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "survey/record_reader.h"
+#include "tools/tqexport/export_rows.h"
+#include "tools/tqexport/export_writers.h"
+#include "tools/tqexport/text_out.h"
+
+namespace tq::exporter {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Numbers given on the command line stay below this, so that names built
+// from them stay plain decimals.
+constexpr double kLargestOption = 1e7;
+constexpr int64_t kProgressEvery = 1 << 16;  // records
+
+// A strict decimal number: the whole text, finite, within the limits.
+std::optional<double> ParseOptionNumber(std::string_view text, bool allow_zero) {
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
+                                            std::chars_format::fixed);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value) || value < 0.0 || (value == 0.0 && !allow_zero) ||
+      value > kLargestOption) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<Format> ParseFormat(std::string_view text) {
+  if (text == "csv") return Format::kCsv;
+  if (text == "geojson") return Format::kGeoJson;
+  if (text == "records") return Format::kRecords;
+  if (text == "emagpy") return Format::kEmagpy;
+  return std::nullopt;
+}
+
+// One line to `messages`, naming the file.
+void Say(std::FILE* messages, const fs::path& file, const std::string& text) {
+  std::fprintf(messages, "tqexport: %s: %s\n", file.c_str(), text.c_str());
+}
+
+// A percentage on one terminal line, rewritten in place.
+class Progress {
+ public:
+  Progress(std::FILE* messages, const fs::path& file, int64_t records, bool on)
+      : messages_(messages), file_(file), records_(records), on_(on && records > 0) {}
+  void Show(int64_t done) {
+    if (!on_) return;
+    const int percent = static_cast<int>(done * 100 / records_);
+    if (percent == shown_) return;
+    shown_ = percent;
+    std::fprintf(messages_, "\rtqexport: %s: %3d%%", file_.c_str(), percent);
+    std::fflush(messages_);
+  }
+  void Done() {
+    if (shown_ < 0) return;
+    Show(records_);
+    std::fputc('\n', messages_);
+  }
+
+ private:
+  std::FILE* messages_;
+  fs::path file_;
+  int64_t records_;
+  bool on_;
+  int shown_ = -1;
+};
+
+// A temporary file beside the output that becomes the output on Commit and
+// disappears otherwise.
+class PendingOutput {
+ public:
+  PendingOutput() = default;
+  PendingOutput(const PendingOutput&) = delete;
+  PendingOutput& operator=(const PendingOutput&) = delete;
+  ~PendingOutput() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+  }
+
+  bool Create(const fs::path& target, std::string* error) {
+    target_ = target;
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string pattern = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    fd_ = ::mkstemp(pattern.data());
+    if (fd_ < 0) {
+      *error = std::string("cannot create a file beside the output: ") + std::strerror(errno);
+      return false;
+    }
+    temp_ = pattern;
+    return true;
+  }
+
+  int fd() const { return fd_; }
+
+  // Makes the written file the output: to storage, with the permissions a
+  // new file gets, renamed over the target.
+  bool Commit(std::string* error) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = ::fchmod(fd_, 0666 & ~mask) == 0 && ::fsync(fd_) == 0;
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (!ok) {
+      *error = std::string("cannot write the output: ") + std::strerror(errno);
+      return false;
+    }
+    temp_.clear();
+    return true;
+  }
+
+ private:
+  fs::path target_;
+  std::string temp_;
+  int fd_ = -1;
+};
+
+// Feeds the body records to a row builder and every settled row to `write`.
+template <typename Write>
+void ExportRows(RecordCursor& cursor, const StoredHeader& header, bool positions,
+                Progress& progress, const TextOut& out, Write write) {
+  RowBuilder rows(header, positions);
+  cursor.Seek(kFirstBodyRecord);
+  int64_t index = kFirstBodyRecord;
+  while (const std::optional<std::span<const uint8_t>> record = cursor.Next()) {
+    rows.Feed(*record, index);
+    while (std::optional<ExportRow> row = rows.TakeRow()) write(*row);
+    if (++index % kProgressEvery == 0) {
+      progress.Show(index);
+      if (out.failed()) return;
+    }
+  }
+  rows.Finish();
+  while (std::optional<ExportRow> row = rows.TakeRow()) write(*row);
+}
+
+// The coil columns that some reading of the file fills; the first pass of
+// an emagpy export.
+std::vector<CoilColumn> FilledCoils(RecordCursor& cursor, const StoredHeader& header,
+                                    const std::vector<CoilColumn>& candidates) {
+  std::vector<bool> filled(candidates.size(), false);
+  Progress quiet(nullptr, {}, 0, false);
+  const TextOut none;
+  ExportRows(cursor, header, false, quiet, none, [&](const ExportRow& row) {
+    for (size_t i = 0; i < candidates.size(); ++i) {
+      if (!filled[i] && FillsCoil(candidates[i], row)) filled[i] = true;
+    }
+  });
+  std::vector<CoilColumn> columns;
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (filled[i]) columns.push_back(candidates[i]);
+  }
+  return columns;
+}
+
+// The whole export into `out`; false when reading the file failed.
+bool WriteExport(const ExportOptions& options, const StoredHeader& header, RecordCursor& cursor,
+                 const std::vector<CoilColumn>& coils, TextOut& out, Progress& progress,
+                 std::FILE* messages) {
+  switch (options.format) {
+    case Format::kCsv: {
+      CsvWriter csv(RowColumnsFor(header), out);
+      csv.Begin();
+      ExportRows(cursor, header, true, progress, out, [&](const ExportRow& row) { csv.Write(row); });
+      break;
+    }
+    case Format::kGeoJson: {
+      GeoJsonWriter json(RowColumnsFor(header), out);
+      json.Begin();
+      ExportRows(cursor, header, true, progress, out,
+                 [&](const ExportRow& row) { json.Write(row); });
+      json.End();
+      if (json.features() == 0) {
+        Say(messages, options.input,
+            header.gps_survey ? "warning: no reading has a GPS position"
+                              : "warning: a grid survey has no positions; no features written");
+      }
+      break;
+    }
+    case Format::kEmagpy: {
+      EmagpyWriter emagpy(coils, header.gps_survey, out);
+      emagpy.Begin();
+      ExportRows(cursor, header, header.gps_survey, progress, out,
+                 [&](const ExportRow& row) { emagpy.Write(row); });
+      emagpy.End();
+      if (emagpy.incomplete() > 0) {
+        Say(messages, options.input,
+            "warning: " + std::to_string(emagpy.incomplete()) +
+                " stations without a value for every coil were left out");
+      }
+      if (emagpy.unplaced() > 0) {
+        Say(messages, options.input,
+            "warning: " + std::to_string(emagpy.unplaced()) +
+                " stations without a GPS position were left out");
+      }
+      break;
+    }
+    case Format::kRecords: {
+      RecordLister lister(header, out);
+      cursor.Seek(0);
+      int64_t index = 0;
+      while (const std::optional<std::span<const uint8_t>> record = cursor.Next()) {
+        lister.List(*record, index);
+        if (++index % kProgressEvery == 0) {
+          progress.Show(index);
+          if (out.failed()) break;
+        }
+      }
+      break;
+    }
+  }
+  return !cursor.failed();
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
+  ParsedCommandLine parsed;
+  ExportOptions& o = parsed.options;
+  bool have_input = false;
+  bool options_end = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    if (options_end || arg.empty() || arg[0] != '-' || arg == "-") {
+      if (have_input) {
+        parsed.error = "more than one FILE given: " + std::string(arg);
+        return parsed;
+      }
+      o.input = std::string(arg);
+      have_input = true;
+      continue;
+    }
+    if (arg == "--") {
+      options_end = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      o.help = true;
+      continue;
+    }
+    // The option's value: after "=" or the next argument.
+    std::string_view name = arg;
+    std::optional<std::string_view> value;
+    if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+    }
+    const bool known = name == "-o" || name == "--output" || name == "--format" ||
+                       name == "--coil-separation" || name == "--frequency" ||
+                       name == "--height";
+    if (!known) {
+      parsed.error = "unknown option " + std::string(name) + " (see tqexport --help)";
+      return parsed;
+    }
+    if (!value) {
+      if (i + 1 == args.size()) {
+        parsed.error = "option " + std::string(name) + " needs a value";
+        return parsed;
+      }
+      value = args[++i];
+    }
+    if (name == "-o" || name == "--output") {
+      if (value->empty()) {
+        parsed.error = "option " + std::string(name) + " needs a file name";
+        return parsed;
+      }
+      o.output = std::string(*value);
+    } else if (name == "--format") {
+      const std::optional<Format> format = ParseFormat(*value);
+      if (!format) {
+        parsed.error = "unknown format " + std::string(*value) +
+                       " (csv, geojson, records or emagpy)";
+        return parsed;
+      }
+      o.format = *format;
+    } else {
+      const bool height = name == "--height";
+      const std::optional<double> number = ParseOptionNumber(*value, height);
+      if (!number) {
+        parsed.error = "option " + std::string(name) + " needs a number " +
+                       (height ? "of 0 or more" : "above 0") + ", not " + std::string(*value);
+        return parsed;
+      }
+      (name == "--coil-separation" ? o.naming.separation_m
+       : height                    ? o.naming.height_m
+                                   : o.naming.frequency_hz) = number;
+    }
+  }
+  if (o.help) return parsed;
+  if (!have_input) {
+    parsed.error = "no data FILE given (see tqexport --help)";
+  } else if (o.format != Format::kEmagpy &&
+             (o.naming.separation_m || o.naming.frequency_hz || o.naming.height_m)) {
+    parsed.error = "--coil-separation, --frequency and --height go with --format emagpy only";
+  } else if (o.naming.height_m && !o.naming.frequency_hz) {
+    parsed.error = "--height needs --frequency: EMagPy reads the height after the frequency";
+  }
+  return parsed;
+}
+
+std::string HelpText() {
+  return R"(Usage: tqexport FILE [-o OUT] [--format csv|geojson|records|emagpy]
+                [--coil-separation M] [--frequency HZ] [--height M]
+
+Turns a logger data file of any instrument kind (.R62 .P68 .Q68 .R68 .R64 .R93
+.I62 .N68) into CSV (the default), GeoJSON or the CSV that EMagPy reads, or
+lists its records. The output goes to standard output unless -o names a file.
+
+Options:
+  -o, --output OUT      write OUT; it is replaced only when the whole export
+                        succeeds (a temporary file beside it is renamed)
+  --format FORMAT       csv, geojson, records or emagpy (default csv)
+  --coil-separation M   emagpy: the coil separation in metres, for the kinds
+                        whose files do not tell it (all but TQ64-3, TQ68-MK2)
+  --frequency HZ        emagpy: add the frequency to every coil name
+  --height M            emagpy: add the height above ground to every coil
+                        name; needs --frequency
+  -h, --help            show this text
+
+csv: a line of column names, then one line per reading record:
+  line      the line name of the last "L" record
+  station   the station, rebuilt from the line's start and increment, the
+            "S" records and the readings' marks (3 decimals)
+  reading   1, 2, ... within the station
+  tick      the reading's millisecond tick
+  time      local time YYYY-MM-DDTHH:MM:SS.mmm: the last "*" time mark (dated
+            by the last "Z" record) plus the ticks since it; empty before
+            the first time mark
+  marker    1 when the reading carries a marker, else 0
+  dipole    V (vertical) or H (horizontal)
+  then one column per profile channel the kind uses, named as its trace:
+    TQ68-MK2   C/V-1m C/H-1m I/V-1m I/H-1m C/V-0.5m C/H-0.5m I/V-0.5m I/H-0.5m
+    TQ64-3     V-10m V-20m V-40m H-10m H-20m H-40m
+    TQ62, TQ68B, TQ68-DD, TQ68   C/V C/H I/V I/H (TQ62 ice files add Th)
+    TQ93       C I
+    FRZ62      Th I/P
+  C is apparent conductivity (mS/m), I inphase (ppt), Th ice thickness (m),
+  V and H the dipole; 3 decimals, empty where the reading has no value.
+  GPS surveys add lat, lon (decimal degrees, 7 decimals), alt (m), quality,
+  sats and hdop from the GGA sentences with good checksums: latitude,
+  longitude and altitude are interpolated in tick between the fix just
+  before and the fix just after the reading, each within 5 s; with a fix on
+  one side only, that fix; with none, empty. quality, sats and hdop are
+  those of the nearer fix.
+  Numbers always have a decimal point, whatever the locale.
+
+geojson: a FeatureCollection of Point features ([lon, lat] or [lon, lat,
+  alt]), one per reading with a position; the properties are the csv
+  columns, numbers as numbers, empty cells as null. Grid surveys have none.
+
+records: one line per record: its number (from 0), its kind and its fields,
+  readings decoded, GPS sentences put back together from their pieces.
+
+emagpy: one row per station. First the coordinates: latitude, longitude,
+  elevation in GPS surveys (the position of the station's last placed
+  reading), x = station and y = 0 in grid surveys. Then one column per coil,
+  apparent conductivity in mS/m, named by orientation and separation: the
+  vertical dipole is HCP, the horizontal VCP (TQ68-MK2: HCP1.0 VCP1.0 HCP0.5
+  VCP0.5; TQ64-3: HCP10 HCP20 HCP40 VCP10 VCP20 VCP40), with f<HZ> and h<M>
+  when given (HCP1.0f9000h0.1); then the inphase in ppt under the same names
+  with _inph. Coils that no reading fills are left out.
+  The single-pair kinds record V and H as separate readings (both at one
+  station in Manual mode, at alternate stations otherwise), so each cell
+  holds the coil's latest value taken at the station or at the station
+  before it on the same line. A station without a value for every coil, or
+  a GPS station without a position, gives no row; standard error counts
+  them.
+
+Exit status: 0 done; 2 bad options, or a FILE that is not a data file of a
+known kind (nothing is written); 1 reading the file or writing the output
+failed. A last record cut short is skipped with a warning.
+
+Examples:
+  tqexport LINE7.N68 > line7.csv
+  tqexport SURVEY.N68 --format geojson -o survey.geojson
+  tqexport SURVEY.N68 --format emagpy --frequency 9000 --height 0.1 -o em.csv
+  tqexport SURVEY.R68 --format emagpy --coil-separation 3.66 -o em.csv
+  tqexport SURVEY.R64 --format records | less
+)";
+}
+
+int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, bool progress) {
+  std::string error;
+  const std::optional<StoredHeader> header = ReadHeader(options.input, &error);
+  if (!header) {
+    Say(messages, options.input, error);
+    return kExitUsage;
+  }
+  if (header->kind < 0) {
+    Say(messages, options.input,
+        "not a data file of a known instrument (identifier \"" + header->identifier + "\")");
+    return kExitUsage;
+  }
+  if (header->record_length != RecordLengthFor(header->kind)) {
+    Say(messages, options.input,
+        "not a data file: " + std::string(ModelName(header->kind)) + " records are " +
+            std::to_string(RecordLengthFor(header->kind)) + " bytes, these are " +
+            std::to_string(header->record_length));
+    return kExitUsage;
+  }
+  std::optional<RecordCursor> cursor = RecordCursor::Open(options.input, header->record_length,
+                                                          &error);
+  if (!cursor) {
+    Say(messages, options.input, error);
+    return kExitFailure;
+  }
+  if (cursor->has_torn_tail()) {
+    std::error_code ec;
+    const auto size = static_cast<int64_t>(fs::file_size(options.input, ec));
+    Say(messages, options.input,
+        "warning: the last record is cut short (" +
+            std::to_string(size % static_cast<int64_t>(header->record_length)) + " of " +
+            std::to_string(header->record_length) + " bytes) and was skipped");
+  }
+
+  std::vector<CoilColumn> coils;
+  if (options.format == Format::kEmagpy) {
+    const std::vector<CoilColumn> candidates = CoilColumnsFor(*header, options.naming, &error);
+    if (candidates.empty()) {
+      Say(messages, options.input, error);
+      return kExitUsage;
+    }
+    if (options.naming.separation_m && KindTellsCoilSeparation(header->kind)) {
+      Say(messages, options.input,
+          "warning: " + std::string(ModelName(header->kind)) +
+              " files tell their coil separations; --coil-separation is not used");
+    }
+    coils = FilledCoils(*cursor, *header, candidates);
+    bool conductivity = false;
+    for (const CoilColumn& coil : coils) conductivity = conductivity || !coil.inphase;
+    if (!conductivity) {
+      Say(messages, options.input, "no reading carries an apparent conductivity for EMagPy");
+      return kExitUsage;
+    }
+  }
+
+  PendingOutput pending;
+  int fd = out_fd;
+  if (!options.output.empty()) {
+    std::error_code ec;
+    if (fs::equivalent(options.input, options.output, ec)) {
+      Say(messages, options.input, "the output would replace the data file itself");
+      return kExitUsage;
+    }
+    if (!pending.Create(options.output, &error)) {
+      Say(messages, options.output, error);
+      return kExitFailure;
+    }
+    fd = pending.fd();
+  }
+
+  TextOut out(fd);
+  Progress shown(messages, options.input, cursor->record_count(),
+                 progress && cursor->record_count() * static_cast<int64_t>(header->record_length) >
+                                 kProgressFileBytes);
+  const bool read = WriteExport(options, *header, *cursor, coils, out, shown, messages);
+  shown.Done();
+  if (!read) {
+    Say(messages, options.input, "cannot read: " + cursor->error());
+    return kExitFailure;
+  }
+  if (!out.Flush()) {
+    Say(messages, options.output.empty() ? fs::path("standard output") : options.output,
+        "cannot write: " + out.error());
+    return kExitFailure;
+  }
+  if (!options.output.empty() && !pending.Commit(&error)) {
+    Say(messages, options.output, error);
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+}  // namespace tq::exporter

@@ -1,0 +1,51 @@
+// The tqexport command: its options, its help, and one export from a data
+// file to a file or a descriptor.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "tools/tqexport/export_columns.h"
+
+namespace tq::exporter {
+
+enum class Format { kCsv, kGeoJson, kRecords, kEmagpy };
+
+struct ExportOptions {
+  std::filesystem::path input;
+  std::filesystem::path output;  // empty: standard output
+  Format format = Format::kCsv;
+  CoilNaming naming;             // emagpy only
+  bool help = false;
+};
+
+struct ParsedCommandLine {
+  ExportOptions options;
+  std::string error;  // one line naming the first problem; empty when good
+};
+
+// Parses the arguments after the program name.
+ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args);
+
+// What --help prints.
+std::string HelpText();
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // reading the file or writing the output failed
+inline constexpr int kExitUsage = 2;    // bad options, or a file that cannot be exported
+
+// Files larger than this show their progress when `progress` is asked for.
+inline constexpr int64_t kProgressFileBytes = 4 * 1024 * 1024;
+
+// Exports `options.input` to `options.output`, or to `out_fd` when no output
+// is named. A named output is written to a temporary file beside it and
+// renamed over it only when the whole export succeeded; on failure it is
+// left as it was. Errors and warnings go to `messages` as lines starting
+// "tqexport: FILE:", progress too when `progress` is set. Returns the exit
+// status.
+int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, bool progress);
+
+}  // namespace tq::exporter

@@ -1,0 +1,120 @@
+#include "tools/tqexport/gps_positions.h"
+
+#include "survey/record_layout.h"
+#include "tools/tqexport/survey_clock.h"
+
+namespace tq::exporter {
+namespace {
+
+// How far the GPS records may trail the other records in the file: a
+// sentence is stored only once its last character has arrived.
+constexpr int64_t kGpsLagMs = 5000;
+// Fixes kept at most (a 10 Hz receiver over half an hour), whatever the
+// readings do.
+constexpr size_t kMaxFixes = 1 << 14;
+
+Position PositionOf(const TimedFix& fix) {
+  return {fix.latitude, fix.longitude, fix.altitude, fix.quality, fix.satellites, fix.hdop};
+}
+
+bool After(std::optional<uint32_t> tick, uint32_t reference, int64_t by) {
+  return tick && TickDifference(*tick, reference) > by;
+}
+
+}  // namespace
+
+std::optional<StoredSentence> GpsSentenceAssembler::Feed(std::span<const uint8_t> record) {
+  if (record.empty()) return std::nullopt;
+  const char letter = static_cast<char>(record[0]);
+  if (letter == kGpsTickLetter) {
+    const bool was_open = open_;
+    open_ = false;
+    const std::optional<uint32_t> tick = ParseTick(record);
+    if (!was_open || !tick) return std::nullopt;
+    // The last piece is padded with spaces up to its LF.
+    const size_t end = text_.find_last_not_of(' ');
+    text_.resize(end == std::string::npos ? 0 : end + 1);
+    return StoredSentence{text_, *tick, good_};
+  }
+  // The piece: everything between the prefix and the LF.
+  const std::string_view piece(reinterpret_cast<const char*>(record.data()) + 1,
+                               record.size() >= 2 ? record.size() - 2 : 0);
+  if (letter == kGpsFirstLetter || letter == kGpsBadFirstLetter) {
+    text_.assign(piece);
+    open_ = true;
+    good_ = letter == kGpsFirstLetter;
+  } else if (open_ && (letter == kGpsContinuationLetter || letter == kGpsBadContinuationLetter)) {
+    if (text_.size() > kNmeaLineMax) {
+      open_ = false;  // no GPS line is this long: the "!" went missing
+    } else {
+      text_.append(piece);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Position> PositionBetween(const TimedFix* before, const TimedFix* after,
+                                        uint32_t tick) {
+  if (before == nullptr && after == nullptr) return std::nullopt;
+  if (before == nullptr) return PositionOf(*after);
+  if (after == nullptr) return PositionOf(*before);
+  const int64_t span = TickDifference(after->tick, before->tick);
+  const int64_t since = TickDifference(tick, before->tick);
+  const double w = span > 0 ? static_cast<double>(since) / static_cast<double>(span) : 0.0;
+  const TimedFix& nearer = since <= span - since ? *before : *after;
+  Position p = PositionOf(nearer);
+  p.latitude = before->latitude + (after->latitude - before->latitude) * w;
+  double east = after->longitude - before->longitude;
+  if (east > 180.0) east -= 360.0;
+  if (east < -180.0) east += 360.0;
+  p.longitude = before->longitude + east * w;
+  if (p.longitude > 180.0) p.longitude -= 360.0;
+  if (p.longitude <= -180.0) p.longitude += 360.0;
+  if (before->altitude && after->altitude) {
+    p.altitude = *before->altitude + (*after->altitude - *before->altitude) * w;
+  }
+  return p;
+}
+
+void FixWindow::AddFix(const TimedFix& fix) {
+  if (fixes_.size() == kMaxFixes) fixes_.pop_front();
+  fixes_.push_back(fix);
+  NoteGpsTick(fix.tick);
+}
+
+void FixWindow::NoteGpsTick(uint32_t tick) {
+  if (!last_gps_tick_ || TickDifference(tick, *last_gps_tick_) > 0) last_gps_tick_ = tick;
+}
+
+void FixWindow::NoteTick(uint32_t tick) {
+  if (!last_tick_ || TickDifference(tick, *last_tick_) > 0) last_tick_ = tick;
+}
+
+bool FixWindow::Settled(uint32_t tick) const {
+  if (!fixes_.empty() && TickDifference(fixes_.back().tick, tick) > 0) return true;
+  return After(last_gps_tick_, tick, kFixReachMs) || After(last_tick_, tick, kFixReachMs + kGpsLagMs);
+}
+
+std::optional<Position> FixWindow::PositionAt(uint32_t tick) const {
+  const TimedFix* before = nullptr;
+  const TimedFix* after = nullptr;
+  for (const TimedFix& fix : fixes_) {
+    const int64_t d = TickDifference(fix.tick, tick);
+    if (d <= 0 && d >= -kFixReachMs) before = &fix;
+    if (d > 0 && d <= kFixReachMs) {
+      after = &fix;
+      break;
+    }
+    if (d > kFixReachMs) break;
+  }
+  return PositionBetween(before, after, tick);
+}
+
+void FixWindow::ForgetBefore(uint32_t oldest_tick) {
+  // Readings a little out of tick order still find their fixes.
+  while (!fixes_.empty() && TickDifference(oldest_tick, fixes_.front().tick) > 2 * kFixReachMs) {
+    fixes_.pop_front();
+  }
+}
+
+}  // namespace tq::exporter

@@ -1,0 +1,24 @@
+// tqexport: data files to CSV, GeoJSON or EMagPy's CSV, or a listing of
+// their records.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "tools/tqexport/export_command.h"
+
+int main(int argc, char** argv) {
+  using namespace tq::exporter;
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const ParsedCommandLine parsed = ParseCommandLine(args);
+  if (parsed.options.help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return kExitOk;
+  }
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "tqexport: %s\n", parsed.error.c_str());
+    return kExitUsage;
+  }
+  return RunExport(parsed.options, STDOUT_FILENO, stderr, isatty(STDERR_FILENO) == 1);
+}

@@ -1,0 +1,167 @@
+#include "tools/tqexport/survey_clock.h"
+
+#include <string_view>
+
+#include "survey/record_layout.h"
+
+namespace tq::exporter {
+namespace {
+
+constexpr int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
+// A handheld clock set back by less than this is a correction, not a new day.
+constexpr int64_t kClockSlackMs = 60 * 1000;
+
+struct CivilDate {
+  int64_t year;
+  int month;
+  int day;
+};
+
+// Days since 1970-01-01 of a proleptic Gregorian date (valid for any year).
+int64_t DaysFromCivil(int64_t year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t year_of_era = year - era * 400;
+  const int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - 719468;
+}
+
+CivilDate CivilFromDays(int64_t days) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t day_of_era = days - era * 146097;
+  const int64_t year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t mp = (5 * day_of_year + 2) / 153;
+  const int day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
+  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  return {year_of_era + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+// The number in `width` digits at `at`; -1 when any of them is no digit.
+int Digits(std::span<const uint8_t> record, size_t at, size_t width) {
+  if (at + width > record.size()) return -1;
+  int value = 0;
+  for (size_t i = at; i < at + width; ++i) {
+    if (record[i] < '0' || record[i] > '9') return -1;
+    value = value * 10 + (record[i] - '0');
+  }
+  return value;
+}
+
+bool CharAt(std::span<const uint8_t> record, size_t at, char c) {
+  return at < record.size() && record[at] == static_cast<uint8_t>(c);
+}
+
+// "hh:mm:ss" at `at`, as milliseconds of the day; -1 when malformed.
+int64_t ClockAt(std::span<const uint8_t> record, size_t at) {
+  const int hour = Digits(record, at, 2);
+  const int minute = Digits(record, at + 3, 2);
+  const int second = Digits(record, at + 6, 2);
+  if (!CharAt(record, at + 2, ':') || !CharAt(record, at + 5, ':') || hour < 0 || hour > 23 ||
+      minute < 0 || minute > 59 || second < 0 || second > 59) {
+    return -1;
+  }
+  return ((hour * 60LL + minute) * 60 + second) * 1000;
+}
+
+void AppendDigits(int64_t value, int width, std::string& out) {
+  char text[24];
+  int n = 0;
+  do {
+    text[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0 || n < width);
+  while (n > 0) out.push_back(text[--n]);
+}
+
+}  // namespace
+
+std::optional<uint32_t> ParseTick(std::span<const uint8_t> record) {
+  if (record.size() < kTickWidth + 1) return std::nullopt;
+  const size_t end = record.size() - 1;
+  size_t at = end - kTickWidth;
+  while (at < end && record[at] == ' ') ++at;
+  const bool negative = at < end && record[at] == '-';
+  if (negative) ++at;
+  if (at == end) return std::nullopt;
+  int64_t value = 0;
+  for (; at < end; ++at) {
+    if (record[at] < '0' || record[at] > '9') return std::nullopt;
+    value = value * 10 + (record[at] - '0');
+  }
+  if (negative) value = -value;
+  if (value > 0xFFFFFFFFLL || value < INT32_MIN) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+std::optional<LocalMs> MakeLocalMs(int year, int month, int day, int hour, int minute,
+                                   int second, int millisecond) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
+      hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || millisecond < 0 ||
+      millisecond > 999) {
+    return std::nullopt;
+  }
+  const int64_t days = DaysFromCivil(year, month, day);
+  if (CivilFromDays(days).day != day) return std::nullopt;  // 31 April and the like
+  return days * kMsPerDay + ((hour * 60LL + minute) * 60 + second) * 1000 + millisecond;
+}
+
+void AppendLocalTime(LocalMs time, std::string& out) {
+  int64_t days = time / kMsPerDay;
+  int64_t ms = time % kMsPerDay;
+  if (ms < 0) {
+    ms += kMsPerDay;
+    --days;
+  }
+  const CivilDate date = CivilFromDays(days);
+  AppendDigits(date.year, 4, out);
+  out.push_back('-');
+  AppendDigits(date.month, 2, out);
+  out.push_back('-');
+  AppendDigits(date.day, 2, out);
+  out.push_back('T');
+  AppendDigits(ms / 3600000, 2, out);
+  out.push_back(':');
+  AppendDigits(ms / 60000 % 60, 2, out);
+  out.push_back(':');
+  AppendDigits(ms / 1000 % 60, 2, out);
+  out.push_back('.');
+  AppendDigits(ms % 1000, 3, out);
+}
+
+void SurveyClock::TakeDateTime(std::span<const uint8_t> record) {
+  const int day = Digits(record, kDayAt, 2);
+  const int month = Digits(record, kMonthAt, 2);
+  const int year = Digits(record, kYearAt, 4);
+  const int64_t clock = ClockAt(record, kClockTimeField.at);
+  latest_.reset();
+  if (clock < 0) return;
+  const std::optional<LocalMs> midnight = MakeLocalMs(year, month, day, 0, 0, 0, 0);
+  if (midnight) latest_ = *midnight + clock;
+}
+
+void SurveyClock::TakeTimeMark(std::span<const uint8_t> record) {
+  const int64_t clock = ClockAt(record, kTimeMarkClockField.at);
+  const int ms = Digits(record, kTimeMarkClockField.at + 9, 3);
+  const std::optional<uint32_t> tick = ParseTick(record);
+  if (!latest_ || clock < 0 || !CharAt(record, kTimeMarkClockField.at + 8, '.') || ms < 0 ||
+      !tick) {
+    return;
+  }
+  LocalMs day_start = *latest_ - (*latest_ % kMsPerDay + kMsPerDay) % kMsPerDay;
+  LocalMs time = day_start + clock + ms;
+  if (time < *latest_ - kClockSlackMs) time += kMsPerDay;
+  latest_ = time;
+  mark_time_ = time;
+  mark_tick_ = *tick;
+}
+
+std::optional<LocalMs> SurveyClock::TimeAt(uint32_t tick) const {
+  if (!mark_time_) return std::nullopt;
+  return *mark_time_ + TickDifference(tick, mark_tick_);
+}
+
+}  // namespace tq::exporter
