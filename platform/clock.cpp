@@ -7,6 +7,28 @@
 namespace tq {
 namespace {
 
+// The system's wall clock broken down as local time or as UTC.
+LocalTime ReadSystemTime(bool utc) {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  tm broken{};
+  if (utc) {
+    gmtime_r(&ts.tv_sec, &broken);
+  } else {
+    localtime_r(&ts.tv_sec, &broken);
+  }
+  LocalTime t;
+  t.year = broken.tm_year + 1900;
+  t.month = broken.tm_mon + 1;
+  t.day = broken.tm_mday;
+  t.day_of_week = broken.tm_wday;
+  t.hour = broken.tm_hour;
+  t.minute = broken.tm_min;
+  t.second = broken.tm_sec;
+  t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
+  return t;
+}
+
 class RealClock : public ClockSource {
  public:
   RealClock() : start_(std::chrono::steady_clock::now()) {}
@@ -17,22 +39,7 @@ class RealClock : public ClockSource {
     return static_cast<uint32_t>(static_cast<uint64_t>(ms));
   }
 
-  LocalTime Now() override {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    tm local{};
-    localtime_r(&ts.tv_sec, &local);
-    LocalTime t;
-    t.year = local.tm_year + 1900;
-    t.month = local.tm_mon + 1;
-    t.day = local.tm_mday;
-    t.day_of_week = local.tm_wday;
-    t.hour = local.tm_hour;
-    t.minute = local.tm_min;
-    t.second = local.tm_sec;
-    t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
-    return t;
-  }
+  LocalTime Now() override { return ReadSystemTime(false); }
 
  private:
   std::chrono::steady_clock::time_point start_;
@@ -59,6 +66,8 @@ ClockSource& Current() {
 uint32_t Tick() { return Current().Tick(); }
 
 LocalTime GetLocalTime() { return Current().Now(); }
+
+LocalTime GetUtcTime() { return ReadSystemTime(true); }
 
 void InstallClock(ClockSource* source) { installed.store(source, std::memory_order_release); }
 

@@ -33,6 +33,9 @@ uint32_t Tick();
 // Local date and time down to milliseconds.
 LocalTime GetLocalTime();
 
+// The wall clock as UTC (what GPS receivers report); never faked.
+LocalTime GetUtcTime();
+
 // Routes Tick() and GetLocalTime() to `source`; nullptr restores the real clock.
 void InstallClock(ClockSource* source);
 

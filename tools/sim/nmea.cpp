@@ -89,23 +89,6 @@ std::string FormatRmc(const WalkSample& sample, const LocalTime& utc, const GpsS
   return FinishSentence(text);
 }
 
-LocalTime UtcNow() {
-  auto now = std::chrono::system_clock::now();
-  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-            1000;
-  std::tm tm{};
-  gmtime_r(&seconds, &tm);
-  LocalTime t;
-  t.year = tm.tm_year + 1900;
-  t.month = tm.tm_mon + 1;
-  t.day = tm.tm_mday;
-  t.day_of_week = tm.tm_wday;
-  t.hour = tm.tm_hour;
-  t.minute = tm.tm_min;
-  t.second = tm.tm_sec;
-  t.millisecond = static_cast<int>(ms);
-  return t;
-}
+LocalTime UtcNow() { return GetUtcTime(); }
 
 }  // namespace tq::sim
