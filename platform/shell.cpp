@@ -6,6 +6,11 @@
 
 #include <unistd.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/files.h"
 #include "platform/window_internal.h"
 
 namespace tq {
@@ -14,8 +19,21 @@ namespace {
 bool g_task_bar_shown = true;
 bool g_sip_button_shown = true;
 
+// Programs working on different data roots share no files and no ports
+// (COMn maps under the root), so each root has its own single instance.
+uint64_t DataRootKey() {
+  std::error_code ec;
+  std::filesystem::path root = std::filesystem::absolute(DataRoot(), ec).lexically_normal();
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (unsigned char c : root.string()) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
 QString InstanceServerName(std::string_view name) {
-  return QString("tqlog-%1-%2").arg(window_detail::ToQt(name).toUpper()).arg(getuid());
+  return QString("tqlog-%1-%2-%3")
+      .arg(window_detail::ToQt(name).toUpper())
+      .arg(getuid())
+      .arg(DataRootKey(), 16, 16, QChar('0'));
 }
 
 // The running instance's answer to a second one: its window of that class

@@ -30,9 +30,10 @@ bool IsSipButtonShown();
 // Height of a command bar child of `window`; a desktop has none, so 0.
 int CommandBarHeight(WindowHandle window);
 
-// Makes this process the one that answers to `name` (a window class). False
-// when another process of this user already does; that one has then been
-// asked to bring its window forward.
+// Makes this process the one that answers to `name` (a window class) for the
+// current data root. False when another process of this user already does
+// for the same root; that one has then been asked to bring its window
+// forward.
 bool ClaimSingleInstance(std::string_view name);
 
 }  // namespace tq

@@ -9,9 +9,12 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
+#include <QSaveFile>
 #include <QTimer>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -74,6 +77,8 @@ struct UiState {
   std::vector<QEventLoop*> loops;
   bool quit_requested = false;
   int quit_code = 0;
+  std::string screenshot_path;  // "--screenshot FILE"
+  bool screenshot_taken = false;
 
   std::mutex queue_mutex;
   std::deque<QueuedItem> queue;
@@ -460,6 +465,30 @@ void SchedulePaint(Window* w) {
   QCoreApplication::postEvent(ui.dispatcher, new PaintRequest(w), Qt::LowEventPriority);
 }
 
+namespace {
+
+// Saves the first painted top-level window with its controls, once, as a
+// PNG file that appears whole (written aside, then renamed).
+void SaveScreenshotOnce(Window* w) {
+  UiState& ui = Ui();
+  if (ui.screenshot_path.empty() || ui.screenshot_taken) return;
+  if (w->parent != nullptr || w->kind != WindowKind::kClassWindow || !w->alive) return;
+  ui.screenshot_taken = true;
+  QPointer<QWidget> widget = w->widget;
+  QString path = ToQt(ui.screenshot_path);
+  // Once the controls' own paints have run too.
+  QTimer::singleShot(0, widget, [widget, path] {
+    if (!widget) return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !widget->grab().toImage().save(&file, "PNG") ||
+        !file.commit()) {
+      std::fprintf(stderr, "cannot save the screenshot %s\n", path.toLocal8Bit().constData());
+    }
+  });
+}
+
+}  // namespace
+
 void PaintNow(Window* w) {
   if (w->control == ControlKind::kOwnerDraw) {
     w->dirty = QRect();
@@ -474,6 +503,7 @@ void PaintNow(Window* w) {
     w->dirty = QRect();
     w->erase_pending = false;
   }
+  SaveScreenshotOnce(w);
 }
 
 intptr_t RunModal(Window* w) {
@@ -513,7 +543,8 @@ using namespace window_detail;
 
 namespace {
 
-// Takes "--scale N", "--landscape" and "--root DIR" out of argv.
+// Takes "--scale N", "--landscape", "--root DIR" and "--screenshot FILE" out
+// of argv.
 void TakeLayerOptions(int& argc, char** argv, int* scale, bool* landscape) {
   int out = 1;
   for (int i = 1; i < argc; ++i) {
@@ -524,6 +555,8 @@ void TakeLayerOptions(int& argc, char** argv, int* scale, bool* landscape) {
       *landscape = true;
     } else if (arg == "--root" && i + 1 < argc) {
       SetDataRoot(argv[++i]);
+    } else if (arg == "--screenshot" && i + 1 < argc) {
+      Ui().screenshot_path = argv[++i];
     } else {
       argv[out++] = argv[i];
     }

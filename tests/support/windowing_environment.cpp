@@ -1,5 +1,7 @@
 // Every window test runs on Qt's offscreen display, where nobody can answer a
-// dialog: unanswered modal calls become test failures.
+// dialog: unanswered modal calls become test failures. Compiled into each
+// test program that opens windows (a library member nobody refers to would
+// be left out by the linker).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,7 +16,7 @@ class WindowingEnvironment : public ::testing::Environment {
   void SetUp() override {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int argc = 1;
-    static char name[] = "window_tests";
+    static char name[] = "tq_window_tests";
     static char* argv[] = {name, nullptr};
     ASSERT_TRUE(tq::StartWindowing(argc, argv));
     tq::SetModalFailureHandler([](const std::string& what) { ADD_FAILURE() << "modal call: " << what; });

@@ -1,0 +1,115 @@
+#include "app/logging_run.h"
+
+#include <optional>
+#include <thread>
+
+#include "acquisition/acquisition_state.h"
+#include "acquisition/readers.h"
+#include "acquisition/serial_ports.h"
+#include "app/shell_state.h"
+#include "ice/ice_thickness.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/window.h"
+#include "settings/settings.h"
+
+namespace tq {
+
+LoggingRun CurrentRun;
+
+namespace {
+
+constexpr int32_t kManualMode = 2;
+constexpr int32_t kWheelMode = 1;
+constexpr uint32_t kReaderSettleMs = 50;
+
+void ShowPortMessage(WindowHandle owner, const PortMessage& message) {
+  MessageBox(owner, message.text, message.caption, MB_OK);
+}
+
+// The reading counters, averaging and markers start afresh with each run.
+void ResetRunState(SettingsStore& s, int32_t kind) {
+  uint32_t now = Tick();
+  CurrentRun = LoggingRun{};
+  CurrentRun.handlers = BeginReadingRun(s, kind, now);
+  CurrentRun.began_manual = s.SurveyMode == kManualMode;
+  CurrentRun.start_tick = now;
+  Acquisition.ExtMarkerLine = 0;
+  Acquisition.SoftMarkerDown = 0;
+  Acquisition.LastFrameTick = now;
+}
+
+void CloseInstrumentPort() {
+  if (Ports.instrument.port) Ports.instrument.port->Close();
+  Ports.instrument.port.reset();
+}
+
+}  // namespace
+
+WatchdogTiming WatchdogTimingFor(int32_t kind, int32_t survey_mode) {
+  if (kind != kKindFrz62) return WatchdogTiming{300, 300u};
+  if (survey_mode == kWheelMode) return WatchdogTiming{2000, std::nullopt};
+  return WatchdogTiming{2000, 2000u};
+}
+
+bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
+  const BuildConfig& build = Build();
+  const int32_t kind = build.InstrumentKind;
+  SettingsStore& s = Settings;
+
+  if (s.IceOption == 1) LoadIceThicknessTable(static_cast<uint32_t>(s.SeaWaterIndex), s);
+  ResetRunState(s, kind);
+  ApplyDisplaySelection(s, build);
+  if (s.SurveyMode == kManualMode) s.ReadingsPerSecond = s.ReadingsPerStation;
+
+  Shell.LoggingActive = 1;
+  if (std::optional<PortMessage> refused = OpenInstrumentPortForRun(Ports, s, kind)) {
+    Shell.LoggingActive = 0;
+    ShowPortMessage(owner, *refused);
+    return false;
+  }
+  Port* instrument = Ports.instrument.port.get();
+  if (kind == kKindTq68 && DetectFrameLength(*instrument, Acquisition, s) == 0) {
+    CloseInstrumentPort();
+    Shell.LoggingActive = 0;
+    ShowPortMessage(owner, InstrumentOffMessage());
+    InvalidateRect(owner, nullptr, true);
+    return false;
+  }
+
+  uint32_t now = Tick();
+  CurrentRun.start_tick = now;
+  Acquisition.LastFrameTick = now;
+  if (kind == kKindTq68Mk2 && s.Mk2Variant == 1) {
+    // One coil pair: the 0.5 m traces have nothing to draw.
+    for (size_t slot = 4; slot < s.TraceActive.size(); ++slot) s.TraceActive[slot] = 0;
+  }
+  ReaderContext context{instrument, &Acquisition, logging_window, kind,
+                        MarkerSharesInstrumentPort(s, kind)};
+  Ports.instrument.reader = std::thread(ReaderForKind(kind), context);
+  if (NeedsSeparateMarkerPort(s, kind)) {
+    Ports.marker.port = OpenMarkerPort(s, kind);
+    if (!Ports.marker.port) ShowPortMessage(owner, MarkerOpenFailure());
+  }
+
+  WaitMs(kReaderSettleMs);
+  WatchdogTiming watchdog = WatchdogTimingFor(kind, s.SurveyMode);
+  CurrentRun.WatchdogTimeoutMs = watchdog.timeout_ms;
+  if (watchdog.timer_period_ms) SetTimer(logging_window, kWatchdogTimerId, *watchdog.timer_period_ms);
+
+  if (s.GpsInput == 1) {
+    Ports.gps.port = OpenGpsPort(s);
+    if (!Ports.gps.port) ShowPortMessage(owner, GpsOpenFailure());
+  }
+
+  ShowWindow(logging_window, SW_SHOW);
+  return true;
+}
+
+void StopLoggingRun(WindowHandle logging_window) {
+  CloseRunPorts(Ports, nullptr, [logging_window] { KillTimer(logging_window, kWatchdogTimerId); });
+  Shell.LoggingActive = 0;
+  ShowWindow(logging_window, SW_HIDE);
+}
+
+}  // namespace tq

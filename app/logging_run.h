@@ -1,0 +1,51 @@
+// The start of a logging run from the main window, and the release of its
+// ports and threads when it ends.
+//
+// User-interface thread only; the reader threads it starts meet the window
+// code through AcquisitionState and posted messages.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "acquisition/reading_steps.h"
+#include "platform/messages.h"
+
+namespace tq {
+
+// What the logging window works with for the run just started.
+struct LoggingRun {
+  ReadingHandlerState handlers;   // fresh averaging, trigger and beep state
+  bool began_manual = false;      // SurveyMode was Manual when the run started
+  uint32_t start_tick = 0;        // the reading-time origin
+  int32_t WatchdogTimeoutMs = 300;
+};
+
+// The run in progress (or the last one).
+extern LoggingRun CurrentRun;
+
+inline constexpr uintptr_t kWatchdogTimerId = 1;
+
+struct WatchdogTiming {
+  int32_t timeout_ms = 300;
+  std::optional<uint32_t> timer_period_ms;  // nothing: the run has no timer
+};
+
+// The connection watchdog of a run: 300 ms, or 2000 ms for the FRZ62, which
+// has no timer at all while it surveys by wheel.
+WatchdogTiming WatchdogTimingFor(int32_t kind, int32_t survey_mode);
+
+// Starts a logging run over `owner` (the main window), after the up-time
+// check: refuses clashing ports, opens the instrument port, probes the frame
+// length (TQ68), starts the kind's reader, opens the marker and GPS ports,
+// starts the watchdog timer and shows `logging_window`. Every refusal and
+// failure is shown in a message box. Returns false when the run did not start;
+// nothing is left open then.
+bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window);
+
+// Closes the run's ports in order, joins their reader threads, stops the
+// watchdog timer, clears LoggingActive and hides `logging_window`. Harmless
+// when no run is active.
+void StopLoggingRun(WindowHandle logging_window);
+
+}  // namespace tq

@@ -1,0 +1,322 @@
+// The main window's creation, its children and buttons, keys and the
+// default-button ring, the setup buttons' templates, the settings load, Exit
+// and the up-time stop.
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "app/main_commands.h"
+#include "app/shell_state.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/files.h"
+#include "platform/modal_responder.h"
+#include "platform/shell.h"
+#include "platform/window.h"
+#include "settings/settings.h"
+#include "tests/app/main_window_fixture.h"
+
+namespace tq {
+namespace {
+
+using MainWindowCreation = testing::MainWindowTest;
+using MainWindowKeys = testing::MainWindowTest;
+using SetupButtons = testing::MainWindowTest;
+using SettingsAtStart = testing::MainWindowTest;
+using ProgramEnd = testing::MainWindowTest;
+
+int DefaultButtonIndex() {
+  int found = -1;
+  for (int i = 0; i < 7; ++i) {
+    if (IsButtonDefault(Shell.Buttons[static_cast<size_t>(i)])) {
+      if (found != -1) return -2;  // two default buttons
+      found = i;
+    }
+  }
+  return found;
+}
+
+// --- Creation ---------------------------------------------------------------
+
+TEST_F(MainWindowCreation, ButtonsCarryTheirIdsAndTextsAndSurveySetupIsDefault) {
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(GetWindowText(main), "TQ62");
+  EXPECT_EQ(FindWindow("TQ81", ""), main);
+  for (int i = 0; i < 7; ++i) {
+    WindowHandle button = GetDlgItem(main, 420 + i);
+    ASSERT_NE(button, nullptr) << i;
+    EXPECT_EQ(button, Shell.Buttons[static_cast<size_t>(i)]);
+    EXPECT_EQ(GetWindowText(button), MainButtonText(i));
+    EXPECT_TRUE(IsWindowVisible(button));
+  }
+  EXPECT_EQ(Shell.DefaultButton, 1);
+  EXPECT_EQ(DefaultButtonIndex(), 1);
+}
+
+TEST_F(MainWindowCreation, ThreeHiddenFullScreenChildren) {
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  struct Child {
+    WindowHandle window;
+    int id;
+    const char* title;
+  };
+  for (const Child& child : {Child{Shell.LoggingWindow, 4, "Logging"},
+                             Child{Shell.MonitorGpsWindow, 3, "Monitor GPS"},
+                             Child{Shell.ViewFilesWindow, 8, "View Files"}}) {
+    SCOPED_TRACE(child.title);
+    ASSERT_NE(child.window, nullptr);
+    EXPECT_EQ(GetDlgItem(main, child.id), child.window);
+    EXPECT_EQ(GetParent(child.window), main);
+    EXPECT_EQ(GetWindowText(child.window), child.title);
+    EXPECT_FALSE(IsWindowVisible(child.window));
+    EXPECT_EQ(GetWindowRect(child.window), (Rect{0, 0, 240, 320}));
+  }
+}
+
+TEST_F(MainWindowCreation, LandscapeLayoutFontsAndRecordLength) {
+  ASSERT_NE(OpenMainWindow(320, 240), nullptr);
+  EXPECT_EQ(Shell.Portrait, 0);
+  EXPECT_EQ(Shell.ScreenWidth, 320);
+  EXPECT_EQ(Shell.ScreenHeight, 240);
+  EXPECT_EQ(Shell.PlotBottom, 218);
+  EXPECT_EQ(Shell.PlotLeft, 4);
+  EXPECT_EQ(Shell.PlotRight, 312);
+  EXPECT_GT(Shell.TextHeight, 0);
+  EXPECT_EQ(Shell.PlotTop, 2 * Shell.TextHeight + 2);
+  EXPECT_EQ(Settings.PlotHeight, 218 - 4 * Shell.TextHeight - 4);
+  EXPECT_EQ(Shell.NormalFont, (Font{14, FW_NORMAL}));
+  EXPECT_EQ(Shell.BoldFont, (Font{14, FW_BOLD}));
+  EXPECT_EQ(Shell.RecordLength, 26);
+  EXPECT_EQ(GetWindowRect(Shell.LoggingWindow), (Rect{0, 0, 320, 240}));
+  EXPECT_EQ(GetWindowRect(Shell.Buttons[0]), (Rect{180, 18, 300, 44}));
+}
+
+TEST_F(MainWindowCreation, OtherKindsKeepShortRecords) {
+  Build().InstrumentKind = kKindTq68b;
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  EXPECT_EQ(Shell.RecordLength, 24);
+}
+
+TEST_F(MainWindowCreation, ResizingToLandscapeRefitsTheFullScreenChildren) {
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  MoveWindow(main, 0, 0, 320, 240);
+  EXPECT_EQ(Shell.Portrait, 0);
+  EXPECT_EQ(GetWindowRect(Shell.LoggingWindow), (Rect{0, 0, 320, 240}));
+  EXPECT_EQ(GetWindowRect(Shell.MonitorGpsWindow), (Rect{0, 0, 320, 240}));
+}
+
+TEST_F(MainWindowCreation, FirstPaintHidesTheTaskBarAndTakesTheFocus) {
+  ShowTaskBar(true);
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_FALSE(IsTaskBarShown());
+  EXPECT_FALSE(IsSipButtonShown());
+  EXPECT_EQ(GetFocus(), main);
+  EXPECT_EQ(Shell.KeepAlive.load(), 1);
+}
+
+// --- Keys -------------------------------------------------------------------
+
+TEST_F(MainWindowKeys, TabFromExitWrapsToMonitorLog) {
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(PressKey(VK_DOWN, main));
+  Settle();
+  EXPECT_EQ(Shell.DefaultButton, 6);
+  EXPECT_EQ(DefaultButtonIndex(), 6);
+  ASSERT_TRUE(PressKey(VK_TAB, main));
+  Settle();
+  EXPECT_EQ(Shell.DefaultButton, 0);
+  EXPECT_EQ(DefaultButtonIndex(), 0);
+}
+
+TEST_F(MainWindowKeys, LeftFromMonitorLogWrapsToExit) {
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(PressKey(VK_UP, main));
+  Settle();
+  EXPECT_EQ(DefaultButtonIndex(), 0);
+  ASSERT_TRUE(PressKey(VK_LEFT, main));
+  Settle();
+  EXPECT_EQ(Shell.DefaultButton, 6);
+  EXPECT_EQ(DefaultButtonIndex(), 6);
+}
+
+TEST_F(MainWindowKeys, EnterAndLettersOpenTheirDialogs) {
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  responder_.OnDialog("GetSurveySetup68B", nullptr, IDCANCEL)
+      .OnDialog("GetOptions68mk2", nullptr, IDCANCEL)
+      .OnDialog("GetLoggerSetup68MK2", nullptr, IDCANCEL);
+  ASSERT_TRUE(PressKey(VK_RETURN, main));
+  Settle();
+  ASSERT_TRUE(PressKey('D', main));
+  Settle();
+  SendMessage(main, WM_KEYDOWN, 111);  // 'o'
+  EXPECT_EQ(responder_.PendingSteps(), 0u);
+}
+
+TEST_F(MainWindowKeys, KeysAreIgnoredWhileLoggingIsActive) {
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  Shell.LoggingActive = 1;
+  // No dialog may open: the responder has no answer for any.
+  for (int key : std::initializer_list<int>{'S', 'G', 'X', VK_RETURN, VK_TAB, VK_LEFT}) {
+    ASSERT_TRUE(PressKey(key, main));
+  }
+  SendMessage(main, WM_KEYDOWN, 115);
+  Settle();
+  EXPECT_TRUE(responder_.Requests().empty());
+  EXPECT_EQ(DefaultButtonIndex(), 1);
+  EXPECT_TRUE(IsWindow(main));
+  Shell.LoggingActive = 0;
+}
+
+// --- Setup buttons ----------------------------------------------------------
+
+TEST_F(SetupButtons, EachOpensItsTemplateModallyAndRestoresTheShell) {
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  bool sip_shown_in_dialog = false;
+  auto note_sip = [&](WindowHandle) { sip_shown_in_dialog = IsSipButtonShown(); };
+  responder_.OnDialog("GetSurveySetup68B", note_sip, IDOK)
+      .OnDialog("GetLoggerSetup68MK2", nullptr, IDCANCEL)
+      .OnDialog("GetGPSPortSetup", nullptr, IDOK)
+      .OnDialog("GetOptions68mk2", nullptr, IDOK);
+  ShowTaskBar(true);
+  ClickMainButton(1);
+  EXPECT_TRUE(sip_shown_in_dialog);
+  EXPECT_FALSE(IsSipButtonShown());
+  EXPECT_FALSE(IsTaskBarShown());
+  ClickMainButton(2);
+  ClickMainButton(3);
+  ClickMainButton(4);
+  EXPECT_EQ(responder_.PendingSteps(), 0u);
+  EXPECT_FALSE(IsWindowVisible(Shell.MonitorGpsWindow));
+  EXPECT_EQ(GetFocus(), main_window());
+}
+
+TEST_F(SetupButtons, LandscapeSurveySetupOfATq62) {
+  Build().InstrumentKind = kKindTq62;
+  ASSERT_NE(OpenMainWindow(320, 240), nullptr);
+  responder_.OnDialog("GetSurveySetup62H", nullptr, IDCANCEL);
+  ClickMainButton(1);
+}
+
+TEST_F(SetupButtons, Tq93HasNoSurveySetupDialog) {
+  Build().InstrumentKind = kKindTq93;
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  ClickMainButton(1);
+  EXPECT_TRUE(responder_.Requests().empty());
+}
+
+TEST_F(SetupButtons, MonitorGpsOutputShowsTheMonitorWindowWithoutAPortWhenGpsIsOff) {
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  ASSERT_EQ(Settings.GpsInput, 0);
+  responder_.OnDialog("GetGPSPortSetup", [](WindowHandle dialog) { EndDialog(dialog, 1); });
+  ClickMainButton(3);
+  EXPECT_TRUE(IsWindowVisible(Shell.MonitorGpsWindow));
+}
+
+TEST_F(SetupButtons, ViewFilesShowsTheViewerWithTheFocus) {
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  ClickMainButton(5);
+  EXPECT_TRUE(IsWindowVisible(Shell.ViewFilesWindow));
+  EXPECT_EQ(GetFocus(), Shell.ViewFilesWindow);
+}
+
+// --- Settings ---------------------------------------------------------------
+
+SettingsStore ReadSettingsFile() {
+  SettingsStore read;
+  read.PauseKey = -1;
+  EXPECT_TRUE(LoadSettings(read, Build()));
+  return read;
+}
+
+TEST_F(SettingsAtStart, FirstStartInPortraitWritesTheMk2FileWithEnterAsPauseKey) {
+  auto file = MapSystemPath(SettingsFileSystemPath(Build()));
+  ASSERT_FALSE(std::filesystem::exists(file));
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  ASSERT_TRUE(std::filesystem::exists(file)) << file;
+  EXPECT_EQ(file.filename(), "TQ68MK2.INI");
+  EXPECT_EQ(Settings.PauseKey, 2);
+  EXPECT_EQ(ReadSettingsFile().PauseKey, 2);
+}
+
+TEST_F(SettingsAtStart, LandscapeKeepsThePauseKeyDefault) {
+  ASSERT_NE(OpenMainWindow(320, 240), nullptr);
+  EXPECT_EQ(Settings.PauseKey, 0);
+  EXPECT_EQ(ReadSettingsFile().PauseKey, 0);
+}
+
+TEST_F(SettingsAtStart, AnExistingFileIsReadNotRewritten) {
+  SettingsStore stored;
+  stored.GpsInput = 1;
+  stored.GpsPort = 4;
+  stored.PauseKey = 3;
+  ASSERT_TRUE(SaveSettings(stored, Build()));
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  EXPECT_EQ(Settings.GpsInput, 1);
+  EXPECT_EQ(Settings.GpsPort, 4);
+  EXPECT_EQ(Settings.PauseKey, 3);
+}
+
+// --- Exit and the up-time stop ----------------------------------------------
+
+TEST_F(ProgramEnd, ExitClosesTheWindowAndShowsTheTaskBarAgain) {
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  ClickMainButton(6);
+  EXPECT_FALSE(IsWindow(main));
+  EXPECT_EQ(Shell.KeepAlive.load(), 0);
+  EXPECT_TRUE(IsTaskBarShown());
+  EXPECT_TRUE(IsSipButtonShown());
+  EXPECT_EQ(RunMessageLoop(), 0);
+}
+
+TEST_F(ProgramEnd, MonitorLogAfterTwentyDaysStopsTheProgram) {
+  FakeClock clock;
+  InstallClock(&clock);
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  clock.SetTick(kUptimeLimitMs + 1);
+  responder_.OnMessageBox("PROGRAM STOP", IDOK);
+  ClickMainButton(0);
+  ASSERT_EQ(responder_.Requests().size(), 1u);
+  EXPECT_EQ(responder_.Requests()[0].text, ProgramStopText());
+  EXPECT_EQ(responder_.Requests()[0].flags & MB_ICONMASK, MB_ICONEXCLAMATION);
+  EXPECT_FALSE(IsWindow(main));
+  EXPECT_EQ(Shell.LoggingActive, 0);
+}
+
+TEST_F(ProgramEnd, ExactlyTwentyDaysStillLogs) {
+  FakeClock clock;
+  InstallClock(&clock);
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  clock.SetTick(kUptimeLimitMs);
+  // COM1 is no serial device, so the run ends at the port; the up-time did
+  // not stop it.
+  testing::WriteFileBytes(root_.path() / "not-a-port", "");
+  LinkPort(1, root_.path() / "not-a-port");
+  responder_.OnMessageBox("Serial Port", IDOK);
+  ClickMainButton(0);
+  EXPECT_TRUE(IsWindow(main_window()));
+}
+
+TEST_F(ProgramEnd, StartedAfterTwentyDaysTheFirstPaintStopsTheProgram) {
+  FakeClock clock;
+  clock.SetTick(kUptimeLimitMs + 5000);
+  InstallClock(&clock);
+  responder_.OnMessageBox("PROGRAM STOP", IDOK);
+  WindowHandle main = OpenMainWindow();
+  EXPECT_EQ(Shell.UptimeExceeded, 1);
+  EXPECT_FALSE(IsWindow(main));
+}
+
+}  // namespace
+}  // namespace tq
