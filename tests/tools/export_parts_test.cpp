@@ -2,12 +2,15 @@
 // put back together, the fixes around a tick, and the column names.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "tests/tools/export_test_files.h"
 #include "tools/tqexport/export_columns.h"
 #include "tools/tqexport/gps_positions.h"
 #include "tools/tqexport/survey_clock.h"
+#include "tools/tqexport/text_out.h"
 
 namespace tq::exporter {
 namespace {
@@ -215,6 +218,28 @@ TEST(ExportColumns, EmagpyNamesNeedTheSeparationWhereTheFileDoesNotTellIt) {
   EXPECT_EQ(NamesOf(tq93), (std::vector<std::string>{"HCP2f14600h0", "VCP2f14600h0",
                                                      "HCP2f14600h0_inph", "VCP2f14600h0_inph"}));
   EXPECT_EQ(tq93[1].dipole, 'H');  // TQ93 readings of both dipoles share a channel
+}
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+TEST(ExportNumbers, FixedDecimalsRoundAsPrintfDoesInTheCLocale) {
+  const double values[] = {0.0,     -0.0,    0.0005, 0.0015, 0.0025, 1.0005,  2.5,
+                           -2.5,    0.125,   -0.0004, 41.5f,  2.30552f, 0.57638f, 1e15,
+                           1e-300,  48.0025, 179.995, -33.1234567, 4503599627370495.5, 1e300};
+  for (const double value : values) {
+    for (int decimals = 0; decimals <= 9; ++decimals) {
+      TextOut out;
+      out.PutFixed(value, decimals);
+      char expected[400];
+      std::snprintf(expected, sizeof expected, "%.*f", decimals, value);
+      EXPECT_EQ(out.text(), expected) << value << " with " << decimals;
+    }
+  }
+  TextOut out;
+  out.PutFixed(std::nan(""), 3);
+  out.PutFixed(HUGE_VAL, 3);
+  EXPECT_EQ(out.text(), "");
 }
 
 TEST(ExportColumns, PlainNumbersHaveNoExponentAndNoTrailingZeros) {

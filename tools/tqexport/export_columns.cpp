@@ -134,8 +134,8 @@ std::vector<CoilColumn> CoilColumnsFor(const StoredHeader& header, const CoilNam
   // height only ever follows a frequency.
   std::string suffix;
   if (naming.frequency_hz) {
-    suffix = "f" + PlainNumber(*naming.frequency_hz);
-    if (naming.height_m) suffix += "h" + PlainNumber(*naming.height_m);
+    suffix.append("f").append(PlainNumber(*naming.frequency_hz));
+    if (naming.height_m) suffix.append("h").append(PlainNumber(*naming.height_m));
   }
   for (const CoilSpec& spec : specs) {
     std::string name = spec.vertical ? "HCP" : "VCP";

@@ -96,7 +96,9 @@ class PendingOutput {
   bool Create(const fs::path& target, std::string* error) {
     target_ = target;
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string pattern = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string name = ".";
+    name.append(target.filename().string()).append(".XXXXXX");
+    std::string pattern = (dir / name).string();
     fd_ = ::mkstemp(pattern.data());
     if (fd_ < 0) {
       *error = std::string("cannot create a file beside the output: ") + std::strerror(errno);

@@ -20,5 +20,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tqexport: %s\n", parsed.error.c_str());
     return kExitUsage;
   }
-  return RunExport(parsed.options, STDOUT_FILENO, stderr, isatty(STDERR_FILENO) == 1);
+  // Progress only where it cannot land between the lines of the export.
+  const bool progress = isatty(STDERR_FILENO) == 1 &&
+                        (!parsed.options.output.empty() || isatty(STDOUT_FILENO) == 0);
+  return RunExport(parsed.options, STDOUT_FILENO, stderr, progress);
 }

@@ -67,14 +67,12 @@ int64_t ClockAt(std::span<const uint8_t> record, size_t at) {
   return ((hour * 60LL + minute) * 60 + second) * 1000;
 }
 
-void AppendDigits(int64_t value, int width, std::string& out) {
-  char text[24];
-  int n = 0;
-  do {
-    text[n++] = static_cast<char>('0' + value % 10);
+// Writes `value` as `width` digits ending just before `end`.
+void WriteDigits(int64_t value, int width, char* end) {
+  for (int i = 0; i < width; ++i) {
+    *--end = static_cast<char>('0' + value % 10);
     value /= 10;
-  } while (value > 0 || n < width);
-  while (n > 0) out.push_back(text[--n]);
+  }
 }
 
 }  // namespace
@@ -117,19 +115,15 @@ void AppendLocalTime(LocalMs time, std::string& out) {
     --days;
   }
   const CivilDate date = CivilFromDays(days);
-  AppendDigits(date.year, 4, out);
-  out.push_back('-');
-  AppendDigits(date.month, 2, out);
-  out.push_back('-');
-  AppendDigits(date.day, 2, out);
-  out.push_back('T');
-  AppendDigits(ms / 3600000, 2, out);
-  out.push_back(':');
-  AppendDigits(ms / 60000 % 60, 2, out);
-  out.push_back(':');
-  AppendDigits(ms / 1000 % 60, 2, out);
-  out.push_back('.');
-  AppendDigits(ms % 1000, 3, out);
+  char text[] = "0000-00-00T00:00:00.000";
+  WriteDigits(date.year, 4, text + 4);
+  WriteDigits(date.month, 2, text + 7);
+  WriteDigits(date.day, 2, text + 10);
+  WriteDigits(ms / 3600000, 2, text + 13);
+  WriteDigits(ms / 60000 % 60, 2, text + 16);
+  WriteDigits(ms / 1000 % 60, 2, text + 19);
+  WriteDigits(ms % 1000, 3, text + 23);
+  out.append(text, sizeof text - 1);
 }
 
 void SurveyClock::TakeDateTime(std::span<const uint8_t> record) {

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -22,7 +24,33 @@ void AppendUtf8(std::string_view text, std::string& out) {
 }
 
 void TextOut::PutFixed(double value, int decimals) {
+  static constexpr std::array<double, 10> kScale = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
   if (!std::isfinite(value)) return;
+  // Most values are decided by the scaled value rounded to an integer: the
+  // product is off by half a unit in its last place at most, so only a
+  // product that lands next to a half needs the exact conversion.
+  if (decimals >= 0 && decimals < static_cast<int>(kScale.size())) {
+    const double scaled = value * kScale[static_cast<size_t>(decimals)];
+    const double rounded = std::nearbyint(scaled);
+    const double margin = 0.5 - std::fabs(scaled - rounded);
+    if (std::fabs(scaled) < 0x1p52 && margin > std::fabs(scaled) * 0x1p-50) {
+      auto units = static_cast<uint64_t>(std::fabs(rounded));
+      char text[40];
+      char* at = text + sizeof text;
+      for (int i = 0; i < decimals; ++i) {
+        *--at = static_cast<char>('0' + units % 10);
+        units /= 10;
+      }
+      if (decimals > 0) *--at = '.';
+      do {
+        *--at = static_cast<char>('0' + units % 10);
+        units /= 10;
+      } while (units > 0);
+      if (std::signbit(value)) *--at = '-';
+      Put(std::string_view(at, static_cast<size_t>(text + sizeof text - at)));
+      return;
+    }
+  }
   char text[400];  // the widest double in fixed notation fits
   const auto [end, error] =
       std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
@@ -36,6 +64,14 @@ void TextOut::PutInt(int64_t value) {
 }
 
 void TextOut::PutCsvText(std::string_view text) {
+  bool plain = true;
+  for (char c : text) {
+    plain = plain && c != ',' && c != '"' && c != '\r' && c != '\n' && static_cast<uint8_t>(c) < 0x80;
+  }
+  if (plain) {
+    Put(text);
+    return;
+  }
   const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos;
   if (quote) buffer_.push_back('"');
   for (char c : text) {
