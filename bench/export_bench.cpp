@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gps/nmea.h"
@@ -84,22 +85,13 @@ GeneratedFile Generate(int64_t readings, bool gps) {
   return file;
 }
 
-// Peak resident memory since the last ResetPeakMemory, in KiB; -1 when the
-// system does not tell.
-int64_t PeakMemoryKib() {
+// A memory figure of this process in KiB ("VmHWM:" the peak since the last
+// ResetPeakMemory, "VmRSS:" now); -1 when the system does not tell.
+int64_t MemoryKib(std::string_view key) {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.starts_with("VmHWM:")) return std::stoll(line.substr(6));
-  }
-  return -1;
-}
-
-int64_t CurrentMemoryKib() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.starts_with("VmRSS:")) return std::stoll(line.substr(6));
+    if (line.starts_with(key)) return std::stoll(line.substr(key.size()));
   }
   return -1;
 }
@@ -117,13 +109,13 @@ void ExportCsv(benchmark::State& state, bool gps) {
   std::FILE* null_messages = std::fopen("/dev/null", "w");
   int64_t growth_kib = 0;
   for (auto _ : state) {
-    const int64_t before = CurrentMemoryKib();
+    const int64_t before = MemoryKib("VmRSS:");
     ResetPeakMemory();
     if (RunExport(options, null_out, null_messages, false) != kExitOk) {
       state.SkipWithError("export failed");
       break;
     }
-    growth_kib = std::max(growth_kib, PeakMemoryKib() - before);
+    growth_kib = std::max(growth_kib, MemoryKib("VmHWM:") - before);
   }
   ::close(null_out);
   std::fclose(null_messages);

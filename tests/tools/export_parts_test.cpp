@@ -119,9 +119,9 @@ TEST(ExportGpsLines, ShortAndBadLinesComeBackMarkedAsStored) {
 TimedFix FixAt(uint32_t tick, double latitude, double longitude) {
   TimedFix fix;
   fix.tick = tick;
-  fix.latitude = latitude;
-  fix.longitude = longitude;
-  fix.quality = 1;
+  fix.at.latitude = latitude;
+  fix.at.longitude = longitude;
+  fix.at.quality = 1;
   return fix;
 }
 

@@ -366,8 +366,9 @@ geojson: a FeatureCollection of Point features ([lon, lat] or [lon, lat,
   alt]), one per reading with a position; the properties are the csv
   columns, numbers as numbers, empty cells as null. Grid surveys have none.
 
-records: one line per record: its number (from 0), its kind and its fields,
-  readings decoded, GPS sentences put back together from their pieces.
+records: one line per record: its number (from 0), its kind and its fields
+  (texts as JSON strings), readings decoded, GPS sentences put back together
+  from their pieces.
 
 emagpy: one row per station. First the coordinates: latitude, longitude,
   elevation in GPS surveys (the position of the station's last placed

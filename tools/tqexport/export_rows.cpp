@@ -109,8 +109,8 @@ void RowBuilder::TakeGps(std::span<const uint8_t> record) {
   if (sentence.good && NmeaChecksumOk(sentence.text)) {
     const std::optional<GgaFix> gga = ParseGga(sentence.text);
     if (gga && gga->HasPosition()) {
-      fixes_.AddFix({sentence.tick, *gga->latitude, *gga->longitude, gga->altitude,
-                     *gga->quality, gga->satellites, gga->hdop});
+      fixes_.AddFix({sentence.tick, {*gga->latitude, *gga->longitude, gga->altitude,
+                                     *gga->quality, gga->satellites, gga->hdop}});
     }
   }
   Settle(false);

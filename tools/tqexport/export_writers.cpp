@@ -143,26 +143,8 @@ struct JsonCells {
   }
 };
 
-// Data-file text quoted for the listing: printable characters as they are
-// (8-bit ones as UTF-8), quotes and backslashes escaped, others as \xNN.
-void PutQuoted(std::string_view text, TextOut& out) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    const auto byte = static_cast<uint8_t>(c);
-    if (c == '"' || c == '\\') {
-      quoted.push_back('\\');
-      quoted.push_back(c);
-    } else if (byte < 0x20 || byte == 0x7F) {
-      quoted.append("\\x");
-      quoted.push_back(kHexDigits[byte >> 4]);
-      quoted.push_back(kHexDigits[byte & 0xF]);
-    } else {
-      AppendUtf8(std::string_view(&c, 1), quoted);
-    }
-  }
-  quoted.push_back('"');
-  out.Put(quoted);
-}
+// Data-file text in the listing: a JSON string.
+void PutQuoted(std::string_view text, TextOut& out) { out.PutJsonString(text); }
 
 // The text of a record field without its padding.
 std::string_view Trimmed(std::string_view text) {

@@ -13,10 +13,6 @@ constexpr int64_t kGpsLagMs = 5000;
 // readings do.
 constexpr size_t kMaxFixes = 1 << 14;
 
-Position PositionOf(const TimedFix& fix) {
-  return {fix.latitude, fix.longitude, fix.altitude, fix.quality, fix.satellites, fix.hdop};
-}
-
 bool After(std::optional<uint32_t> tick, uint32_t reference, int64_t by) {
   return tick && TickDifference(*tick, reference) > by;
 }
@@ -56,23 +52,23 @@ std::optional<StoredSentence> GpsSentenceAssembler::Feed(std::span<const uint8_t
 std::optional<Position> PositionBetween(const TimedFix* before, const TimedFix* after,
                                         uint32_t tick) {
   if (before == nullptr && after == nullptr) return std::nullopt;
-  if (before == nullptr) return PositionOf(*after);
-  if (after == nullptr) return PositionOf(*before);
+  if (before == nullptr) return after->at;
+  if (after == nullptr) return before->at;
   const int64_t span = TickDifference(after->tick, before->tick);
   const int64_t since = TickDifference(tick, before->tick);
   const double w = span > 0 ? static_cast<double>(since) / static_cast<double>(span) : 0.0;
-  const TimedFix& nearer = since <= span - since ? *before : *after;
-  Position p = PositionOf(nearer);
-  p.latitude = before->latitude + (after->latitude - before->latitude) * w;
-  double east = after->longitude - before->longitude;
+  const Position& b = before->at;
+  const Position& a = after->at;
+  Position p = since <= span - since ? b : a;  // the nearer fix
+  p.latitude = b.latitude + (a.latitude - b.latitude) * w;
+  double east = a.longitude - b.longitude;
   if (east > 180.0) east -= 360.0;
   if (east < -180.0) east += 360.0;
-  p.longitude = before->longitude + east * w;
+  p.longitude = b.longitude + east * w;
   if (p.longitude > 180.0) p.longitude -= 360.0;
   if (p.longitude <= -180.0) p.longitude += 360.0;
-  if (before->altitude && after->altitude) {
-    p.altitude = *before->altitude + (*after->altitude - *before->altitude) * w;
-  }
+  p.altitude.reset();
+  if (b.altitude && a.altitude) p.altitude = *b.altitude + (*a.altitude - *b.altitude) * w;
   return p;
 }
 

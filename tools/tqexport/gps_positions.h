@@ -41,9 +41,8 @@ class GpsSentenceAssembler {
   bool good_ = false;
 };
 
-// A GGA fix at a tick.
-struct TimedFix {
-  uint32_t tick = 0;
+// A position: where a fix put the receiver, or a reading between fixes.
+struct Position {
   double latitude = 0.0;
   double longitude = 0.0;
   std::optional<double> altitude;
@@ -52,14 +51,10 @@ struct TimedFix {
   std::optional<double> hdop;
 };
 
-// The position given to a reading.
-struct Position {
-  double latitude = 0.0;
-  double longitude = 0.0;
-  std::optional<double> altitude;
-  int32_t quality = 0;
-  std::optional<int32_t> satellites;
-  std::optional<double> hdop;
+// A GGA fix at a tick.
+struct TimedFix {
+  uint32_t tick = 0;
+  Position at;
 };
 
 // The position at `tick` from the fix just before and the fix just after
