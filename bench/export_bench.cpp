@@ -108,6 +108,7 @@ void ExportCsv(benchmark::State& state, bool gps) {
   const int null_out = ::open("/dev/null", O_WRONLY);
   std::FILE* null_messages = std::fopen("/dev/null", "w");
   int64_t growth_kib = 0;
+  int64_t peak_kib = 0;
   for (auto _ : state) {
     const int64_t before = MemoryKib("VmRSS:");
     ResetPeakMemory();
@@ -115,13 +116,15 @@ void ExportCsv(benchmark::State& state, bool gps) {
       state.SkipWithError("export failed");
       break;
     }
-    growth_kib = std::max(growth_kib, MemoryKib("VmHWM:") - before);
+    peak_kib = std::max(peak_kib, MemoryKib("VmHWM:"));
+    growth_kib = std::max(growth_kib, peak_kib - before);
   }
   ::close(null_out);
   std::fclose(null_messages);
   state.SetItemsProcessed(state.iterations() * file.records);
   state.counters["records"] = static_cast<double>(file.records);
   state.counters["rss_growth_KiB"] = static_cast<double>(growth_kib);
+  state.counters["peak_rss_KiB"] = static_cast<double>(peak_kib);
 }
 
 void BM_ExportCsvGrid(benchmark::State& state) { ExportCsv(state, false); }
