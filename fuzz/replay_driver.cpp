@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   long runs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10000;
   std::mt19937 random(12345);
   // Bytes the parsers care about, so random input reaches their deeper states.
-  const uint8_t interesting[] = {'T', 't', 'I', '\r', '\n', 0xFF, '0', '9', '-', '+',
+  const uint8_t interesting[] = {'T', 't', 'I', '\r', '\n', 0xFF, '0', '9', '-', '+', '$', '*', ',', 'G', 'A', 'N', 'E',
                                  '.', 'e', ' ', 0x00, 0x36, 0x80, 0x06, 0x02};
   std::vector<uint8_t> input;
   for (long run = 0; run < runs; ++run) {

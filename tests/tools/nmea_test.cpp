@@ -1,4 +1,5 @@
 // NMEA sentences: checksums, number formats and the fields the logger reads.
+#include "gps/nmea.h"
 #include "tools/sim/nmea.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +64,7 @@ TEST(NmeaChecksumTest, MatchesAWellKnownSentence) {
   unsigned by_hand = 0;
   for (char c : body) by_hand ^= static_cast<unsigned char>(c);
   EXPECT_EQ(by_hand, 0x47u);
-  EXPECT_EQ(NmeaChecksum(body), 0x47);
+  EXPECT_EQ(NmeaChecksumOf(body), 0x47);
   EXPECT_EQ(FinishSentence(body), "$" + body + "*47\r\n");
 }
 

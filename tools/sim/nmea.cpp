@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "gps/nmea.h"
+
 namespace tq::sim {
 namespace {
 
@@ -32,15 +34,9 @@ std::string FormatTime(const LocalTime& t) {
 
 }  // namespace
 
-uint8_t NmeaChecksum(std::string_view body) {
-  uint8_t sum = 0;
-  for (char c : body) sum = static_cast<uint8_t>(sum ^ static_cast<uint8_t>(c));
-  return sum;
-}
-
 std::string FinishSentence(std::string_view body) {
   char tail[8];
-  std::snprintf(tail, sizeof tail, "*%02X\r\n", NmeaChecksum(body));
+  std::snprintf(tail, sizeof tail, "*%02X\r\n", NmeaChecksumOf(body));
   std::string sentence = "$";
   sentence.append(body);
   sentence.append(tail);

@@ -21,9 +21,6 @@ struct GpsStatus {
   double geoid_separation_m = 47.0;
 };
 
-// XOR of the characters of `body` (the text between "$" and "*").
-uint8_t NmeaChecksum(std::string_view body);
-
 // "$" body "*" two upper-case hex digits, CR LF.
 std::string FinishSentence(std::string_view body);
 
