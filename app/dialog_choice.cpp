@@ -39,8 +39,7 @@ std::string DisplayOptionsTemplate(const BuildConfig& build) {
     case kKindTq68Mk2:
       return "GetOptions68mk2";
     case kKindTq62:
-      if (build.IceOptionBuilt == 1) return "GetOptionsIceNew";
-      return "GetOptions";
+      return build.IceOptionBuilt == 1 ? "GetOptionsIceNew" : "GetOptions";
     default:
       return "GetOptions";
   }

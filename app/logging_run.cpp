@@ -73,7 +73,6 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
     CloseInstrumentPort();
     Shell.LoggingActive = 0;
     ShowPortMessage(owner, InstrumentOffMessage());
-    InvalidateRect(owner, nullptr, true);
     return false;
   }
 

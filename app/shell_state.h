@@ -2,12 +2,11 @@
 // layouts, fonts, the run flags, the child windows) and the shell helpers
 // every dialog is wrapped in.
 //
-// One record for the process, written by the main window on the
-// user-interface thread; only KeepAlive is also read by another thread.
+// One record for the process, written by the main window and read by the
+// other windows, all on the user-interface thread.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -35,8 +34,9 @@ struct ShellState {
   int32_t PlotTop = 0;
   int32_t PlotRight = 232;
   int32_t DefaultButton = 1;
-  // The program's run flag: the KeepAwake thread stops when it drops to 0.
-  std::atomic<int32_t> KeepAlive{0};
+  // The program's run flag; the KeepAwake thread is stopped (through its
+  // stop token) whenever it drops to 0.
+  int32_t KeepAlive = 0;
   // 1 while a logging run owns the screen; the main window then ignores keys.
   int32_t LoggingActive = 0;
   int32_t UptimeExceeded = 0;

@@ -33,25 +33,27 @@ TEST(SurveySetupTemplateTest, ChosenByKindScreenAndStorageRoot) {
   }
 }
 
-TEST(LoggerSetupTemplateTest, TheTq62AndTheMk2HaveTheirOwn) {
-  const char* expected[kKindCount] = {"GetLoggerSetup62",  "GetLoggerSetup68", "GetLoggerSetup68",
-                                      "GetLoggerSetup68",  "GetLoggerSetup68", "GetLoggerSetup68",
-                                      "GetLoggerSetup68",  "GetLoggerSetup68MK2"};
+TEST(KindTemplatesTest, LoggerSetupAndDisplayOptionsByKind) {
+  struct Row {
+    const char* logger;
+    const char* options;
+  };
+  const Row rows[kKindCount] = {
+      {"GetLoggerSetup62", "GetOptions"},        {"GetLoggerSetup68", "GetOptions"},
+      {"GetLoggerSetup68", "GetOptions"},        {"GetLoggerSetup68", "GetOptions"},
+      {"GetLoggerSetup68", "GetOptions64"},      {"GetLoggerSetup68", "GetOptions"},
+      {"GetLoggerSetup68", "GetOptionsFrz62"},   {"GetLoggerSetup68MK2", "GetOptions68mk2"},
+  };
   for (int32_t kind = 0; kind < kKindCount; ++kind) {
-    EXPECT_EQ(LoggerSetupTemplate(BuildConfig{kind, 1, 0}), expected[kind]) << kind;
+    EXPECT_EQ(LoggerSetupTemplate(BuildConfig{kind, 1, 0}), rows[kind].logger) << kind;
+    EXPECT_EQ(DisplayOptionsTemplate(BuildConfig{kind, 1, 0}), rows[kind].options) << kind;
   }
-  EXPECT_EQ(LoggerSetupTemplate(BuildConfig{kKindTq62, 1, 1}), "GetLoggerSetup62Ice");
-  EXPECT_EQ(LoggerSetupTemplate(BuildConfig{kKindTq68, 1, 1}), "GetLoggerSetup68");
 }
 
-TEST(DisplayOptionsTemplateTest, ChosenByKindAndIceOption) {
-  const char* expected[kKindCount] = {"GetOptions",   "GetOptions",      "GetOptions",
-                                      "GetOptions",   "GetOptions64",    "GetOptions",
-                                      "GetOptionsFrz62", "GetOptions68mk2"};
-  for (int32_t kind = 0; kind < kKindCount; ++kind) {
-    EXPECT_EQ(DisplayOptionsTemplate(BuildConfig{kind, 1, 0}), expected[kind]) << kind;
-  }
+TEST(KindTemplatesTest, TheIceOptionChangesOnlyTheTq62s) {
+  EXPECT_EQ(LoggerSetupTemplate(BuildConfig{kKindTq62, 1, 1}), "GetLoggerSetup62Ice");
   EXPECT_EQ(DisplayOptionsTemplate(BuildConfig{kKindTq62, 1, 1}), "GetOptionsIceNew");
+  EXPECT_EQ(LoggerSetupTemplate(BuildConfig{kKindTq68, 1, 1}), "GetLoggerSetup68");
   EXPECT_EQ(DisplayOptionsTemplate(BuildConfig{kKindTq64, 1, 1}), "GetOptions64");
 }
 

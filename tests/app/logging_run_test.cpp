@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "acquisition/acquisition_state.h"
@@ -32,11 +33,29 @@ class LoggingRunTest : public testing::MainWindowTest {
     MainWindowTest::TearDown();
   }
 
+  // The simulated instrument on COM1, and the main window over it.
+  void OpenWithInstrument() {
+    LinkPort(1, instrument_.slave_path());
+    ASSERT_NE(OpenMainWindow(), nullptr);
+  }
+
   // A regular file where a port should be: it opens, but is no serial line.
   void LinkBrokenPort(int com) {
     std::filesystem::path file = root_.path() / ("broken" + std::to_string(com));
     testing::WriteFileBytes(file, "");
     LinkPort(com, file);
+  }
+
+  // Presses "Monitor/&Log" expecting one message box with `caption`;
+  // returns its text.
+  std::string StartAndTakeMessage(const std::string& caption) {
+    responder_.OnMessageBox(caption, IDOK);
+    ClickMainButton(0);
+    if (responder_.Requests().size() != 1) {
+      ADD_FAILURE() << responder_.Requests().size() << " modal calls";
+      return {};
+    }
+    return responder_.Requests()[0].text;
   }
 
   void ExpectNothingOpen() {
@@ -53,68 +72,48 @@ class LoggingRunTest : public testing::MainWindowTest {
     std::string error;
     EXPECT_NE(SerialPort::Open(pty.slave_path(), &error), nullptr) << error;
   }
+
+  // Ends the run and checks that it let go of everything, `device` too.
+  void StopAndExpectReleased(const PtyPair& device) {
+    StopLoggingRun(Shell.LoggingWindow);
+    ExpectNothingOpen();
+    ExpectDeviceFree(device);
+  }
+
+  PtyPair instrument_;
 };
 
 // --- Refusals ---------------------------------------------------------------
 
 TEST_F(LoggingRunTest, GpsOnTheInstrumentPortIsRefusedWithNoPortOpened) {
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   Settings.GpsInput = 1;
   Settings.GpsPort = 0;
   Settings.InstrumentPort = 0;
-  responder_.OnMessageBox("Serial Port", IDOK);
-  ClickMainButton(0);
-  ASSERT_EQ(responder_.Requests().size(), 1u);
-  EXPECT_EQ(responder_.Requests()[0].text, "Same Port Assigned");
+  EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Same Port Assigned");
   ExpectNothingOpen();
-  ExpectDeviceFree(instrument);
-}
-
-TEST_F(LoggingRunTest, MarkerOnTheGpsPortIsRefused) {
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
-  Settings.GpsInput = 1;
-  Settings.GpsPort = 1;       // COM2
-  Settings.ExtMarkerPort = 2;  // COM2
-  responder_.OnMessageBox("Serial Port", IDOK);
-  ClickMainButton(0);
-  ASSERT_EQ(responder_.Requests().size(), 1u);
-  EXPECT_EQ(responder_.Requests()[0].text, "Same Port Assigned");
-  ExpectNothingOpen();
+  ExpectDeviceFree(instrument_);
 }
 
 TEST_F(LoggingRunTest, AnInstrumentPortThatDoesNotOpenEndsTheStart) {
   LinkBrokenPort(1);
   ASSERT_NE(OpenMainWindow(), nullptr);
-  responder_.OnMessageBox("Serial Port", IDOK);
-  ClickMainButton(0);
-  ASSERT_EQ(responder_.Requests().size(), 1u);
-  EXPECT_EQ(responder_.Requests()[0].text, "Cannot open TQ68MK2 port");
+  EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Cannot open TQ68MK2 port");
   ExpectNothingOpen();
 }
 
 TEST_F(LoggingRunTest, ASilentTq68IsReportedOffAndItsPortClosed) {
   Build().InstrumentKind = kKindTq68;
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
-  responder_.OnMessageBox("Connection", IDOK);
-  ClickMainButton(0);
-  ASSERT_EQ(responder_.Requests().size(), 1u);
-  EXPECT_EQ(responder_.Requests()[0].text, "Instrument OFF or Disconnected");
+  OpenWithInstrument();
+  EXPECT_EQ(StartAndTakeMessage("Connection"), "Instrument OFF or Disconnected");
   ExpectNothingOpen();
-  ExpectDeviceFree(instrument);
+  ExpectDeviceFree(instrument_);
 }
 
 // --- Starting and stopping --------------------------------------------------
 
 TEST_F(LoggingRunTest, Mk2RunStartsTheBinaryReaderAndStopsCleanly) {
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   ClickMainButton(0);
   EXPECT_EQ(Shell.LoggingActive, 1);
   EXPECT_TRUE(IsWindowVisible(Shell.LoggingWindow));
@@ -124,26 +123,21 @@ TEST_F(LoggingRunTest, Mk2RunStartsTheBinaryReaderAndStopsCleanly) {
   EXPECT_FALSE(Ports.marker.port);
 
   Bytes frame = testing::BinaryFrame('T', 0x21, {100, 200, 300, 400, 500, 600});
-  instrument.Send(testing::BinaryWire(frame));
+  instrument_.Send(testing::BinaryWire(frame));
   ASSERT_TRUE(RunMessagesUntil([] { return Acquisition.QueuedReadings() > 0; }, 5000));
   FrameBytes last = Acquisition.LastFrame();
   EXPECT_TRUE(std::equal(frame.begin(), frame.end(), last.begin()));
   EXPECT_EQ(Acquisition.FrameLength.load(), 14);
-
-  StopLoggingRun(Shell.LoggingWindow);
-  ExpectNothingOpen();
-  ExpectDeviceFree(instrument);
+  StopAndExpectReleased(instrument_);
 }
 
 TEST_F(LoggingRunTest, Tq68ProbesItsFrameLengthBeforeItsReaderStarts) {
   Build().InstrumentKind = kKindTq68;
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   std::atomic<bool> sending{true};
   std::thread feeder([&] {
     while (sending) {
-      instrument.Send(testing::AsciiFrame('T', '0', "00123", "00456") + "\r");
+      instrument_.Send(testing::AsciiFrame('T', '0', "00123", "00456") + "\r");
       std::this_thread::sleep_for(std::chrono::milliseconds(91));
     }
   });
@@ -154,14 +148,11 @@ TEST_F(LoggingRunTest, Tq68ProbesItsFrameLengthBeforeItsReaderStarts) {
   EXPECT_TRUE(RunMessagesUntil([] { return Acquisition.QueuedReadings() > 0; }, 5000));
   sending = false;
   feeder.join();
-  StopLoggingRun(Shell.LoggingWindow);
-  ExpectNothingOpen();
+  StopAndExpectReleased(instrument_);
 }
 
 TEST_F(LoggingRunTest, EachRunStartsWithFreshMarkersAndAveraging) {
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   Settings.SurveyMode = 2;
   Settings.SamplesPerReading = 5;
   Settings.Mk2Variant = 1;
@@ -178,40 +169,29 @@ TEST_F(LoggingRunTest, EachRunStartsWithFreshMarkersAndAveraging) {
 }
 
 TEST_F(LoggingRunTest, GpsPortOpensWithTheRunAndClosesWithIt) {
-  PtyPair instrument;
   PtyPair gps;
-  LinkPort(1, instrument.slave_path());
   LinkPort(2, gps.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   Settings.GpsInput = 1;
   Settings.GpsPort = 1;
   ClickMainButton(0);
   EXPECT_EQ(Shell.LoggingActive, 1);
   EXPECT_TRUE(Ports.gps.port);
-  StopLoggingRun(Shell.LoggingWindow);
-  ExpectNothingOpen();
-  ExpectDeviceFree(gps);
+  StopAndExpectReleased(gps);
 }
 
 TEST_F(LoggingRunTest, AGpsPortThatDoesNotOpenIsReportedAndTheRunGoesOn) {
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
   LinkBrokenPort(2);
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   Settings.GpsInput = 1;
   Settings.GpsPort = 1;
-  responder_.OnMessageBox("Serial Port", IDOK);
-  ClickMainButton(0);
-  ASSERT_EQ(responder_.Requests().size(), 1u);
-  EXPECT_EQ(responder_.Requests()[0].text, "Cannot open GPS port");
+  EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Cannot open GPS port");
   EXPECT_EQ(Shell.LoggingActive, 1);
   EXPECT_TRUE(IsWindowVisible(Shell.LoggingWindow));
 }
 
 TEST_F(LoggingRunTest, AMarkerOnTheInstrumentsOwnPortOpensNoSecondPort) {
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   Settings.ExtMarkerPort = 1;  // COM1, the instrument's
   ClickMainButton(0);
   EXPECT_EQ(Shell.LoggingActive, 1);
@@ -219,46 +199,34 @@ TEST_F(LoggingRunTest, AMarkerOnTheInstrumentsOwnPortOpensNoSecondPort) {
 }
 
 TEST_F(LoggingRunTest, AMarkerOnItsOwnPortIsOpenedForTheRun) {
-  PtyPair instrument;
   PtyPair marker;
-  LinkPort(1, instrument.slave_path());
   LinkPort(7, marker.slave_path());
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   Settings.ExtMarkerPort = 6;  // COM7
   ClickMainButton(0);
   EXPECT_EQ(Shell.LoggingActive, 1);
   EXPECT_TRUE(Ports.marker.port);
-  StopLoggingRun(Shell.LoggingWindow);
-  ExpectNothingOpen();
-  ExpectDeviceFree(marker);
+  StopAndExpectReleased(marker);
 }
 
 TEST_F(LoggingRunTest, AMarkerPortThatDoesNotOpenIsReportedAndTheRunGoesOn) {
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
   LinkBrokenPort(3);
-  ASSERT_NE(OpenMainWindow(), nullptr);
+  OpenWithInstrument();
   Settings.ExtMarkerPort = 3;
-  responder_.OnMessageBox("Serial Port", IDOK);
-  ClickMainButton(0);
-  ASSERT_EQ(responder_.Requests().size(), 1u);
-  EXPECT_EQ(responder_.Requests()[0].text, "Cannot open External Marker port");
+  EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Cannot open External Marker port");
   EXPECT_EQ(Shell.LoggingActive, 1);
 }
 
 TEST_F(LoggingRunTest, ClosingTheMainWindowEndsAnActiveRun) {
-  PtyPair instrument;
-  LinkPort(1, instrument.slave_path());
-  WindowHandle main = OpenMainWindow();
-  ASSERT_NE(main, nullptr);
+  OpenWithInstrument();
   ClickMainButton(0);
   ASSERT_EQ(Shell.LoggingActive, 1);
-  SendMessage(main, WM_CLOSE);
-  EXPECT_FALSE(IsWindow(main));
+  SendMessage(main_window(), WM_CLOSE);
+  EXPECT_FALSE(IsWindow(main_window()));
   EXPECT_EQ(Shell.LoggingActive, 0);
   EXPECT_FALSE(Ports.instrument.port);
   EXPECT_FALSE(Ports.instrument.reader.joinable());
-  ExpectDeviceFree(instrument);
+  ExpectDeviceFree(instrument_);
 }
 
 // --- Watchdog timing --------------------------------------------------------

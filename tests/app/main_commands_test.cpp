@@ -16,14 +16,6 @@ constexpr int32_t kLogging = 1;
 
 MainAction ActionOfKey(int key) { return ResolveMainCommand(static_cast<uintptr_t>(key), kIdle, 1).action; }
 
-TEST(MainButtonsTest, TextsInColumnOrder) {
-  const char* texts[] = {"Monitor/&Log", "&Survey Setup", "L&ogger Setup", "Set &GPS Port",
-                         "&Display Options", "&View Files", "E&xit"};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(MainButtonText(i), texts[i]);
-  EXPECT_EQ(MainButtonText(7), "");
-  EXPECT_EQ(MainButtonText(-1), "");
-}
-
 TEST(MainKeysTest, EachButtonsLetterSelectsItInEitherCase) {
   struct KeyRow {
     int key;

@@ -42,13 +42,6 @@ TEST(PlotLayoutTest, ProfileAreaLeavesThreeTextRowsInPortraitAndTwoInLandscape) 
   EXPECT_EQ(landscape.PlotHeight, 162);
 }
 
-TEST(PlotLayoutTest, LineGapCountsOncePerTextRow) {
-  EXPECT_EQ(PlotLayoutFor(1, 298, 13, 2).PlotTop, 47);
-  EXPECT_EQ(PlotLayoutFor(1, 298, 13, 2).PlotHeight, 210);
-  EXPECT_EQ(PlotLayoutFor(0, 218, 13, 2).PlotTop, 32);
-  EXPECT_EQ(PlotLayoutFor(0, 218, 13, 2).PlotHeight, 158);
-}
-
 TEST(ButtonColumnTest, ButtonsAreThirtyPixelsApartInEitherColumn) {
   EXPECT_EQ(MainButtonRect(0, 1), (Rect{100, 82, 220, 108}));
   EXPECT_EQ(MainButtonRect(6, 1), (Rect{100, 262, 220, 288}));
@@ -92,27 +85,6 @@ TEST(VersionTextTest, OlderModelsShowTwoTen) {
   const char* expected[kKindCount] = {"Version 2.11", "Version 2.10", "Version 2.11", "Version 2.11",
                                       "Version 2.11", "Version 2.10", "Version 2.10", "Version 2.11"};
   for (int32_t kind = 0; kind < kKindCount; ++kind) EXPECT_EQ(VersionText(kind), expected[kind]) << kind;
-}
-
-TEST(TitlePageTest, BitmapsSitAtTheirPlacesForEachScreen) {
-  TitlePage portrait = DescribeTitlePage(BuildConfig{7, 1, 0}, 1);
-  ASSERT_EQ(portrait.bitmaps.size(), 3u);
-  EXPECT_EQ(portrait.bitmaps[0].name, "STATICBMPAAR");
-  EXPECT_EQ(portrait.bitmaps[0].at, (Point{0, 0}));
-  EXPECT_EQ(portrait.bitmaps[1].name, "STATICTIT_TQ68MK2AR");
-  EXPECT_EQ(portrait.bitmaps[1].at, (Point{65, 10}));
-  EXPECT_EQ(portrait.bitmaps[2].name, "STATICLEADAR");
-  EXPECT_EQ(portrait.bitmaps[2].at, (Point{65, 300}));
-  EXPECT_EQ(portrait.version_at, (Point{105, 56}));
-
-  TitlePage landscape = DescribeTitlePage(BuildConfig{7, 0, 0}, 0);
-  ASSERT_EQ(landscape.bitmaps.size(), 3u);
-  EXPECT_EQ(landscape.bitmaps[0].name, "STATICBMPA");
-  EXPECT_EQ(landscape.bitmaps[1].name, "STATICTIT_TQ68MK2");
-  EXPECT_EQ(landscape.bitmaps[1].at, (Point{48, 26}));
-  EXPECT_EQ(landscape.bitmaps[2].name, "STATICLEAD");
-  EXPECT_EQ(landscape.bitmaps[2].at, (Point{48, 185}));
-  EXPECT_EQ(landscape.version_at, (Point{72, 120}));
 }
 
 TEST(TitlePageTest, TheTq93HasNoTitleBitmap) {

@@ -61,9 +61,12 @@ TEST_F(TitlePageTest, PortraitPanelBarFrameAndConnectors) {
   ASSERT_EQ(Shell.Portrait, 1);
   EXPECT_EQ(PixelAt(60, 160), kGrey);
   EXPECT_EQ(PixelAt(239, 319), kGrey);
+  // The 4-pixel bar centred on x = 48 covers 46..49; the background bitmap
+  // lies over 46 and 47.
   for (int y : {0, 160, 319}) {
-    EXPECT_EQ(PixelAt(48, y), kBlack) << y;  // the 4-pixel bar at x = 48
-    EXPECT_EQ(PixelAt(51, y), kGrey) << y;
+    EXPECT_EQ(PixelAt(48, y), kBlack) << y;
+    EXPECT_EQ(PixelAt(49, y), kBlack) << y;
+    EXPECT_EQ(PixelAt(50, y), kGrey) << y;
   }
   for (int x : {90, 230}) {
     EXPECT_EQ(PixelAt(x, 75), kDarkGrey) << x;
@@ -72,11 +75,14 @@ TEST_F(TitlePageTest, PortraitPanelBarFrameAndConnectors) {
     EXPECT_EQ(PixelAt(x + 1, 200), kGrey) << x;
     EXPECT_EQ(PixelAt(x, 297), kGrey) << x;
   }
+  // Connectors from the verticals to the buttons' edges at 100 and 220.
   for (int k = 0; k < 7; ++k) {
     int y = 95 + 30 * k;
-    EXPECT_EQ(PixelAt(225, y), kDarkGrey) << k;
-    EXPECT_EQ(PixelAt(95, y), kDarkGrey) << k;
+    EXPECT_EQ(PixelAt(220, y), kDarkGrey) << k;
+    EXPECT_EQ(PixelAt(219, y), kGrey) << k;
     EXPECT_EQ(PixelAt(225, y + 1), kGrey) << k;
+    EXPECT_EQ(PixelAt(99, y), kDarkGrey) << k;
+    EXPECT_EQ(PixelAt(100, y), kGrey) << k;
     EXPECT_EQ(PixelAt(95, y - 1), kGrey) << k;
   }
 }
@@ -107,7 +113,8 @@ TEST_F(TitlePageTest, LandscapePanelBarFrameAndConnectors) {
   EXPECT_EQ(PixelAt(240, 120), kGrey);
   for (int y : {0, 120, 239}) {
     EXPECT_EQ(PixelAt(36, y), kBlack) << y;
-    EXPECT_EQ(PixelAt(39, y), kGrey) << y;
+    EXPECT_EQ(PixelAt(37, y), kBlack) << y;
+    EXPECT_EQ(PixelAt(38, y), kGrey) << y;
   }
   // The open frame (180, 10)-(308, 10)-(308, 230)-(46, 230).
   EXPECT_EQ(PixelAt(181, 10), kDarkGrey);
@@ -120,7 +127,8 @@ TEST_F(TitlePageTest, LandscapePanelBarFrameAndConnectors) {
   EXPECT_EQ(PixelAt(150, 10), kGrey);  // open on the left of the top edge
   for (int k = 0; k < 7; ++k) {
     int y = 31 + 30 * k;
-    EXPECT_EQ(PixelAt(303, y), kDarkGrey) << k;
+    EXPECT_EQ(PixelAt(300, y), kDarkGrey) << k;
+    EXPECT_EQ(PixelAt(299, y), kGrey) << k;
     EXPECT_EQ(PixelAt(303, y + 1), kGrey) << k;
   }
   for (Point corner : {Point{177, 7}, Point{43, 227}}) {
