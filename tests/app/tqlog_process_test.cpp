@@ -1,11 +1,6 @@
 // The tqlog executable on the offscreen display: one instance per data root,
 // the title page it paints at start-up, and its arguments.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -14,9 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace tq {
 namespace {
@@ -24,49 +18,18 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 
-// A tqlog process with its output in files; killed if a test leaves it.
-class Tqlog {
+// A tqlog process whose errors go to a file; killed if a test leaves it.
+class Tqlog : public testing::ChildProcess {
  public:
-  Tqlog(const std::vector<std::string>& args, const fs::path& out_dir) {
-    std::vector<std::string> all = {TQLOG_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::string err = (out_dir / "tqlog.err").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Tqlog() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Tqlog(const Tqlog&) = delete;
-  Tqlog& operator=(const Tqlog&) = delete;
-
-  // The exit code (as the shell sees it), or nothing while it still runs
-  // after `timeout`.
-  std::optional<int> WaitExit(milliseconds timeout) {
-    auto until = std::chrono::steady_clock::now() + timeout;
-    while (pid_ > 0) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      if (std::chrono::steady_clock::now() > until) return std::nullopt;
-      std::this_thread::sleep_for(milliseconds(10));
-    }
-    return std::nullopt;
-  }
+  Tqlog(const std::vector<std::string>& args, const fs::path& out_dir)
+      : ChildProcess(Argv(args), {}, out_dir / "tqlog.err") {}
 
  private:
-  pid_t pid_ = -1;
+  static std::vector<std::string> Argv(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {TQLOG_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+  }
 };
 
 bool WaitForFile(const fs::path& path, milliseconds timeout) {

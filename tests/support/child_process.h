@@ -1,0 +1,34 @@
+// A program started by a test, with its output in files; killed when the
+// test leaves it running.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tq::testing {
+
+class ChildProcess {
+ public:
+  // Starts `argv` (argv[0] is the program's path); standard output and error
+  // go to `out` and `err` when given.
+  explicit ChildProcess(std::vector<std::string> argv, const std::filesystem::path& out = {},
+                        const std::filesystem::path& err = {});
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // The exit status as the shell sees it (128 + signal when killed), or
+  // nothing while it still runs after `timeout`.
+  std::optional<int> WaitExit(std::chrono::milliseconds timeout);
+  void Signal(int number);
+
+ private:
+  pid_t pid_ = -1;
+};
+
+}  // namespace tq::testing
