@@ -137,13 +137,13 @@ std::vector<CoilColumn> CoilColumnsFor(const StoredHeader& header, const CoilNam
     suffix.append("f").append(PlainNumber(*naming.frequency_hz));
     if (naming.height_m) suffix.append("h").append(PlainNumber(*naming.height_m));
   }
-  for (const CoilSpec& spec : specs) {
-    std::string name = spec.vertical ? "HCP" : "VCP";
-    name += spec.separation != nullptr ? std::string(spec.separation)
+  for (const CoilSpec& coil : specs) {
+    std::string name = coil.vertical ? "HCP" : "VCP";
+    name += coil.separation != nullptr ? std::string(coil.separation)
                                        : PlainNumber(*naming.separation_m);
     name += suffix;
-    if (spec.inphase) name += "_inph";
-    columns.push_back({std::move(name), spec.channel, spec.dipole, spec.inphase});
+    if (coil.inphase) name += "_inph";
+    columns.push_back({std::move(name), coil.channel, coil.dipole, coil.inphase});
   }
   return columns;
 }
