@@ -1,5 +1,6 @@
 #include "survey/data_file.h"
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,9 @@ WriteResult DataFile::Create(const std::filesystem::path& path, size_t record_le
   std::lock_guard lock(mutex_);
   if (exists != nullptr) *exists = false;
   if (file_.IsOpen()) return Failure("a data file is already open");
+  if (record_length != kShortRecordLength && record_length != kLongRecordLength) {
+    return Failure("no data file has records of " + std::to_string(record_length) + " bytes");
+  }
   File opened = File::Open(path, OpenMode::kCreateNew, kReadWrite);
   if (!opened.IsOpen()) {
     if (exists != nullptr) *exists = File::Open(path, OpenMode::kOpenExisting, kRead).IsOpen();

@@ -39,9 +39,9 @@ class DataFile {
   DataFile(const DataFile&) = delete;
   DataFile& operator=(const DataFile&) = delete;
 
-  // Creates `path` as a new file for records of `record_length` bytes and
-  // keeps it open. Fails (and keeps nothing open) when the file exists or
-  // cannot be created; `exists` then tells which.
+  // Creates `path` as a new file for records of `record_length` bytes (24
+  // or 26) and keeps it open. Fails (and keeps nothing open) when the file
+  // exists or cannot be created; `exists` then tells which.
   WriteResult Create(const std::filesystem::path& path, size_t record_length,
                      bool* exists = nullptr);
 

@@ -6,14 +6,20 @@
 namespace tq {
 namespace {
 
+// The record array holds at most the long layout, and a record needs room
+// for its LF and the fields before it: other lengths take the nearer layout.
+size_t UsableRecordLength(size_t record_length) {
+  return std::clamp(record_length, kShortRecordLength, kMaxRecordLength);
+}
+
 // Composes a record left to right over a line of spaces. Whatever would run
 // into the LF is dropped, so every record keeps its length.
 class RecordBuilder {
  public:
   explicit RecordBuilder(size_t record_length) {
-    record_.length = record_length;
-    std::fill_n(record_.bytes.begin(), record_length - 1, uint8_t{' '});
-    record_.bytes[record_length - 1] = '\n';
+    record_.length = UsableRecordLength(record_length);
+    std::fill_n(record_.bytes.begin(), record_.length - 1, uint8_t{' '});
+    record_.bytes[record_.length - 1] = '\n';
   }
 
   RecordBuilder& Put(std::string_view text) {
@@ -67,12 +73,13 @@ std::string Printf(const char* format, Args... args) {
   return std::string(text, n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof text - 1));
 }
 
-// A single-digit setting; 10 is "A" (only the sea-water index reaches it).
+// A single-digit setting; what "%1d" would print wider is "?".
 char DigitOf(int32_t value) {
-  if (value >= 0 && value <= 9) return static_cast<char>('0' + value);
-  if (value == 10) return 'A';
-  return '?';
+  return value >= 0 && value <= 9 ? static_cast<char>('0' + value) : '?';
 }
+
+// The sea-water index alone has eleven values; the eleventh is "A".
+char SeaWaterIndexDigit(int32_t value) { return value == 10 ? 'A' : DigitOf(value); }
 
 struct ModelName {
   const char* grd;
@@ -158,7 +165,7 @@ DataRecord FormatHeader1(const SettingsStore& settings, const BuildConfig& build
   if (kind == kKindTq68Mk2) {
     record.Put(DigitOf(settings.Mk2Variant));
   } else if (kind == kKindTq62 && build.IceOptionBuilt == 1) {
-    record.Put(DigitOf(settings.IceOption)).Put(DigitOf(settings.SeaWaterIndex));
+    record.Put(DigitOf(settings.IceOption)).Put(SeaWaterIndexDigit(settings.SeaWaterIndex));
   }
   char code = ' ';
   if (build.StorageRoot == 1) code = portrait ? '3' : '2';
@@ -281,7 +288,7 @@ DataRecord FormatBinaryReadingRecord(std::span<const uint8_t> frame, uint32_t ti
 
 void FormatGpsRecords(std::string_view line, uint32_t tick, char first_prefix, char next_prefix,
                       size_t record_length, std::vector<DataRecord>& out) {
-  const size_t piece = GpsPieceLength(record_length);
+  const size_t piece = GpsPieceLength(UsableRecordLength(record_length));
   out.push_back(RecordBuilder(record_length).Put(first_prefix).Put(line.substr(0, piece)).Done());
   if (line.size() >= piece) {
     // Every full piece after the first, then the rest, even when nothing is left.

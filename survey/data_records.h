@@ -3,7 +3,8 @@
 //
 // Each record is composed field after field as the layout says, padded with
 // spaces, and always exactly its record length with LF last: a value too wide
-// for its room is cut where the LF begins rather than shifting the LF.
+// for its room is cut where the LF begins rather than shifting the LF. A
+// record_length other than 24 or 26 is taken as the nearer of the two.
 #pragma once
 
 #include <array>
@@ -70,6 +71,12 @@ DataRecord FormatStationRecord(size_t record_length, double station, const Local
 
 // "*": the wall clock beside the tick.
 DataRecord FormatTimeMark(size_t record_length, uint32_t tick, const LocalTime& now);
+
+// The run notes of a logging run ("X"), exactly as stored.
+inline constexpr std::string_view kNoteStarted = "$STARTED";
+inline constexpr std::string_view kNotePaused = "$PAUSED";
+inline constexpr std::string_view kNoteConnectionBreak = "$CONN BREAK";
+inline constexpr std::string_view kNoteConnectionEnd = "$CONN END  ";  // two trailing spaces
 
 // "C" (comment) or "X" (run note): the first 11 characters of `text`.
 DataRecord FormatNote(size_t record_length, std::string_view text, char letter, uint32_t tick);

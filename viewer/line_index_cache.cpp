@@ -136,7 +136,9 @@ std::string_view FieldOf(std::string_view record, size_t at, size_t width) {
 }  // namespace
 
 LineCachePaths LineCachePathsFor(const BuildConfig& build) {
-  const std::string folder = SettingsFolderSystemPath(build);
+  // StorageRoot alone decides, for every kind: unlike its settings file, the
+  // TQ93's cache follows the storage root.
+  const std::string folder = build.StorageRoot == 1 ? "Storage\\FLDINI" : "C_DRIVE\\FLDINI";
   return {MapSystemPath(folder + "\\LINE1.R6X"), MapSystemPath(folder + "\\LINE2.R6X")};
 }
 
@@ -159,7 +161,9 @@ std::optional<DataFileScan> ScanDataFile(const std::filesystem::path& path,
   StoredHeader as_kind = *header;
   as_kind.kind = scan.kind;
   scan.readings_per_station = StoredReadingsPerStation(as_kind);
-  scan.ice_thickness = scan.kind == kKindTq62 && header->ice_built && header->IceOption == 1;
+  // Only a build with the ice option shows thickness, whatever the file says.
+  scan.ice_thickness = scan.kind == kKindTq62 && build.IceOptionBuilt == 1 &&
+                       header->ice_built && header->IceOption == 1;
   scan.sea_water_index = static_cast<uint32_t>(header->SeaWaterIndex);
 
   cursor->Seek(kFirstBodyRecord);
@@ -307,8 +311,9 @@ WindowLoadResult LoadStationWindow(StationWindow& window, int32_t first, int32_t
                                    int64_t record, const StationWindowSource& source) {
   WindowLoadResult result;
   first = std::max(first, 0);
-  if (last < first) return result;
-  const int64_t count = last - first + 1;
+  // An empty window still opens both files, so "opened" never reports a
+  // failure that did not happen.
+  const int64_t count = std::max<int64_t>(int64_t{last} - first + 1, 0);
   const int64_t from = std::max<int64_t>(record - 1, 0);
   const int64_t skipped = from - (record - 1);  // indexes before record 1
   const int64_t wanted = std::max<int64_t>(count - skipped, 0);
@@ -318,7 +323,9 @@ WindowLoadResult LoadStationWindow(StationWindow& window, int32_t first, int32_t
       ReadCacheRecords(source.paths.line2, from, wanted, kLine2RecordLength);
   result.line1_opened = one.has_value();
   result.line2_opened = two.has_value();
-  if (window.size() < static_cast<size_t>(last) + 1) window.resize(static_cast<size_t>(last) + 1);
+  if (count > 0 && window.size() < static_cast<size_t>(last) + 1) {
+    window.resize(static_cast<size_t>(last) + 1);
+  }
 
   const size_t channels = source.kind == kKindTq68Mk2 ? kProfileChannelCount : 6;
   for (int64_t i = 0; i < count; ++i) {

@@ -35,7 +35,7 @@ inline constexpr const char* kInvalidHandle1Text = "invalid handle 1";
 inline constexpr const char* kInvalidHandle2Text = "invalid handle 2";
 inline constexpr const char* kInvalidHandleCaption = "IHV";
 
-// Where the two cache files live: the settings folder of the build.
+// Where the two cache files live: "FLDINI" under the build's storage root.
 struct LineCachePaths {
   std::filesystem::path line1;
   std::filesystem::path line2;
@@ -51,7 +51,8 @@ struct DataFileScan {
   std::vector<int64_t> line_offsets;       // byte offset of each "L" record
   std::vector<std::string> line_names;     // as the line box shows them (UTF-8)
   int32_t readings_per_station = 1;
-  bool ice_thickness = false;              // a TQ62 file recorded with ice thickness
+  bool ice_thickness = false;              // a TQ62 file recorded with ice thickness,
+                                           // seen in a build with the ice option
   uint32_t sea_water_index = 0;            // of that file
 };
 

@@ -47,6 +47,16 @@ TEST_F(DataFileTest, CreateRefusesAnExistingFile) {
   EXPECT_FALSE(exists);
 }
 
+TEST_F(DataFileTest, CreateRefusesLengthsOfNeitherLayout) {
+  for (size_t length : {size_t{0}, size_t{25}, size_t{100}}) {
+    bool exists = true;
+    EXPECT_FALSE(file.Create(path(), length, &exists).ok) << length;
+    EXPECT_FALSE(exists);
+    EXPECT_FALSE(file.IsOpen());
+  }
+  EXPECT_FALSE(std::filesystem::exists(path()));
+}
+
 TEST_F(DataFileTest, WritersOnAClosedFileDoNothing) {
   EXPECT_TRUE(WriteNote(file, "$PAUSED", 'X'));
   EXPECT_TRUE(file.Flush());

@@ -44,6 +44,21 @@ TEST(HeaderRecordTest, Tq62IceBuildMarksModelAndStoresSeaWaterIndexTenAsA) {
             "TQ62SH iW211GPS" "0000" "1A" " " "2" "\n");
 }
 
+TEST(HeaderRecordTest, OnlyTheSeaWaterIndexWritesTenAsAOtherWideValuesAreMarked) {
+  SettingsStore s;
+  s.Units = 10;
+  s.DipoleMode = -1;
+  s.IceOption = 1;
+  s.SeaWaterIndex = 11;
+  EXPECT_EQ(Bytes(FormatHeader1(s, {kKindTq62, 0, 1}, true)),
+            "TQ62MK2iW211GRD" "??00" "1?" " " " " "\n");
+  s.Units = 0;
+  s.DipoleMode = 0;
+  s.Mk2Variant = 10;
+  EXPECT_EQ(Bytes(FormatHeader1(s, {kKindTq68Mk2, 0, 0}, true)),
+            "TQ68MK2 W211GRD" "0000" "?" "   " " " " " "\n");
+}
+
 TEST(HeaderRecordTest, ShortHeaderWithoutIceLeavesTwoSpaces) {
   SettingsStore s;
   s.DipoleMode = 1;
@@ -176,6 +191,26 @@ TEST(EventRecordTest, CommentsAndRunNotes) {
   EXPECT_EQ(Bytes(FormatNote(26, "WET GROUND BY RIVER", 'C', 42)),
             "C" "WET GROUND " " " "  " "        42" "\n");
   EXPECT_EQ(Bytes(FormatNote(24, "$CONN END  ", 'X', 7)), "X$CONN END  " " " "         7" "\n");
+}
+
+TEST(EventRecordTest, RunNotesAreStoredExactly) {
+  // Letter, 11 text positions, a space, then the tick.
+  EXPECT_EQ(Bytes(FormatNote(24, kNoteStarted, 'X', 1)), "X$STARTED   " " " "         1" "\n");
+  EXPECT_EQ(Bytes(FormatNote(24, kNotePaused, 'X', 2)), "X$PAUSED    " " " "         2" "\n");
+  EXPECT_EQ(Bytes(FormatNote(24, kNoteConnectionBreak, 'X', 3)),
+            "X$CONN BREAK" " " "         3" "\n");
+  EXPECT_EQ(Bytes(FormatNote(26, kNoteConnectionEnd, 'X', 4)),
+            "X$CONN END  " " " "  " "         4" "\n");
+}
+
+TEST(EventRecordTest, LengthsOutsideBothLayoutsTakeTheNearerOne) {
+  // A record array holds 26 bytes; nothing may be written past it.
+  EXPECT_EQ(Bytes(FormatNote(4096, "", 'C', 9)), "C" "           " " " "  " "         9" "\n");
+  EXPECT_EQ(Bytes(FormatNote(0, "", 'C', 9)), "C" "           " " " "         9" "\n");
+  std::vector<DataRecord> records;
+  FormatGpsRecords(std::string(30, 'x'), 1, '@', '#', 2, records);  // would be pieces of 0
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(Bytes(records[1]), Line("#xxxxxxxx", 24));
 }
 
 TEST(ReadingRecordTest, AsciiFrameTextThenTick) {

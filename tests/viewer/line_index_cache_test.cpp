@@ -250,6 +250,28 @@ TEST_F(LineIndexTest, ScanReadsIceFlagAndNotesATornTail) {
   EXPECT_EQ(scan->line_offsets.size(), 1u);
 }
 
+TEST_F(LineIndexTest, IceFileShowsNoThicknessInABuildWithoutTheIceOption) {
+  const auto file = WriteShort("0000" "13", {"L1"}, "TQ62MK2iW211GRD");
+  scan = ScanDataFile(file, {kKindTq62, 1, 0});
+  ASSERT_TRUE(scan.has_value());
+  EXPECT_FALSE(scan->ice_thickness);
+  scan = ScanDataFile(file, {kKindTq62, 1, 1});
+  ASSERT_TRUE(scan.has_value());
+  EXPECT_TRUE(scan->ice_thickness);
+  EXPECT_EQ(scan->sea_water_index, 3u);
+}
+
+TEST(LineCachePathsTest, StorageRootAloneChoosesTheFolderEvenOnTq93) {
+  testing::ScopedDataRoot root;
+  const LineCachePaths tq93 = LineCachePathsFor({kKindTq93, 1, 0});
+  EXPECT_EQ(tq93.line1, root.path() / "Storage" / "FLDINI" / "LINE1.R6X");
+  EXPECT_EQ(tq93.line2, root.path() / "Storage" / "FLDINI" / "LINE2.R6X");
+  EXPECT_EQ(LineCachePathsFor({kKindTq68Mk2, 0, 0}).line1,
+            root.path() / "C_DRIVE" / "FLDINI" / "LINE1.R6X");
+  EXPECT_EQ(LineCachePathsFor({kKindTq93, 0, 0}).line2,
+            root.path() / "C_DRIVE" / "FLDINI" / "LINE2.R6X");
+}
+
 TEST(LineBoxNameTest, NameUpToItsFirstBlankAtMostEight) {
   const std::string a = Line("L7", 24);
   const std::string b = Line("LNORTHERN12", 24);
@@ -323,6 +345,15 @@ TEST_F(StationWindowTest, StartsAtTheGivenRecordAndGrowsPastThreeHundredTwenty) 
   LoadStationWindow(window, 1, 30, 491, Source(kKindTq62));
   EXPECT_FLOAT_EQ(window[10].station, 499.0f);
   EXPECT_FALSE(window[11].valid);
+}
+
+TEST_F(StationWindowTest, EmptyWindowStillTellsWhetherTheFilesOpen) {
+  WriteFileBytes(paths.line1, kGap1);
+  StationWindow window(3);
+  WindowLoadResult loaded = LoadStationWindow(window, 2, 1, 1, Source(kKindTq62));
+  EXPECT_TRUE(loaded.line1_opened);
+  EXPECT_FALSE(loaded.line2_opened);
+  EXPECT_EQ(window.size(), 3u);
 }
 
 TEST_F(StationWindowTest, MissingCacheFilesAreReportedAndLeaveStationsInvalid) {
