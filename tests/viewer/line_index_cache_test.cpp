@@ -73,7 +73,7 @@ class LineIndexTest : public ::testing::Test {
   // A kind-0 file: header 1 (modes from `modes`), header 2, then `bodies`.
   std::filesystem::path WriteShort(const std::string& modes, const std::vector<std::string>& bodies,
                                    const std::string& identifier = "TQ62MK2 W211GRD") {
-    std::string bytes = Line(identifier + modes, 24) + Line("H A         0.200", 24);
+    std::string bytes = Line(identifier + modes, 24) + Line("H A          0.200", 24);
     for (const std::string& b : bodies) bytes += Line(b, 24);
     const auto path = dir.path() / "A.R62";
     WriteFileBytes(path, bytes);
@@ -97,7 +97,7 @@ class LineIndexTest : public ::testing::Test {
 };
 
 TEST_F(LineIndexTest, OneReadingPerStationFromStartAndIncrement) {
-  const auto file = WriteShort("0000", {"L1", "B     100.00", "AE          10.000",
+  const auto file = WriteShort("0000", {"L1", "B     100.00", "AE           10.000",
                                         "Z06122009 14:05:09", "*14:05:09.007      5000",
                                         kTq62Reading, kTq62Reading, kTq62Reading});
   const LineIndexResult built = Build(file, 1);
@@ -111,7 +111,7 @@ TEST_F(LineIndexTest, OneReadingPerStationFromStartAndIncrement) {
 }
 
 TEST_F(LineIndexTest, NewStationWritesFourGapPairsThenContinuesFromIt) {
-  const auto file = WriteShort("0000", {"L1", "B     100.00", "AE          10.000",
+  const auto file = WriteShort("0000", {"L1", "B     100.00", "AE           10.000",
                                         kTq62Reading, kTq62Reading, kTq62Reading,
                                         "S     500.00 09030745", "*09:03:07.450      6000",
                                         kTq62Reading, kTq62Reading});
@@ -130,10 +130,10 @@ TEST_F(LineIndexTest, NewStationWritesFourGapPairsThenContinuesFromIt) {
 }
 
 TEST_F(LineIndexTest, OnlyTheChosenLineIsBuilt) {
-  const auto file = WriteShort("0000", {"L1", "B       0.00", "AE           1.000", kTq62Reading,
-                                        "L2", "B      50.00", "AW          -5.000",
+  const auto file = WriteShort("0000", {"L1", "B       0.00", "AE            1.000", kTq62Reading,
+                                        "L2", "B      50.00", "AW           -5.000",
                                         "Z06122009 14:05:09", kTq62Reading, kTq62Reading,
-                                        "L3", "B       0.00", "AE           1.000", kTq62Reading});
+                                        "L3", "B       0.00", "AE            1.000", kTq62Reading});
   const LineIndexResult built = Build(file, 2);
   ASSERT_TRUE(built.ok);
   EXPECT_EQ(built.record_total, 2);
@@ -153,7 +153,7 @@ class Mk2LineIndexTest : public LineIndexTest {
     return path;
   }
   std::vector<std::string> LineStart() {
-    return {Line("L1", 26), Line("B       0.00", 26), Line("AN           1.000", 26),
+    return {Line("L1", 26), Line("B       0.00", 26), Line("AN            1.000", 26),
             Line("Z06122009 14:05:09", 26), Line("O1     1.500      0.000", 26),
             Line("O2     0.000      0.000", 26), Line("O3     0.000      0.000", 26),
             Line("O4     0.000      0.000", 26), Line("O5     0.000      0.000", 26),
@@ -209,7 +209,7 @@ TEST_F(Mk2LineIndexTest, IncompleteStationBeforeANewStationGoesBeforeTheGap) {
 }
 
 TEST_F(LineIndexTest, StationTooWideForItsFieldBecomesAGap) {
-  const auto file = WriteShort("0000", {"L1", "B 10000000000.00", "AE           1.000",
+  const auto file = WriteShort("0000", {"L1", "B 10000000000.00", "AE            1.000",
                                         kTq62Reading});
   const LineIndexResult built = Build(file, 1);
   ASSERT_TRUE(built.ok);
@@ -223,7 +223,7 @@ TEST_F(LineIndexTest, ScanKeepsEveryLineBeyondAHundredAndThree) {
   for (int line = 1; line <= 150; ++line) {
     bodies.push_back("L" + std::to_string(line));
     bodies.push_back("B       0.00");
-    bodies.push_back("AE           1.000");
+    bodies.push_back("AE            1.000");
     bodies.push_back(kTq62Reading);
   }
   const auto file = WriteShort("0000", bodies);
@@ -368,7 +368,7 @@ TEST_F(StationWindowTest, MissingCacheFilesAreReportedAndLeaveStationsInvalid) {
 TEST_F(StationWindowTest, IceFileGivesThicknessFromHorizontalConductivity) {
   // Status 'F': marker bit, horizontal, range code 6: -2000 gives 500 mS/m and
   // -0400 gives 100 mS/m in channel 1; '&' is vertical (channel 0 only).
-  const auto file = WriteShort("0000" "10", {"L1", "B       0.00", "AE           1.000",
+  const auto file = WriteShort("0000" "10", {"L1", "B       0.00", "AE            1.000",
                                              "TF-2000+0000", "TF-0400+0000", "T&-0400+0000"},
                                "TQ62MK2iW211GRD");
   scan = ScanDataFile(file, {kKindTq62, 1, 1});
