@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "settings/settings.h"
@@ -14,7 +15,15 @@ ReadingTiming ComputeReadingTiming(float interval_s, float frame_period_ms,
   if (!(frames >= 1.0)) frames = 1.0;
   t.FramesPerInterval = static_cast<int32_t>(std::min(frames, static_cast<double>(INT32_MAX)));
   // In double precision from the single-precision interval: 0.2f gives 4.
-  double per_second = interval_s > 0.0f ? 1.0 / static_cast<double>(interval_s) : 0.0;
+  // An interval of 0 means endlessly many readings a second, so it takes the
+  // upper clamp like any tiny interval; negative and NaN intervals take the
+  // lower one.
+  double per_second = 0.0;
+  if (interval_s > 0.0f) {
+    per_second = 1.0 / static_cast<double>(interval_s);
+  } else if (interval_s == 0.0f && !std::signbit(interval_s)) {
+    per_second = static_cast<double>(max_readings_per_second);
+  }
   per_second = std::min(per_second, static_cast<double>(max_readings_per_second));
   int32_t whole_per_second = static_cast<int32_t>(per_second);
   if (interval_s > 1.0f) whole_per_second += 1;

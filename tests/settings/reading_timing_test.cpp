@@ -32,7 +32,10 @@ TEST(ComputeReadingTimingTest, ClampsToTheKindsRange) {
   EXPECT_EQ(ComputeReadingTiming(0.05f, 91.0f, 11).ReadingsPerSecond, 11);
   EXPECT_EQ(ComputeReadingTiming(0.01f, 47.0f, 20).ReadingsPerSecond, 20);
   EXPECT_EQ(ComputeReadingTiming(0.01f, 47.0f, 20).FramesPerInterval, 1);
-  EXPECT_EQ(ComputeReadingTiming(0.0f, 91.0f, 11).ReadingsPerSecond, 1);
+  // 1 / 0 has no upper bound, so a zero interval takes the upper clamp like
+  // any tiny one, and one frame makes a reading (0.5 rounds down to 0, then 1).
+  EXPECT_EQ(ComputeReadingTiming(0.0f, 91.0f, 11).ReadingsPerSecond, 11);
+  EXPECT_EQ(ComputeReadingTiming(0.0f, 47.0f, 20).ReadingsPerSecond, 20);
   EXPECT_EQ(ComputeReadingTiming(0.0f, 91.0f, 11).FramesPerInterval, 1);
 }
 
