@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -97,6 +98,25 @@ TEST(LineSettingsTest, InstrumentAndMarkerPortsDifferOnlyInDsrFlow) {
   EXPECT_EQ(marker.xon_xoff, inst.xon_xoff);
   EXPECT_EQ(marker.dtr_on, inst.dtr_on);
   EXPECT_EQ(marker.rts_on, inst.rts_on);
+}
+
+TEST(PortTimeoutsTest, InstrumentAndMarkerWaitAboutTwoSecondsGpsAboutAFifth) {
+  // Read interval, read multiplier, read constant, write multiplier, write constant.
+  auto fields = [](const PortTimeouts& t) {
+    return std::array<uint32_t, 5>{t.read_interval_ms, t.read_multiplier_ms, t.read_constant_ms,
+                                   t.write_multiplier_ms, t.write_constant_ms};
+  };
+  EXPECT_EQ(fields(InstrumentPortTimeouts()), (std::array<uint32_t, 5>{65535, 1000, 1000, 0, 0}));
+  EXPECT_EQ(fields(GpsPortTimeouts()), (std::array<uint32_t, 5>{100, 100, 100, 100, 100}));
+}
+
+TEST(LineSettingsTest, InstrumentLineSpeedFollowsTheKind) {
+  for (int32_t kind = 0; kind < kKindCount; ++kind) {
+    LineSettings line = InstrumentLineSettings(kind);
+    EXPECT_EQ(line.baud, kind == kKindTq68Mk2 ? 19200u : 9600u) << kind;
+    EXPECT_EQ(line.stop_bits, 1) << kind;
+    EXPECT_FALSE(line.xon_xoff) << kind;
+  }
 }
 
 TEST(LineSettingsTest, GpsReceiverAt4800EightNoneOne) {
