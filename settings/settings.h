@@ -88,6 +88,10 @@ struct SettingsStore {
 
 inline constexpr size_t kSurveyLineMax = 11;
 
+// The line name as the store can hold it: up to the first line break, at most
+// 11 characters (whole UTF-8 sequences; a byte that is not UTF-8 counts as one).
+std::string CutSurveyLine(std::string_view line);
+
 // The process-wide store.
 extern SettingsStore Settings;
 

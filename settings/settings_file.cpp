@@ -84,10 +84,56 @@ void VisitSettingsLines(Store& s, const BuildConfig& build, Visitor& v) {
   }
 }
 
-// The survey line as the file can hold it: one line, at most 11 characters.
-std::string_view SurveyLineForFile(std::string_view line) {
-  line = line.substr(0, std::min(line.find_first_of(std::string_view("\r\n\0", 3)), line.size()));
-  return line.substr(0, std::min(line.size(), kSurveyLineMax));
+// Text up to its first line break or 0 byte.
+std::string_view FirstLineOf(std::string_view text) {
+  return text.substr(0, std::min(text.find_first_of(std::string_view("\r\n\0", 3)), text.size()));
+}
+
+// Bytes taken by the character at `at`: a whole UTF-8 sequence, or one byte
+// when the bytes there are not UTF-8.
+size_t CharacterBytes(std::string_view text, size_t at) {
+  const auto lead = static_cast<uint8_t>(text[at]);
+  size_t follow = 0;
+  if (lead >= 0xC2 && lead < 0xE0) follow = 1;
+  if (lead >= 0xE0 && lead < 0xF0) follow = 2;
+  if (lead >= 0xF0 && lead < 0xF5) follow = 3;
+  for (size_t k = 1; k <= follow; ++k) {
+    if (at + k >= text.size() || (static_cast<uint8_t>(text[at + k]) & 0xC0) != 0x80) return 1;
+  }
+  return follow + 1;
+}
+
+// The file holds the line in 8-bit characters, one byte each (the low 8 bits
+// of the character), so 11 characters are 11 bytes there.
+std::string SurveyLineToFile(std::string_view text) {
+  const std::string line = CutSurveyLine(text);
+  std::string out;
+  for (size_t at = 0; at < line.size();) {
+    size_t n = CharacterBytes(line, at);
+    uint32_t code = static_cast<uint8_t>(line[at]);
+    if (n > 1) code &= 0x7Fu >> n;
+    for (size_t k = 1; k < n; ++k) code = code << 6 | (static_cast<uint8_t>(line[at + k]) & 0x3Fu);
+    out += static_cast<char>(code & 0xFF);
+    at += n;
+  }
+  return out;
+}
+
+// Each byte of the file's line is the character of that code.
+std::string SurveyLineFromFile(std::string_view bytes) {
+  bytes = FirstLineOf(bytes);
+  bytes = bytes.substr(0, std::min(bytes.size(), kSurveyLineMax));
+  std::string out;
+  for (char c : bytes) {
+    const auto b = static_cast<uint8_t>(c);
+    if (b < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | b >> 6);
+      out += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  return out;
 }
 
 class LineWriter {
@@ -100,7 +146,7 @@ class LineWriter {
   void Float(float value) { Fixed(static_cast<double>(value)); }
   void Double(double value) { Fixed(value); }
   void Text(const std::string& value) {
-    out_ += SurveyLineForFile(value);
+    out_ += SurveyLineToFile(value);
     out_ += "\r\n";
   }
   // In Wheel mode the line keeps only the direction of the increment.
@@ -158,7 +204,7 @@ class LineReader {
     if (Next()) field = ParseSettingsNumber(line_);
   }
   void Text(std::string& field) {
-    if (Next()) field = std::string(SurveyLineForFile(line_));
+    if (Next()) field = SurveyLineFromFile(line_);
   }
   // The line is read as it stands; the step after it puts the mode's increment in force.
   void StationIncrement(float& field, int32_t) { Float(field); }
@@ -284,6 +330,15 @@ bool LoadSettings(SettingsStore& s, const BuildConfig& build) {
   // finds every line again.
   if (reader.EndedEarly()) return SaveSettings(s, build);
   return true;
+}
+
+std::string CutSurveyLine(std::string_view line) {
+  line = FirstLineOf(line);
+  size_t end = 0;
+  for (size_t characters = 0; end < line.size() && characters < kSurveyLineMax; ++characters) {
+    end += CharacterBytes(line, end);
+  }
+  return std::string(line.substr(0, end));
 }
 
 int ReadSettingsLine(std::string_view& file, std::span<char> line) {

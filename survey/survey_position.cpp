@@ -92,14 +92,4 @@ void AcceptNewStation(SurveyPosition position, std::string_view station) {
   position.group.AdvanceArmed = 0;
 }
 
-std::string CutSurveyLine(std::string_view line) {
-  line = line.substr(0, std::min(line.find_first_of(std::string_view("\r\n\0", 3)), line.size()));
-  size_t length = std::min(line.size(), kSurveyLineMax);
-  // Back off to the start of a UTF-8 sequence rather than keep half of one.
-  if (length < line.size()) {
-    while (length > 0 && (static_cast<unsigned char>(line[length]) & 0xC0) == 0x80) --length;
-  }
-  return std::string(line.substr(0, length));
-}
-
 }  // namespace tq

@@ -71,8 +71,4 @@ bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewL
 // most 31 characters read, 0 when no number) and the advance disarmed.
 void AcceptNewStation(SurveyPosition position, std::string_view station);
 
-// The line name as the store can hold it: up to the first line break, at most
-// 11 characters, never a split multi-byte character.
-std::string CutSurveyLine(std::string_view line);
-
 }  // namespace tq

@@ -364,6 +364,44 @@ TEST(SettingsSurveyLineTest, OverlongOrMultiLineValueInTheStoreIsWrittenAsOneSho
   EXPECT_EQ(lines[Mk2Line(61)], "ABCDEFGHIJK");
 }
 
+TEST(SettingsSurveyLineTest, LineIsStoredInEightBitCharactersAndReadBackWhole) {
+  ScopedDataRoot root;
+  SettingsStore s = StartUpStore(kMk2);
+  // Ö is U+00D6: one byte 0xD6 in the file, two bytes of UTF-8 in the store.
+  s.SurveyLine = "Ö-7";
+  EXPECT_EQ(SaveAndReadLine(s, root, 61), "\xD6-7");
+  EXPECT_EQ(LoadAtStartUp().SurveyLine, "Ö-7");
+
+  std::string eleven;
+  for (int i = 0; i < 11; ++i) eleven += "Ö";
+  s.SurveyLine = eleven;
+  EXPECT_EQ(SaveAndReadLine(s, root, 61), std::string(11, '\xD6'));
+  EXPECT_EQ(LoadAtStartUp().SurveyLine, eleven);
+}
+
+TEST(SettingsSurveyLineTest, HandheldFileWithEightBitNameReadsAsItsCharacters) {
+  ScopedDataRoot root;
+  std::vector<std::string> lines = Mk2DefaultLines();
+  lines[Mk2Line(61)] = "N\xC4" "CHST";  // "NÄCHST" as an 8-bit file holds it
+  WriteFileBytes(Mk2File(root), Join(lines));
+  EXPECT_EQ(LoadAtStartUp().SurveyLine, "NÄCHST");
+}
+
+TEST(SurveyLineNameTest, CutToElevenCharactersWithoutSplittingOne) {
+  EXPECT_EQ(CutSurveyLine("12345678901"), "12345678901");
+  EXPECT_EQ(CutSurveyLine("123456789012"), "12345678901");
+  EXPECT_EQ(CutSurveyLine("L7\r\nrest"), "L7");
+  EXPECT_EQ(CutSurveyLine(""), "");
+  // "Ä" takes two bytes but is one character.
+  EXPECT_EQ(CutSurveyLine("ÄÄÄÄÄÄ"), "ÄÄÄÄÄÄ");
+  std::string twelve;
+  for (int i = 0; i < 12; ++i) twelve += "Ä";
+  EXPECT_EQ(CutSurveyLine(twelve), twelve.substr(0, 22));
+  // Bytes that are not UTF-8 count one character each.
+  EXPECT_EQ(CutSurveyLine(std::string(20, '\x80')), std::string(11, '\x80'));
+  EXPECT_EQ(CutSurveyLine("\xC3" "ABCDEFGHIJKLM"), "\xC3" "ABCDEFGHIJ");
+}
+
 TEST(SettingsDamagedFileTest, FileThatEndsEarlyKeepsTheRestAndIsCompleted) {
   ScopedDataRoot root;
   std::vector<std::string> lines = Mk2DefaultLines();

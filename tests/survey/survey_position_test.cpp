@@ -190,13 +190,13 @@ TEST_F(SurveyPositionTest, NewLineInTheMiddleOfAGroupKeepsTheCount) {
   EXPECT_EQ(s.CurrentStation, 101.0);
 }
 
-TEST(SurveyLineName, CutToElevenWithoutSplittingACharacter) {
-  EXPECT_EQ(CutSurveyLine("12345678901"), "12345678901");
-  EXPECT_EQ(CutSurveyLine("123456789012"), "12345678901");
-  EXPECT_EQ(CutSurveyLine("L7\r\nrest"), "L7");
-  // "Ä" takes two bytes: eleven would split the sixth.
-  EXPECT_EQ(CutSurveyLine("ÄÄÄÄÄÄ"), "ÄÄÄÄÄ");
-  EXPECT_EQ(CutSurveyLine(""), "");
+TEST_F(SurveyPositionTest, AcceptedLineKeepsElevenCharactersNotElevenBytes) {
+  testing::ScopedDataRoot root;
+  // Eleven two-byte characters fit the line name; a twelfth does not.
+  std::string eleven;
+  for (int i = 0; i < 11; ++i) eleven += "Ö";
+  ASSERT_TRUE(AcceptNewLine(position, build, NewLineEntry{eleven + "Ö", "1", 0, 1, "0", "1"}));
+  EXPECT_EQ(s.SurveyLine, eleven);
 }
 
 }  // namespace
