@@ -193,7 +193,12 @@ ReadResult SerialPort::ReadByte(uint8_t* byte) {
       result = ReadResult::kClosed;
       break;
     }
-    if (rc <= 0) break;  // timeout
+    if (rc == 0) break;  // timeout
+    if (rc < 0) {
+      // poll itself failed: treat it like a silent line, never as a spin.
+      if (SleepUnlessClosed(until == nullptr ? -1 : Remaining(until))) result = ReadResult::kClosed;
+      break;
+    }
     if ((p[0].revents & POLLIN) != 0) {
       ssize_t n = ::read(fd_, byte, 1);
       if (n == 1) {
@@ -237,7 +242,8 @@ bool SerialPort::Write(std::span<const uint8_t> bytes) {
     }
     pollfd p[2] = {{fd_, POLLOUT, 0}, {wake_fd_, POLLIN, 0}};
     int rc = ::poll(p, 2, Remaining(until));
-    if (rc == 0 || closed_.load() || (p[0].revents & (POLLERR | POLLHUP)) != 0) {
+    if (rc < 0 && errno == EINTR) continue;
+    if (rc <= 0 || closed_.load() || (p[0].revents & (POLLERR | POLLHUP)) != 0) {
       ok = false;
       break;
     }
@@ -287,6 +293,11 @@ uint32_t SerialPort::WaitEvent(uint32_t events) {
                    {wake_fd_, POLLIN, 0}};
     int rc = ::poll(p, 2, watch_cts ? kCtsPollMs : -1);
     if (rc < 0 && errno == EINTR) continue;
+    if (rc < 0) {
+      // poll itself failed: pause as a read would before trying again.
+      if (SleepUnlessClosed(1000)) break;
+      continue;
+    }
     if ((p[1].revents & POLLIN) != 0) break;
     if ((p[0].revents & POLLIN) != 0) {
       fired = kEventRxChar;
