@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "settings/settings.h"
 
 namespace tq {
@@ -89,51 +90,14 @@ std::string_view FirstLineOf(std::string_view text) {
   return text.substr(0, std::min(text.find_first_of(std::string_view("\r\n\0", 3)), text.size()));
 }
 
-// Bytes taken by the character at `at`: a whole UTF-8 sequence, or one byte
-// when the bytes there are not UTF-8.
-size_t CharacterBytes(std::string_view text, size_t at) {
-  const auto lead = static_cast<uint8_t>(text[at]);
-  size_t follow = 0;
-  if (lead >= 0xC2 && lead < 0xE0) follow = 1;
-  if (lead >= 0xE0 && lead < 0xF0) follow = 2;
-  if (lead >= 0xF0 && lead < 0xF5) follow = 3;
-  for (size_t k = 1; k <= follow; ++k) {
-    if (at + k >= text.size() || (static_cast<uint8_t>(text[at + k]) & 0xC0) != 0x80) return 1;
-  }
-  return follow + 1;
-}
-
 // The file holds the line in 8-bit characters, one byte each (the low 8 bits
 // of the character), so 11 characters are 11 bytes there.
-std::string SurveyLineToFile(std::string_view text) {
-  const std::string line = CutSurveyLine(text);
-  std::string out;
-  for (size_t at = 0; at < line.size();) {
-    size_t n = CharacterBytes(line, at);
-    uint32_t code = static_cast<uint8_t>(line[at]);
-    if (n > 1) code &= 0x7Fu >> n;
-    for (size_t k = 1; k < n; ++k) code = code << 6 | (static_cast<uint8_t>(line[at + k]) & 0x3Fu);
-    out += static_cast<char>(code & 0xFF);
-    at += n;
-  }
-  return out;
-}
+std::string SurveyLineToFile(std::string_view text) { return NarrowTo8Bit(CutSurveyLine(text)); }
 
 // Each byte of the file's line is the character of that code.
 std::string SurveyLineFromFile(std::string_view bytes) {
   bytes = FirstLineOf(bytes);
-  bytes = bytes.substr(0, std::min(bytes.size(), kSurveyLineMax));
-  std::string out;
-  for (char c : bytes) {
-    const auto b = static_cast<uint8_t>(c);
-    if (b < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | b >> 6);
-      out += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
-  return out;
+  return WidenFrom8Bit(bytes.substr(0, std::min(bytes.size(), kSurveyLineMax)));
 }
 
 class LineWriter {
@@ -336,7 +300,7 @@ std::string CutSurveyLine(std::string_view line) {
   line = FirstLineOf(line);
   size_t end = 0;
   for (size_t characters = 0; end < line.size() && characters < kSurveyLineMax; ++characters) {
-    end += CharacterBytes(line, end);
+    end += Utf8CharacterBytes(line, end);
   }
   return std::string(line.substr(0, end));
 }

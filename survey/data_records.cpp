@@ -98,51 +98,7 @@ constexpr ModelName kModels[kKindCount] = {
 
 constexpr char kDirectionLetters[4] = {'W', 'S', 'N', 'E'};
 
-// Appends one UTF-8 sequence's code point, or the lead byte itself when the
-// sequence is broken; returns the bytes consumed.
-size_t NarrowOne(std::string_view text, size_t i, std::string& out) {
-  const auto lead = static_cast<uint8_t>(text[i]);
-  size_t extra = 0;
-  if (lead >= 0xC2 && lead < 0xE0) extra = 1;
-  if (lead >= 0xE0 && lead < 0xF0) extra = 2;
-  if (lead >= 0xF0 && lead < 0xF5) extra = 3;
-  uint32_t code = extra == 0 ? lead : lead & (0x3Fu >> extra);
-  for (size_t k = 1; k <= extra; ++k) {
-    const auto next = i + k < text.size() ? static_cast<uint8_t>(text[i + k]) : uint8_t{0};
-    if ((next & 0xC0) != 0x80) {
-      extra = 0;
-      code = lead;
-      break;
-    }
-    code = (code << 6) | (next & 0x3Fu);
-  }
-  out += static_cast<char>(code & 0xFF);
-  return extra + 1;
-}
-
 }  // namespace
-
-std::string NarrowTo8Bit(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) i += NarrowOne(utf8, i, out);
-  return out;
-}
-
-std::string WidenFrom8Bit(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (char c : bytes) {
-    const auto b = static_cast<uint8_t>(c);
-    if (b < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (b >> 6));
-      out += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
-  return out;
-}
 
 std::string HeaderIdentifier(const SettingsStore& settings, const BuildConfig& build) {
   const int32_t kind = KindInfoFor(build.InstrumentKind).kind;

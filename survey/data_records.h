@@ -17,6 +17,7 @@
 
 #include "acquisition/decoding.h"
 #include "platform/clock.h"
+#include "platform/text.h"  // NarrowTo8Bit, WidenFrom8Bit for record text
 #include "settings/build_config.h"
 #include "settings/settings.h"
 #include "survey/record_layout.h"
@@ -33,13 +34,6 @@ struct DataRecord {
     return std::string_view(reinterpret_cast<const char*>(bytes.data()), length);
   }
 };
-
-// Text as the files hold it: each character's low 8 bits (UTF-8 in, one
-// byte per character out; bytes that are not UTF-8 pass through).
-std::string NarrowTo8Bit(std::string_view utf8);
-
-// The other way: each byte of file text as the character of that code (UTF-8 out).
-std::string WidenFrom8Bit(std::string_view bytes);
 
 // The 15-character identifier of header 1.
 std::string HeaderIdentifier(const SettingsStore& settings, const BuildConfig& build);

@@ -268,13 +268,5 @@ TEST(GpsRecordTest, LineShorterThanAPieceGoesWholeIntoTheFirstRecord) {
   EXPECT_EQ(Bytes(records[1]).front(), '!');
 }
 
-TEST(NarrowingTest, KeepsLowEightBitsAndPassesBrokenBytes) {
-  EXPECT_EQ(NarrowTo8Bit("abc"), "abc");
-  EXPECT_EQ(NarrowTo8Bit("\xC3\xA9t\xC3\xA9"), "\xE9t\xE9");
-  EXPECT_EQ(NarrowTo8Bit("\xE2\x82\xAC"), "\xAC");  // U+20AC keeps its low byte
-  EXPECT_EQ(NarrowTo8Bit("a\xC3"), "a\xC3");        // cut sequence
-  EXPECT_EQ(NarrowTo8Bit("\xFFz"), "\xFFz");
-}
-
 }  // namespace
 }  // namespace tq

@@ -1,0 +1,48 @@
+#include "platform/text.h"
+
+#include <cstdint>
+
+namespace tq {
+
+size_t Utf8CharacterBytes(std::string_view text, size_t at) {
+  const auto lead = static_cast<uint8_t>(text[at]);
+  size_t follow = 0;
+  if (lead >= 0xC2 && lead < 0xE0) follow = 1;
+  if (lead >= 0xE0 && lead < 0xF0) follow = 2;
+  if (lead >= 0xF0 && lead < 0xF5) follow = 3;
+  for (size_t k = 1; k <= follow; ++k) {
+    if (at + k >= text.size() || (static_cast<uint8_t>(text[at + k]) & 0xC0) != 0x80) return 1;
+  }
+  return follow + 1;
+}
+
+std::string NarrowTo8Bit(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t at = 0; at < utf8.size();) {
+    const size_t n = Utf8CharacterBytes(utf8, at);
+    uint32_t code = static_cast<uint8_t>(utf8[at]);
+    if (n > 1) code &= 0x7Fu >> n;
+    for (size_t k = 1; k < n; ++k) code = code << 6 | (static_cast<uint8_t>(utf8[at + k]) & 0x3Fu);
+    out += static_cast<char>(code & 0xFF);
+    at += n;
+  }
+  return out;
+}
+
+std::string WidenFrom8Bit(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) {
+    const auto b = static_cast<uint8_t>(c);
+    if (b < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace tq
