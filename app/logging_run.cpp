@@ -23,10 +23,6 @@ constexpr int32_t kManualMode = 2;
 constexpr int32_t kWheelMode = 1;
 constexpr uint32_t kReaderSettleMs = 50;
 
-void ShowPortMessage(WindowHandle owner, const PortMessage& message) {
-  MessageBox(owner, message.text, message.caption, MB_OK);
-}
-
 // The reading counters, averaging and markers start afresh with each run.
 void ResetRunState(SettingsStore& s, int32_t kind) {
   uint32_t now = Tick();
@@ -46,6 +42,10 @@ void CloseInstrumentPort() {
 
 }  // namespace
 
+void ShowPortMessage(WindowHandle owner, const PortMessage& message) {
+  MessageBox(owner, message.text, message.caption, MB_OK);
+}
+
 WatchdogTiming WatchdogTimingFor(int32_t kind, int32_t survey_mode) {
   if (kind != kKindFrz62) return WatchdogTiming{300, 300u};
   if (survey_mode == kWheelMode) return WatchdogTiming{2000, std::nullopt};
@@ -56,6 +56,11 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
   const BuildConfig& build = Build();
   const int32_t kind = build.InstrumentKind;
   SettingsStore& s = Settings;
+
+  // A start command that reaches the main window while a run owns the ports
+  // (a posted command, a button that still had the focus) must not reset that
+  // run, reopen its port or clear its LoggingActive.
+  if (Shell.LoggingActive == 1) return false;
 
   if (s.IceOption == 1) LoadIceThicknessTable(static_cast<uint32_t>(s.SeaWaterIndex), s);
   ResetRunState(s, kind);

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "acquisition/reading_steps.h"
+#include "acquisition/serial_ports.h"
 #include "platform/messages.h"
 
 namespace tq {
@@ -35,12 +36,16 @@ struct WatchdogTiming {
 // has no timer at all while it surveys by wheel.
 WatchdogTiming WatchdogTimingFor(int32_t kind, int32_t survey_mode);
 
+// Shows a port's refusal or failure in a message box (OK only) over `owner`.
+void ShowPortMessage(WindowHandle owner, const PortMessage& message);
+
 // Starts a logging run over `owner` (the main window), after the up-time
 // check: refuses clashing ports, opens the instrument port, probes the frame
 // length (TQ68), starts the kind's reader, opens the marker and GPS ports,
 // starts the watchdog timer and shows `logging_window`. Every refusal and
 // failure is shown in a message box. Returns false when the run did not start;
-// nothing is left open then.
+// nothing is left open then. While a run is active it does nothing and
+// returns false: the running one keeps its ports and state.
 bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window);
 
 // Closes the run's ports in order, joins their reader threads, stops the

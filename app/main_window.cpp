@@ -81,8 +81,11 @@ void MoveDefaultButton(int32_t to) {
   SetButtonDefault(Shell.Buttons[static_cast<size_t>(to)], true);
 }
 
-void MonitorGpsOutput() {
-  if (Settings.GpsInput == 1 && !Ports.gps.port) Ports.gps.port = OpenGpsPort(Settings);
+void MonitorGpsOutput(WindowHandle window) {
+  if (Settings.GpsInput == 1 && !Ports.gps.port) {
+    Ports.gps.port = OpenGpsPort(Settings);
+    if (!Ports.gps.port) ShowPortMessage(window, GpsOpenFailure());
+  }
   ShowWindow(Shell.MonitorGpsWindow, SW_SHOW);
 }
 
@@ -113,7 +116,7 @@ void RunAction(WindowHandle window, MainAction action) {
       SetFocus(window);
       return;
     case MainAction::kGpsPortSetup:
-      if (RunSetupDialog(window, GpsPortSetupTemplate()) == kMonitorGpsOutput) MonitorGpsOutput();
+      if (RunSetupDialog(window, GpsPortSetupTemplate()) == kMonitorGpsOutput) MonitorGpsOutput(window);
       break;
     case MainAction::kDisplayOptions:
       RunSetupDialog(window, DisplayOptionsTemplate(build));

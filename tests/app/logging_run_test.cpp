@@ -35,6 +35,8 @@ class LoggingRunTest : public testing::MainWindowTest {
 
   // The simulated instrument on COM1, and the main window over it.
   void OpenWithInstrument() {
+    // Nothing takes readings off the queue yet; a run must show its own.
+    Acquisition.ClearReadings();
     LinkPort(1, instrument_.slave_path());
     ASSERT_NE(OpenMainWindow(), nullptr);
   }
@@ -90,6 +92,16 @@ TEST_F(LoggingRunTest, GpsOnTheInstrumentPortIsRefusedWithNoPortOpened) {
   Settings.GpsInput = 1;
   Settings.GpsPort = 0;
   Settings.InstrumentPort = 0;
+  EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Same Port Assigned");
+  ExpectNothingOpen();
+  ExpectDeviceFree(instrument_);
+}
+
+TEST_F(LoggingRunTest, AMarkerOnTheGpsPortIsRefusedWithNoPortOpened) {
+  OpenWithInstrument();
+  Settings.GpsInput = 1;
+  Settings.GpsPort = 1;        // COM2
+  Settings.ExtMarkerPort = 2;  // COM2 as well
   EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Same Port Assigned");
   ExpectNothingOpen();
   ExpectDeviceFree(instrument_);
@@ -156,6 +168,7 @@ TEST_F(LoggingRunTest, EachRunStartsWithFreshMarkersAndAveraging) {
   Settings.SurveyMode = 2;
   Settings.SamplesPerReading = 5;
   Settings.Mk2Variant = 1;
+  Settings.DipoleMode = 2;  // both dipoles: two readings make a station in Manual mode
   Acquisition.ExtMarkerLine = 0x10;
   Acquisition.SoftMarkerDown = 1;
   ClickMainButton(0);
@@ -164,8 +177,33 @@ TEST_F(LoggingRunTest, EachRunStartsWithFreshMarkersAndAveraging) {
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
   EXPECT_TRUE(CurrentRun.began_manual);
   EXPECT_EQ(CurrentRun.handlers.AveragingActive, 1);
-  EXPECT_EQ(Settings.ReadingsPerSecond, Settings.ReadingsPerStation);
+  // The display selection comes first, so the beep cadence takes its count.
+  EXPECT_EQ(Settings.ReadingsPerStation, 2);
+  EXPECT_EQ(Settings.ReadingsPerSecond, 2);
+  for (size_t slot = 0; slot < 4; ++slot) EXPECT_EQ(Settings.TraceActive[slot], 1) << slot;
+  // One coil pair: the 0.5 m traces go off after the selection lit them.
   for (size_t slot = 4; slot < 8; ++slot) EXPECT_EQ(Settings.TraceActive[slot], 0) << slot;
+}
+
+TEST_F(LoggingRunTest, AStartCommandDuringARunLeavesThatRunAlone) {
+  OpenWithInstrument();
+  ClickMainButton(0);
+  ASSERT_EQ(Shell.LoggingActive, 1);
+  const Port* port = Ports.instrument.port.get();
+  Acquisition.SoftMarkerDown = 1;  // held by the operator in the running run
+  // The responder has no answer: a second start may show nothing.
+  SendMessage(main_window(), WM_COMMAND, MAKEWPARAM(420, BN_CLICKED));
+  Settle();
+  EXPECT_TRUE(responder_.Requests().empty());
+  EXPECT_EQ(Shell.LoggingActive, 1);
+  EXPECT_EQ(Ports.instrument.port.get(), port);
+  EXPECT_TRUE(Ports.instrument.reader.joinable());
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
+
+  Bytes frame = testing::BinaryFrame('T', 0x21, {1, 2, 3, 4, 5, 6});
+  instrument_.Send(testing::BinaryWire(frame));
+  EXPECT_TRUE(RunMessagesUntil([] { return Acquisition.QueuedReadings() > 0; }, 5000));
+  StopAndExpectReleased(instrument_);
 }
 
 TEST_F(LoggingRunTest, GpsPortOpensWithTheRunAndClosesWithIt) {

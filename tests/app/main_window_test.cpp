@@ -6,17 +6,26 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
+#include <vector>
 
+#include "acquisition/serial_ports.h"
+#include "app/dialog_choice.h"
+#include "app/entry_point.h"
 #include "app/main_commands.h"
 #include "app/shell_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/modal_responder.h"
 #include "platform/shell.h"
 #include "platform/window.h"
 #include "settings/settings.h"
+#include "platform/serial.h"
 #include "tests/app/main_window_fixture.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/temp_dir.h"
 
 namespace tq {
 namespace {
@@ -26,6 +35,7 @@ using MainWindowKeys = testing::MainWindowTest;
 using SetupButtons = testing::MainWindowTest;
 using SettingsAtStart = testing::MainWindowTest;
 using ProgramEnd = testing::MainWindowTest;
+using EntryPoint = testing::MainWindowTest;
 
 int DefaultButtonIndex() {
   int found = -1;
@@ -77,6 +87,29 @@ TEST_F(MainWindowCreation, ThreeHiddenFullScreenChildren) {
     EXPECT_FALSE(IsWindowVisible(child.window));
     EXPECT_EQ(GetWindowRect(child.window), (Rect{0, 0, 240, 320}));
   }
+}
+
+TEST_F(MainWindowCreation, PortraitScreenProfileAreaAndButtonColumn) {
+  ASSERT_NE(OpenMainWindow(240, 320), nullptr);
+  EXPECT_EQ(Shell.Portrait, 1);
+  EXPECT_EQ(Shell.ScreenWidth, 240);
+  EXPECT_EQ(Shell.ScreenHeight, 320);
+  EXPECT_EQ(Shell.PlotBottom, 298);
+  EXPECT_EQ(Shell.PlotLeft, 4);
+  EXPECT_EQ(Shell.PlotRight, 232);
+  ASSERT_GT(Shell.TextHeight, 0);
+  EXPECT_EQ(Shell.PlotTop, 3 * Shell.TextHeight + 2);
+  EXPECT_EQ(Settings.PlotHeight, 298 - 6 * Shell.TextHeight - 4);
+  EXPECT_EQ(GetWindowRect(Shell.Buttons[0]), (Rect{100, 82, 220, 108}));
+  EXPECT_EQ(GetWindowRect(Shell.Buttons[6]), (Rect{100, 262, 220, 288}));
+}
+
+TEST_F(MainWindowCreation, ASquareClientAreaIsPortraitAndTheWindowTakesThePortraitScreen) {
+  WindowHandle main = OpenMainWindow(240, 240);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(Shell.Portrait, 1);
+  EXPECT_EQ(GetClientRect(main), (Rect{0, 0, 240, 320}));
+  EXPECT_EQ(GetWindowRect(Shell.LoggingWindow), (Rect{0, 0, 240, 320}));
 }
 
 TEST_F(MainWindowCreation, LandscapeLayoutFontsAndRecordLength) {
@@ -218,11 +251,64 @@ TEST_F(SetupButtons, MonitorGpsOutputShowsTheMonitorWindowWithoutAPortWhenGpsIsO
   EXPECT_TRUE(IsWindowVisible(Shell.MonitorGpsWindow));
 }
 
+TEST_F(SetupButtons, MonitorGpsOutputOpensTheGpsPortWhenGpsIsOn) {
+  testing::PtyPair gps;
+  LinkPort(2, gps.slave_path());
+  WindowHandle main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  Settings.GpsInput = 1;
+  Settings.GpsPort = 1;  // COM2
+  responder_.OnDialog("GetGPSPortSetup", [](WindowHandle dialog) { EndDialog(dialog, 1); });
+  ClickMainButton(3);
+  EXPECT_TRUE(Ports.gps.port);
+  EXPECT_TRUE(IsWindowVisible(Shell.MonitorGpsWindow));
+  // The program's end lets go of it.
+  SendMessage(main, WM_CLOSE);
+  EXPECT_FALSE(Ports.gps.port);
+  std::string error;
+  EXPECT_NE(SerialPort::Open(gps.slave_path(), &error), nullptr) << error;
+}
+
+TEST_F(SetupButtons, MonitorGpsOutputReportsAGpsPortThatDoesNotOpen) {
+  testing::WriteFileBytes(root_.path() / "not-a-port", "");
+  LinkPort(2, root_.path() / "not-a-port");
+  ASSERT_NE(OpenMainWindow(), nullptr);
+  Settings.GpsInput = 1;
+  Settings.GpsPort = 1;
+  responder_.OnDialog("GetGPSPortSetup", [](WindowHandle dialog) { EndDialog(dialog, 1); })
+      .OnMessageBox("Serial Port", IDOK);
+  ClickMainButton(3);
+  ASSERT_EQ(responder_.Requests().size(), 2u);
+  EXPECT_EQ(responder_.Requests()[1].text, "Cannot open GPS port");
+  EXPECT_FALSE(Ports.gps.port);
+  EXPECT_TRUE(IsWindowVisible(Shell.MonitorGpsWindow));
+}
+
 TEST_F(SetupButtons, ViewFilesShowsTheViewerWithTheFocus) {
   ASSERT_NE(OpenMainWindow(), nullptr);
   ClickMainButton(5);
   EXPECT_TRUE(IsWindowVisible(Shell.ViewFilesWindow));
   EXPECT_EQ(GetFocus(), Shell.ViewFilesWindow);
+}
+
+TEST(TemplateResourcesTest, EveryChosenTemplateIsAmongTheResources) {
+  for (int32_t kind = 0; kind < kKindCount; ++kind) {
+    for (int32_t root : {0, 1}) {
+      for (int32_t ice : {0, 1}) {
+        BuildConfig build{kind, root, ice};
+        SCOPED_TRACE(::testing::Message() << "kind " << kind << " root " << root << " ice " << ice);
+        std::vector<std::string> names = {LoggerSetupTemplate(build), GpsPortSetupTemplate(),
+                                          DisplayOptionsTemplate(build)};
+        for (int32_t portrait : {0, 1}) {
+          std::string survey = SurveySetupTemplate(build, portrait);
+          if (kind != kKindTq93) names.push_back(survey);
+        }
+        for (const std::string& name : names) {
+          EXPECT_NE(FindDialogTemplate(LoadedResources(), name), nullptr) << name;
+        }
+      }
+    }
+  }
 }
 
 // --- Settings ---------------------------------------------------------------
@@ -260,6 +346,27 @@ TEST_F(SettingsAtStart, AnExistingFileIsReadNotRewritten) {
   EXPECT_EQ(Settings.GpsInput, 1);
   EXPECT_EQ(Settings.GpsPort, 4);
   EXPECT_EQ(Settings.PauseKey, 3);
+}
+
+// --- Entry point ------------------------------------------------------------
+
+int RunLoggerWithoutArguments() {
+  char name[] = "tqlog";
+  char* argv[] = {name, nullptr};
+  int argc = 1;
+  return RunLogger(argc, argv);
+}
+
+// The fixture has registered every class, as a running program would have.
+TEST_F(EntryPoint, AMainClassThatCannotBeRegisteredExitsWithOne) {
+  EXPECT_EQ(RunLoggerWithoutArguments(), 1);
+  EXPECT_EQ(FindWindow("TQ81", ""), nullptr);
+}
+
+TEST_F(EntryPoint, AChildClassThatCannotBeRegisteredExitsWithTwo) {
+  ASSERT_TRUE(UnregisterClass("TQ81"));
+  EXPECT_EQ(RunLoggerWithoutArguments(), 2);
+  EXPECT_EQ(FindWindow("TQ81", ""), nullptr);
 }
 
 // --- Exit and the up-time stop ----------------------------------------------
