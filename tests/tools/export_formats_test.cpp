@@ -177,6 +177,31 @@ TEST_F(ExportFormats, GpsColumnsInterpolateBetweenTheFixesAroundEachReading) {
   EXPECT_TRUE(lines[5].starts_with("1,4.000,1,8000,2024-05-01T10:00:07.500,0,V,")) << lines[5];
 }
 
+TEST_F(ExportFormats, AReadingWithADamagedTickLosesOnlyItsOwnPosition) {
+  SettingsStore s;
+  s.GpsInput = 1;
+  DataFileBuilder file(kKindTq68Mk2, s);
+  // Fixes 0.01 degree apart each second; the fourth reading's tick is garbage.
+  file.Line("1", 0.0, 1.0f, kKindTq68Mk2, At(2024, 5, 1, 10, 0, 0))
+      .Mark(500, At(2024, 5, 1, 10, 0, 0))
+      .Gps(Sentence("GPGGA,100000,4800.000,N,01100.000,E,1,08,0.9,500.0,M,,M,,"), 1000)
+      .Binary(kMk2V, 1250)
+      .Gps(Sentence("GPGGA,100001,4800.600,N,01100.600,E,1,08,0.9,510.0,M,,M,,"), 2000)
+      .Binary(kMk2V, 1000000000)
+      .Binary(kMk2V, 2500)
+      .Gps(Sentence("GPGGA,100002,4801.200,N,01101.200,E,1,08,0.9,520.0,M,,M,,"), 3000)
+      .Binary(kMk2V, 3250)
+      .Gps(Sentence("GPGGA,100003,4801.800,N,01101.800,E,1,08,0.9,530.0,M,,M,,"), 4000);
+  const ExportRun run = Run(Write(file));
+  ASSERT_EQ(run.status, kExitOk) << run.messages;
+  const std::vector<std::string> lines = LinesOf(run.output);
+  ASSERT_EQ(lines.size(), 5u) << run.output;
+  EXPECT_TRUE(lines[1].ends_with(",48.0025000,11.0025000,502.500,1,8,0.90")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(",0.576,,,,,,,")) << lines[2];
+  EXPECT_TRUE(lines[3].ends_with(",48.0150000,11.0150000,515.000,1,8,0.90")) << lines[3];
+  EXPECT_TRUE(lines[4].ends_with(",48.0225000,11.0225000,522.500,1,8,0.90")) << lines[4];
+}
+
 TEST_F(ExportFormats, GeoJsonHasOnePointFeaturePerPlacedReading) {
   const ExportRun run = Run(Write(GpsSurvey()), WithFormat(Format::kGeoJson));
   ASSERT_EQ(run.status, kExitOk) << run.messages;

@@ -165,6 +165,27 @@ TEST(ExportPositions, AReadingWaitsUntilTheFileHasMovedPastIt) {
   EXPECT_TRUE(later.Settled(1500));
 }
 
+TEST(ExportPositions, AFixWithADamagedTickDoesNotHideTheFixesAfterIt) {
+  FixWindow window;
+  window.AddFix(FixAt(1000, 1.0, 2.0));
+  window.AddFix(FixAt(1000000000, 50.0, 60.0));
+  window.AddFix(FixAt(2000, 3.0, 4.0));
+  EXPECT_DOUBLE_EQ(window.PositionAt(1500)->latitude, 2.0);  // halfway, not fix 1 alone
+}
+
+TEST(ExportPositions, AReadingWithADamagedTickHoldsUpNothing) {
+  FixWindow window;
+  window.AddFix(FixAt(1000, 1.0, 2.0));
+  window.AddFix(FixAt(2000, 3.0, 4.0));
+  window.NoteTick(1000000000);
+  EXPECT_FALSE(window.Settled(1000000000));
+  window.ForgetBefore(1000000000);  // the held reading's tick
+  window.NoteTick(2100);            // the file goes on as before
+  EXPECT_TRUE(window.Settled(1000000000));
+  EXPECT_EQ(window.fix_count(), 2u);
+  EXPECT_DOUBLE_EQ(window.PositionAt(2100)->latitude, 3.0);
+}
+
 TEST(ExportPositions, OldFixesAreForgotten) {
   FixWindow window;
   for (uint32_t tick = 0; tick <= 60000; tick += 1000) window.AddFix(FixAt(tick, 1.0, 2.0));

@@ -1,5 +1,7 @@
 #include "tools/tqexport/gps_positions.h"
 
+#include <iterator>
+
 #include "survey/record_layout.h"
 #include "tools/tqexport/survey_clock.h"
 
@@ -74,20 +76,22 @@ std::optional<Position> PositionBetween(const TimedFix* before, const TimedFix* 
 
 void FixWindow::AddFix(const TimedFix& fix) {
   if (fixes_.size() == kMaxFixes) fixes_.pop_front();
-  fixes_.push_back(fix);
+  // A fix out of tick order (a damaged tick) goes to its place, so that the
+  // fixes around any tick stay side by side.
+  auto at = fixes_.end();
+  while (at != fixes_.begin() && TickDifference(std::prev(at)->tick, fix.tick) > 0) --at;
+  fixes_.insert(at, fix);
+  last_fix_tick_ = fix.tick;
   NoteGpsTick(fix.tick);
 }
 
-void FixWindow::NoteGpsTick(uint32_t tick) {
-  if (!last_gps_tick_ || TickDifference(tick, *last_gps_tick_) > 0) last_gps_tick_ = tick;
-}
+void FixWindow::NoteGpsTick(uint32_t tick) { last_gps_tick_ = tick; }
 
-void FixWindow::NoteTick(uint32_t tick) {
-  if (!last_tick_ || TickDifference(tick, *last_tick_) > 0) last_tick_ = tick;
-}
+void FixWindow::NoteTick(uint32_t tick) { last_tick_ = tick; }
 
 bool FixWindow::Settled(uint32_t tick) const {
-  if (!fixes_.empty() && TickDifference(fixes_.back().tick, tick) > 0) return true;
+  if (After(last_fix_tick_, tick, 0)) return true;
+  if (last_tick_ && TickDifference(tick, *last_tick_) > kFixReachMs + kGpsLagMs) return true;
   return After(last_gps_tick_, tick, kFixReachMs) || After(last_tick_, tick, kFixReachMs + kGpsLagMs);
 }
 
@@ -108,9 +112,11 @@ std::optional<Position> FixWindow::PositionAt(uint32_t tick) const {
 
 void FixWindow::ForgetBefore(uint32_t oldest_tick) {
   // Readings a little out of tick order still find their fixes.
-  while (!fixes_.empty() && TickDifference(oldest_tick, fixes_.front().tick) > 2 * kFixReachMs) {
-    fixes_.pop_front();
-  }
+  const auto too_old = [&](uint32_t fix_tick) {
+    return TickDifference(oldest_tick, fix_tick) > 2 * kFixReachMs &&
+           !(last_gps_tick_ && TickDifference(*last_gps_tick_, fix_tick) <= 2 * kFixReachMs);
+  };
+  while (!fixes_.empty() && too_old(fixes_.front().tick)) fixes_.pop_front();
 }
 
 }  // namespace tq::exporter

@@ -69,9 +69,11 @@ std::optional<Position> PositionBetween(const TimedFix* before, const TimedFix* 
 // the time since. GPS records are written in the order of their ticks, but
 // a reading may be stored before the sentence that was already on its way,
 // so a reading's position is settled only once the file has moved past it.
+// A record whose tick field is damaged holds up nothing for long: only the
+// latest ticks count, not the largest ever seen.
 class FixWindow {
  public:
-  // A fix with a position (GGA sentences in tick order).
+  // A fix with a position (GGA sentences, normally in tick order).
   void AddFix(const TimedFix& fix);
   // The tick of any GPS line, fix or not.
   void NoteGpsTick(uint32_t tick);
@@ -79,18 +81,22 @@ class FixWindow {
   void NoteTick(uint32_t tick);
 
   // True when no record still to come can change the position at `tick`:
-  // a later fix is known, or the GPS lines (or, when they have stopped, the
-  // other records) have moved more than kFixReachMs past it.
+  // the latest fix is later, or the GPS lines (or, when they have stopped,
+  // the other records) have moved more than kFixReachMs past it; also when
+  // the other records have gone on from well before it, so that its tick
+  // cannot be right.
   bool Settled(uint32_t tick) const;
   // The position at `tick` from the fixes known now.
   std::optional<Position> PositionAt(uint32_t tick) const;
-  // Drops fixes too old to place a reading at `oldest_tick` or later.
+  // Drops fixes too old to place a reading at `oldest_tick` or later; the
+  // fixes around the latest GPS line always stay.
   void ForgetBefore(uint32_t oldest_tick);
 
   size_t fix_count() const { return fixes_.size(); }
 
  private:
-  std::deque<TimedFix> fixes_;
+  std::deque<TimedFix> fixes_;  // in tick order
+  std::optional<uint32_t> last_fix_tick_;
   std::optional<uint32_t> last_gps_tick_;
   std::optional<uint32_t> last_tick_;
 };
