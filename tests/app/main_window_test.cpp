@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "acquisition/serial_ports.h"
+#include "app/child_windows.h"
 #include "app/dialog_choice.h"
 #include "app/entry_point.h"
 #include "app/main_commands.h"
@@ -110,6 +111,16 @@ TEST_F(MainWindowCreation, ASquareClientAreaIsPortraitAndTheWindowTakesThePortra
   EXPECT_EQ(Shell.Portrait, 1);
   EXPECT_EQ(GetClientRect(main), (Rect{0, 0, 240, 320}));
   EXPECT_EQ(GetWindowRect(Shell.LoggingWindow), (Rect{0, 0, 240, 320}));
+}
+
+TEST_F(MainWindowCreation, AChildWindowThatCannotBeCreatedTakesTheMainWindowWithIt) {
+  for (const char* name : {"MonitorGPSWnd", "LoggingWnd", "ViewFilesWnd"}) {
+    ASSERT_TRUE(UnregisterClass(name)) << name;
+  }
+  EXPECT_EQ(CreateMainWindow(240, 320), nullptr);
+  EXPECT_EQ(FindWindow("TQ81", ""), nullptr);
+  EXPECT_EQ(Shell.KeepAlive, 0);  // KeepAwake never started
+  ASSERT_TRUE(RegisterChildWindowClasses());
 }
 
 TEST_F(MainWindowCreation, LandscapeLayoutFontsAndRecordLength) {
