@@ -3,6 +3,7 @@
 // files that are cut short or are no data files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -221,6 +222,38 @@ TEST_F(ExportFormats, GeoJsonHasOnePointFeaturePerPlacedReading) {
                                    "\"coordinates\":[11.0100000,48.0100000,510.000]}"));
   EXPECT_TRUE(lines[4].ends_with("\"hdop\":1.10}}"));
   EXPECT_EQ(lines[5], "]}");
+}
+
+// A record of `length` bytes: `text`, spaces, LF.
+DataRecord RawRecord(std::string_view text, size_t length) {
+  DataRecord r;
+  r.length = length;
+  std::fill_n(r.bytes.begin(), length - 1, uint8_t{' '});
+  std::copy(text.begin(), text.end(), r.bytes.begin());
+  r.bytes[length - 1] = '\n';
+  return r;
+}
+
+TEST_F(ExportFormats, GeoJsonStaysValidWhenAStationOverflows) {
+  SettingsStore s;
+  s.GpsInput = 1;
+  DataFileBuilder file(kKindTq68Mk2, s);
+  // Start 1e308 and increment 1e308: station 1e308, then beyond any double.
+  file.Add(RawRecord("L1", kLongRecordLength))
+      .Add(RawRecord("B1e308", kLongRecordLength))
+      .Add(RawRecord("AN      1e308", kLongRecordLength))
+      .Gps(Sentence("GPGGA,100000,4800.000,N,01100.000,E,1,08,0.9,500.0,M,,M,,"), 1000)
+      .Binary(kMk2V, 1100)
+      .Binary(kMk2V, 1200);
+  const std::filesystem::path input = Write(file);
+  const ExportRun json = Run(input, WithFormat(Format::kGeoJson));
+  ASSERT_EQ(json.status, kExitOk) << json.messages;
+  const std::vector<std::string> lines = LinesOf(json.output);
+  ASSERT_EQ(lines.size(), 4u) << json.output;
+  EXPECT_NE(lines[2].find(",\"station\":null,\"reading\":1,"), std::string::npos) << lines[2];
+  EXPECT_EQ(json.output.find(":,"), std::string::npos);
+  const ExportRun csv = Run(input);
+  EXPECT_TRUE(LinesOf(csv.output).at(2).starts_with("1,,1,1200,")) << csv.output;
 }
 
 TEST_F(ExportFormats, GeoJsonOfAGridSurveyIsAnEmptyCollectionWithAWarning) {

@@ -1,5 +1,6 @@
 #include "tools/tqexport/export_writers.h"
 
+#include <cmath>
 #include <string_view>
 
 #include "gps/nmea.h"
@@ -131,7 +132,12 @@ struct JsonCells {
   }
   void Number(const char* name, double value, int decimals) {
     Name(name);
-    out.PutFixed(value, decimals);
+    // JSON has no infinity; a station rebuilt from absurd records can be one.
+    if (std::isfinite(value)) {
+      out.PutFixed(value, decimals);
+    } else {
+      out.Put("null");
+    }
   }
   void Int(const char* name, int64_t value) {
     Name(name);
