@@ -90,19 +90,33 @@ TEST_F(MainWindowCreation, ThreeHiddenFullScreenChildren) {
   }
 }
 
+// What the main window of one orientation lays out: the screen, the live
+// profile's area below `text_rows` lines of text, the first and last button.
+struct ScreenCase {
+  int32_t portrait;
+  int screen_width, screen_height;
+  int plot_bottom, plot_right, text_rows;
+  Rect first_button, last_button;
+};
+
+void ExpectScreenLayout(const ScreenCase& c) {
+  EXPECT_EQ(Shell.Portrait, c.portrait);
+  EXPECT_EQ(Shell.ScreenWidth, c.screen_width);
+  EXPECT_EQ(Shell.ScreenHeight, c.screen_height);
+  EXPECT_EQ(Shell.PlotBottom, c.plot_bottom);
+  EXPECT_EQ(Shell.PlotLeft, 4);
+  EXPECT_EQ(Shell.PlotRight, c.plot_right);
+  ASSERT_GT(Shell.TextHeight, 0);
+  EXPECT_EQ(Shell.PlotTop, c.text_rows * Shell.TextHeight + 2);
+  EXPECT_EQ(Settings.PlotHeight, c.plot_bottom - 2 * c.text_rows * Shell.TextHeight - 4);
+  EXPECT_EQ(GetWindowRect(Shell.LoggingWindow), (Rect{0, 0, c.screen_width, c.screen_height}));
+  EXPECT_EQ(GetWindowRect(Shell.Buttons[0]), c.first_button);
+  EXPECT_EQ(GetWindowRect(Shell.Buttons[6]), c.last_button);
+}
+
 TEST_F(MainWindowCreation, PortraitScreenProfileAreaAndButtonColumn) {
   ASSERT_NE(OpenMainWindow(240, 320), nullptr);
-  EXPECT_EQ(Shell.Portrait, 1);
-  EXPECT_EQ(Shell.ScreenWidth, 240);
-  EXPECT_EQ(Shell.ScreenHeight, 320);
-  EXPECT_EQ(Shell.PlotBottom, 298);
-  EXPECT_EQ(Shell.PlotLeft, 4);
-  EXPECT_EQ(Shell.PlotRight, 232);
-  ASSERT_GT(Shell.TextHeight, 0);
-  EXPECT_EQ(Shell.PlotTop, 3 * Shell.TextHeight + 2);
-  EXPECT_EQ(Settings.PlotHeight, 298 - 6 * Shell.TextHeight - 4);
-  EXPECT_EQ(GetWindowRect(Shell.Buttons[0]), (Rect{100, 82, 220, 108}));
-  EXPECT_EQ(GetWindowRect(Shell.Buttons[6]), (Rect{100, 262, 220, 288}));
+  ExpectScreenLayout({1, 240, 320, 298, 232, 3, {100, 82, 220, 108}, {100, 262, 220, 288}});
 }
 
 TEST_F(MainWindowCreation, ASquareClientAreaIsPortraitAndTheWindowTakesThePortraitScreen) {
@@ -125,20 +139,10 @@ TEST_F(MainWindowCreation, AChildWindowThatCannotBeCreatedTakesTheMainWindowWith
 
 TEST_F(MainWindowCreation, LandscapeLayoutFontsAndRecordLength) {
   ASSERT_NE(OpenMainWindow(320, 240), nullptr);
-  EXPECT_EQ(Shell.Portrait, 0);
-  EXPECT_EQ(Shell.ScreenWidth, 320);
-  EXPECT_EQ(Shell.ScreenHeight, 240);
-  EXPECT_EQ(Shell.PlotBottom, 218);
-  EXPECT_EQ(Shell.PlotLeft, 4);
-  EXPECT_EQ(Shell.PlotRight, 312);
-  EXPECT_GT(Shell.TextHeight, 0);
-  EXPECT_EQ(Shell.PlotTop, 2 * Shell.TextHeight + 2);
-  EXPECT_EQ(Settings.PlotHeight, 218 - 4 * Shell.TextHeight - 4);
+  ExpectScreenLayout({0, 320, 240, 218, 312, 2, {180, 18, 300, 44}, {180, 198, 300, 224}});
   EXPECT_EQ(Shell.NormalFont, (Font{14, FW_NORMAL}));
   EXPECT_EQ(Shell.BoldFont, (Font{14, FW_BOLD}));
   EXPECT_EQ(Shell.RecordLength, 26);
-  EXPECT_EQ(GetWindowRect(Shell.LoggingWindow), (Rect{0, 0, 320, 240}));
-  EXPECT_EQ(GetWindowRect(Shell.Buttons[0]), (Rect{180, 18, 300, 44}));
 }
 
 TEST_F(MainWindowCreation, ResizingToLandscapeRefitsTheFullScreenChildren) {
