@@ -152,6 +152,19 @@ struct JsonCells {
 // Data-file text in the listing: a JSON string.
 void PutQuoted(std::string_view text, TextOut& out) { out.PutJsonString(text); }
 
+// A date or clock field in the listing: as it stands when it is plain
+// printable text, else a JSON string, so that damaged records still list as
+// one line of UTF-8.
+void PutPlain(std::string_view text, TextOut& out) {
+  for (const char c : text) {
+    if (c <= ' ' || c > '~' || c == '"' || c == '\\') {
+      out.PutJsonString(text);
+      return;
+    }
+  }
+  out.Put(text);
+}
+
 // The text of a record field without its padding.
 std::string_view Trimmed(std::string_view text) {
   const size_t start = text.find_first_not_of(' ');
@@ -333,13 +346,12 @@ void RecordLister::List(std::span<const uint8_t> record, int64_t index) {
       break;
     case RecordKind::kDateTime:
       out_.Put(" date-time date=");
-      out_.Put(FieldText(record, kYearAt, 4));
-      out_.Put('-');
-      out_.Put(FieldText(record, kMonthAt, 2));
-      out_.Put('-');
-      out_.Put(FieldText(record, kDayAt, 2));
+      text_.assign(FieldText(record, kYearAt, 4)).append("-");
+      text_.append(FieldText(record, kMonthAt, 2)).append("-");
+      text_.append(FieldText(record, kDayAt, 2));
+      PutPlain(text_, out_);
       out_.Put(" time=");
-      out_.Put(FieldText(record, kClockTimeField.at, kClockTimeField.width));
+      PutPlain(FieldText(record, kClockTimeField.at, kClockTimeField.width), out_);
       break;
     case RecordKind::kCalibration:
       out_.Put(" calibration channel=");
@@ -359,14 +371,14 @@ void RecordLister::List(std::span<const uint8_t> record, int64_t index) {
                                                 kNewStationField.width)),
                     2);
       out_.Put(" clock=");
-      out_.Put(FieldText(record, kNewStationTimeField.at, kNewStationTimeField.width));
+      PutPlain(FieldText(record, kNewStationTimeField.at, kNewStationTimeField.width), out_);
       break;
     case RecordKind::kTimeMark:
     case RecordKind::kComment:
     case RecordKind::kRunNote: {
       if (kind == RecordKind::kTimeMark) {
         out_.Put(" time-mark clock=");
-        out_.Put(FieldText(record, kTimeMarkClockField.at, kTimeMarkClockField.width));
+        PutPlain(FieldText(record, kTimeMarkClockField.at, kTimeMarkClockField.width), out_);
       } else {
         out_.Put(kind == RecordKind::kComment ? " comment text=" : " run-note text=");
         PutQuoted(FieldText(record, kNoteTextField.at, kNoteTextField.width), out_);
