@@ -1,7 +1,10 @@
 // tqexport over data files of several kinds: the CSV columns and rows, the
 // time column, GPS positions, GeoJSON, EMagPy's CSV, the record listing, and
 // files that are cut short or are no data files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -461,16 +464,61 @@ TEST_F(ExportFormats, AFileOfAnUnknownModelIsRefused) {
   EXPECT_NE(run.messages.find("XQ99    W210GRD"), std::string::npos) << run.messages;
 }
 
+// Exports a small file to `output` and returns the status.
+int ExportTo(const std::filesystem::path& input, const std::filesystem::path& output) {
+  ExportOptions options;
+  options.input = input;
+  options.output = output;
+  std::FILE* messages = std::tmpfile();
+  const int status = RunExport(options, -1, messages, false);
+  std::fclose(messages);
+  return status;
+}
+
+constexpr const char* kSmallCsv =
+    "line,station,reading,tick,time,marker,dipole,C,I\n"
+    "1,0.000,1,10,,0,V,100.000,2.000\n";
+
+DataFileBuilder SmallTq93File() {
+  DataFileBuilder file(kKindTq93, SettingsStore{});
+  file.Line("1", 0.0, 1.0f, kKindTq93, At(2024, 1, 1, 0, 0, 0)).Ascii("T$-0040-0008", 10);
+  return file;
+}
+
 TEST_F(ExportFormats, TheOutputNeverReplacesTheDataFile) {
   DataFileBuilder file(kKindTq93, SettingsStore{});
   const std::filesystem::path input = Write(file, "DATA.R93");
-  ExportOptions options;
-  options.input = input;
-  options.output = input;
-  std::FILE* messages = std::tmpfile();
-  EXPECT_EQ(RunExport(options, -1, messages, false), kExitUsage);
-  std::fclose(messages);
+  EXPECT_EQ(ExportTo(input, input), kExitUsage);
   EXPECT_EQ(testing::ReadFileBytes(input), file.bytes());
+}
+
+TEST_F(ExportFormats, AnOutputThroughALinkReplacesTheFileItNamesAndKeepsItsPermissions) {
+  const std::filesystem::path input = Write(SmallTq93File(), "DATA.R93");
+  const std::filesystem::path target = out_.path() / "kept.csv";
+  testing::WriteFileBytes(target, "earlier export");
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write);
+  const std::filesystem::path link = out_.path() / "link.csv";
+  std::filesystem::create_symlink(target, link);
+  ASSERT_EQ(ExportTo(input, link), kExitOk);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(testing::ReadFileBytes(target), kSmallCsv);
+  EXPECT_EQ(std::filesystem::status(target).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST_F(ExportFormats, APipeAsTheOutputIsWrittenNotReplaced) {
+  const std::filesystem::path input = Write(SmallTq93File(), "DATA.R93");
+  const std::filesystem::path fifo = out_.path() / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(ExportTo(input, fifo), kExitOk);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  char buffer[256] = {};
+  const ssize_t n = ::read(reader, buffer, sizeof buffer);
+  ::close(reader);
+  EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0), kSmallCsv);
 }
 
 }  // namespace

@@ -93,8 +93,29 @@ class PendingOutput {
     if (!temp_.empty()) ::unlink(temp_.c_str());
   }
 
-  bool Create(const fs::path& target, std::string* error) {
+  bool Create(const fs::path& output, std::string* error) {
+    std::error_code ec;
+    // Through a symbolic link: the file it names is the one to replace.
+    fs::path target = output;
+    if (fs::is_symlink(fs::symlink_status(output, ec))) {
+      fs::path resolved = fs::canonical(output, ec);
+      if (!ec) target = std::move(resolved);
+    }
     target_ = target;
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
+      // A device or a pipe (/dev/null, /dev/stdout) cannot be replaced by a
+      // file, only written.
+      fd_ = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+      if (fd_ < 0) {
+        *error = std::string("cannot open the output: ") + std::strerror(errno);
+        return false;
+      }
+      return true;
+    }
+    if (fs::is_regular_file(status)) {
+      mode_ = static_cast<mode_t>(status.permissions() & fs::perms::mask);
+    }
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::string name = ".";
     name.append(target.filename().string()).append(".XXXXXX");
@@ -110,12 +131,22 @@ class PendingOutput {
 
   int fd() const { return fd_; }
 
-  // Makes the written file the output: to storage, with the permissions a
-  // new file gets, renamed over the target.
+  // Makes the written file the output: to storage, with the permissions of
+  // the file it replaces or those a new file gets, renamed over the target.
+  // A device or a pipe is only closed.
   bool Commit(std::string* error) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd_, 0666 & ~mask) == 0 && ::fsync(fd_) == 0;
+    if (temp_.empty()) {
+      const bool closed = ::close(fd_) == 0;
+      fd_ = -1;
+      if (!closed) *error = std::string("cannot write the output: ") + std::strerror(errno);
+      return closed;
+    }
+    if (!mode_) {
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode_ = 0666 & ~mask;
+    }
+    bool ok = ::fchmod(fd_, *mode_) == 0 && ::fsync(fd_) == 0;
     ok = ::close(fd_) == 0 && ok;
     fd_ = -1;
     if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
@@ -129,7 +160,8 @@ class PendingOutput {
 
  private:
   fs::path target_;
-  std::string temp_;
+  std::string temp_;  // empty: writing straight into a device or a pipe
+  std::optional<mode_t> mode_;
   int fd_ = -1;
 };
 
@@ -326,7 +358,8 @@ lists its records. The output goes to standard output unless -o names a file.
 
 Options:
   -o, --output OUT      write OUT; it is replaced only when the whole export
-                        succeeds (a temporary file beside it is renamed)
+                        succeeds (a temporary file beside it is renamed);
+                        a device or a pipe is written straight
   --format FORMAT       csv, geojson, records or emagpy (default csv)
   --coil-separation M   emagpy: the coil separation in metres, for the kinds
                         whose files do not tell it (all but TQ64-3, TQ68-MK2)

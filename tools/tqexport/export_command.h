@@ -42,8 +42,9 @@ inline constexpr int64_t kProgressFileBytes = 4 * 1024 * 1024;
 
 // Exports `options.input` to `options.output`, or to `out_fd` when no output
 // is named. A named output is written to a temporary file beside it and
-// renamed over it only when the whole export succeeded; on failure it is
-// left as it was. Errors and warnings go to `messages` as lines starting
+// renamed over it (or over the file its symbolic link names) only when the
+// whole export succeeded; on failure it is left as it was. A device or a
+// pipe is written straight. Errors and warnings go to `messages` as lines starting
 // "tqexport: FILE:", progress too when `progress` is set. Returns the exit
 // status.
 int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, bool progress);
