@@ -10,7 +10,8 @@ namespace tq::exporter {
 namespace {
 
 // The trace-slot labels of each kind, slot by slot; nullptr where the kind
-// has no trace. TQ93 has one conductivity and one inphase trace.
+// has no trace. TQ93 has the conductivity and its second value, which the
+// logger shows as a length in metres ("Sep:"), not as an inphase.
 using SlotLabels = std::array<const char*, kProfileChannelCount>;
 constexpr SlotLabels kFamilyLabels = {"C/V", "C/H", "I/V", "I/H", nullptr, nullptr, nullptr,
                                       nullptr};
@@ -57,12 +58,11 @@ constexpr std::array<CoilSpec, 4> kFamilyCoils = {{
     {2, 0, true, true, nullptr},
     {3, 0, false, true, nullptr},
 }};
-// TQ93 readings of either dipole land on the same channels.
-constexpr std::array<CoilSpec, 4> kTq93Coils = {{
+// TQ93 readings of either dipole land on the same channel; its second
+// value is no inphase, so it has no inphase coils.
+constexpr std::array<CoilSpec, 2> kTq93Coils = {{
     {0, 'V', true, false, nullptr},
     {0, 'H', false, false, nullptr},
-    {2, 'V', true, true, nullptr},
-    {2, 'H', false, true, nullptr},
 }};
 
 std::span<const CoilSpec> CoilSpecsFor(int32_t kind) {

@@ -383,7 +383,7 @@ csv: a line of column names, then one line per reading record:
     TQ68-MK2   C/V-1m C/H-1m I/V-1m I/H-1m C/V-0.5m C/H-0.5m I/V-0.5m I/H-0.5m
     TQ64-3     V-10m V-20m V-40m H-10m H-20m H-40m
     TQ62, TQ68B, TQ68-DD, TQ68   C/V C/H I/V I/H (TQ62 ice files add Th)
-    TQ93       C I
+    TQ93       C I (I: the second value, which the logger shows as Sep in m)
     FRZ62      Th I/P
   C is apparent conductivity (mS/m), I inphase (ppt), Th ice thickness (m),
   V and H the dipole; 3 decimals, empty where the reading has no value.
@@ -410,7 +410,8 @@ emagpy: one row per station. First the coordinates: latitude, longitude,
   vertical dipole is HCP, the horizontal VCP (TQ68-MK2: HCP1.0 VCP1.0 HCP0.5
   VCP0.5; TQ64-3: HCP10 HCP20 HCP40 VCP10 VCP20 VCP40), with f<HZ> and h<M>
   when given (HCP1.0f9000h0.1); then the inphase in ppt under the same names
-  with _inph. Coils that no reading fills are left out.
+  with _inph (none for the TQ93, whose second value is no inphase). Coils
+  that no reading fills are left out.
   The single-pair kinds record V and H as separate readings (both at one
   station in Manual mode, at alternate stations otherwise), so each cell
   holds the coil's latest value taken at the station or at the station
@@ -418,9 +419,9 @@ emagpy: one row per station. First the coordinates: latitude, longitude,
   a GPS station without a position, gives no row; standard error counts
   them.
 
-Exit status: 0 done; 2 bad options, or a FILE that is not a data file of a
-known kind (nothing is written); 1 reading the file or writing the output
-failed. A last record cut short is skipped with a warning.
+Exit status: 0 done; 2 bad options, or a FILE that cannot be opened or is
+not a data file of a known kind (nothing is written); 1 reading the file or
+writing the output failed. A last record cut short is skipped with a warning.
 
 Examples:
   tqexport LINE7.N68 > line7.csv
