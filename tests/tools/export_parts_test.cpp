@@ -73,6 +73,24 @@ TEST(ExportSurveyClock, AClockSetBackALittleIsNotANewDay) {
   EXPECT_EQ(TimeText(*clock.TimeAt(100)), "2024-05-01T12:00:00.000");
 }
 
+TEST(ExportSurveyClock, AClockSetBackAnHourStaysOnTheSameDay) {
+  SurveyClock clock;
+  clock.TakeDateTime(Bytes(DateRecord(At(2024, 5, 1, 12, 0, 0))));
+  clock.TakeTimeMark(Bytes(MarkRecord(1000, At(2024, 5, 1, 12, 0, 0))));
+  // Half an hour of ticks later the clock, set back an hour, reads 11:30.
+  clock.TakeTimeMark(Bytes(MarkRecord(1801000, At(2024, 5, 1, 11, 30, 0))));
+  EXPECT_EQ(TimeText(*clock.TimeAt(1801500)), "2024-05-01T11:30:00.500");
+}
+
+TEST(ExportSurveyClock, TheTicksTellHowManyDaysPassedBetweenMarks) {
+  SurveyClock clock;
+  clock.TakeDateTime(Bytes(DateRecord(At(2024, 5, 1, 17, 0, 0))));
+  clock.TakeTimeMark(Bytes(MarkRecord(1000, At(2024, 5, 1, 17, 0, 0))));
+  // 39 hours of ticks: 08:00 two days later, not the next morning.
+  clock.TakeTimeMark(Bytes(MarkRecord(1000 + 39u * 3600000u, At(2024, 5, 3, 8, 0, 0))));
+  EXPECT_EQ(TimeText(*clock.TimeAt(1000 + 39u * 3600000u)), "2024-05-03T08:00:00.000");
+}
+
 TEST(ExportSurveyClock, AMalformedDateLeavesLaterMarksUndated) {
   SurveyClock clock;
   std::string date = DateRecord(At(2024, 5, 1, 12, 0, 0));

@@ -8,8 +8,6 @@ namespace tq::exporter {
 namespace {
 
 constexpr int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
-// A handheld clock set back by less than this is a correction, not a new day.
-constexpr int64_t kClockSlackMs = 60 * 1000;
 
 struct CivilDate {
   int64_t year;
@@ -132,6 +130,7 @@ void SurveyClock::TakeDateTime(std::span<const uint8_t> record) {
   const int year = Digits(record, kYearAt, 4);
   const int64_t clock = ClockAt(record, kClockTimeField.at);
   latest_.reset();
+  latest_is_mark_ = false;
   if (clock < 0) return;
   const std::optional<LocalMs> midnight = MakeLocalMs(year, month, day, 0, 0, 0, 0);
   if (midnight) latest_ = *midnight + clock;
@@ -145,10 +144,14 @@ void SurveyClock::TakeTimeMark(std::span<const uint8_t> record) {
       !tick) {
     return;
   }
-  LocalMs day_start = *latest_ - (*latest_ % kMsPerDay + kMsPerDay) % kMsPerDay;
+  const LocalMs expected =
+      latest_is_mark_ ? *mark_time_ + TickDifference(*tick, mark_tick_) : *latest_;
+  const LocalMs day_start = expected - (expected % kMsPerDay + kMsPerDay) % kMsPerDay;
   LocalMs time = day_start + clock + ms;
-  if (time < *latest_ - kClockSlackMs) time += kMsPerDay;
+  if (time - expected > kMsPerDay / 2) time -= kMsPerDay;
+  if (expected - time > kMsPerDay / 2) time += kMsPerDay;
   latest_ = time;
+  latest_is_mark_ = true;
   mark_time_ = time;
   mark_tick_ = *tick;
 }

@@ -4,8 +4,10 @@
 // A "Z" record gives the date (and time, to the second) a line started; a
 // "*" record pairs a time of day to the millisecond with a tick. A record
 // with a tick then happened at the mark's time plus the ticks since the
-// mark. Time marks carry no date: a mark whose time of day is earlier than
-// the last known time has crossed midnight.
+// mark. Time marks carry no date: a mark is on the day that puts it nearest
+// to where the ticks since the mark before it point (or, first after a date
+// record, nearest to that record's time), so midnight, a clock set back and
+// days without a date record all come out right.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +51,7 @@ class SurveyClock {
 
  private:
   std::optional<LocalMs> latest_;  // the last date or dated mark
+  bool latest_is_mark_ = false;
   std::optional<LocalMs> mark_time_;
   uint32_t mark_tick_ = 0;
 };
