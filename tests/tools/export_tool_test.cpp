@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tests/support/pty_pair.h"
 #include "tests/tools/export_test_files.h"
 
 extern char** environ;
@@ -64,7 +66,9 @@ struct ToolRun {
   std::string err;
 };
 
-ToolRun RunTool(std::vector<std::string> args, const fs::path& dir) {
+// `stderr_device`, when given, is opened as standard error instead of a file.
+ToolRun RunTool(std::vector<std::string> args, const fs::path& dir,
+                const fs::path& stderr_device = {}) {
   args.insert(args.begin(), TQEXPORT_PATH);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -74,7 +78,12 @@ ToolRun RunTool(std::vector<std::string> args, const fs::path& dir) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (stderr_device.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, stderr_device.c_str(), O_WRONLY, 0);
+  }
   pid_t pid = -1;
   ToolRun run;
   EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
@@ -84,7 +93,7 @@ ToolRun RunTool(std::vector<std::string> args, const fs::path& dir) {
     run.status = WEXITSTATUS(status);
   }
   run.out = testing::ReadFileBytes(out);
-  run.err = testing::ReadFileBytes(err);
+  if (stderr_device.empty()) run.err = testing::ReadFileBytes(err);
   return run;
 }
 
@@ -149,6 +158,51 @@ TEST_F(ExportTool, WritesCsvToStandardOutputOrToTheNamedFile) {
   const mode_t mask = umask(0);
   umask(mask);
   EXPECT_EQ(static_cast<mode_t>(fs::status(output).permissions()), 0666 & ~mask);
+}
+
+// Everything the terminal has received so far.
+std::string ReceiveAll(testing::PtyPair& terminal) {
+  std::string text;
+  uint8_t buffer[4096];
+  while (const size_t n = terminal.Receive(buffer, 200)) {
+    text.append(reinterpret_cast<const char*>(buffer), n);
+  }
+  return text;
+}
+
+TEST_F(ExportTool, ShowsProgressOnATerminalForFilesOfSeveralMegabytesOnly) {
+  // 170000 records of 26 bytes: a little over 4 MiB.
+  DataFileBuilder large(kKindTq68Mk2, SettingsStore{});
+  large.Line("1", 0.0, 1.0f, kKindTq68Mk2, At(2024, 6, 2, 7, 15, 0));
+  const std::array<uint8_t, 14> frame = Mk2Frame(6, 32768, 32768, 32768, 32768);
+  for (uint32_t i = 0; i < 170000; ++i) large.Binary(frame, 1000 + i * 50);
+  const fs::path input = dir_.path() / "LARGE.N68";
+  large.WriteTo(input);
+  const fs::path output = dir_.path() / "large.csv";
+  testing::PtyPair terminal;
+
+  const ToolRun shown =
+      RunTool({input.string(), "-o", output.string()}, streams_.path(), terminal.slave_path());
+  EXPECT_EQ(shown.status, 0);
+  const std::string progress = ReceiveAll(terminal);
+  EXPECT_NE(progress.find("\rtqexport: " + input.string() + ": 100%"), std::string::npos)
+      << progress;
+  EXPECT_EQ(LinesOf(testing::ReadFileBytes(output)).size(), 170001u);
+
+  // Not when standard error is a file.
+  const ToolRun quiet = RunTool({input.string(), "-o", output.string()}, streams_.path());
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+
+  // Not for a small file.
+  DataFileBuilder small(kKindTq68Mk2, SettingsStore{});
+  small.Line("1", 0.0, 1.0f, kKindTq68Mk2, At(2024, 6, 2, 7, 15, 0)).Binary(frame, 1000);
+  const fs::path small_input = dir_.path() / "SMALL.N68";
+  small.WriteTo(small_input);
+  const ToolRun small_run = RunTool({small_input.string(), "-o", output.string()},
+                                    streams_.path(), terminal.slave_path());
+  EXPECT_EQ(small_run.status, 0);
+  EXPECT_EQ(ReceiveAll(terminal), "");
 }
 
 }  // namespace
