@@ -73,22 +73,24 @@ TEST(ExportSurveyClock, AClockSetBackALittleIsNotANewDay) {
   EXPECT_EQ(TimeText(*clock.TimeAt(100)), "2024-05-01T12:00:00.000");
 }
 
-TEST(ExportSurveyClock, AClockSetBackAnHourStaysOnTheSameDay) {
+// The time at `tick` of a line started at `start` with a time mark at tick
+// 1000, after a second mark at `tick` whose clock reads `clock_reads`.
+std::string TimeAtSecondMark(const LocalTime& start, uint32_t tick, const LocalTime& clock_reads) {
   SurveyClock clock;
-  clock.TakeDateTime(Bytes(DateRecord(At(2024, 5, 1, 12, 0, 0))));
-  clock.TakeTimeMark(Bytes(MarkRecord(1000, At(2024, 5, 1, 12, 0, 0))));
-  // Half an hour of ticks later the clock, set back an hour, reads 11:30.
-  clock.TakeTimeMark(Bytes(MarkRecord(1801000, At(2024, 5, 1, 11, 30, 0))));
-  EXPECT_EQ(TimeText(*clock.TimeAt(1801500)), "2024-05-01T11:30:00.500");
+  clock.TakeDateTime(Bytes(DateRecord(start)));
+  clock.TakeTimeMark(Bytes(MarkRecord(1000, start)));
+  clock.TakeTimeMark(Bytes(MarkRecord(tick, clock_reads)));
+  return TimeText(*clock.TimeAt(tick));
 }
 
-TEST(ExportSurveyClock, TheTicksTellHowManyDaysPassedBetweenMarks) {
-  SurveyClock clock;
-  clock.TakeDateTime(Bytes(DateRecord(At(2024, 5, 1, 17, 0, 0))));
-  clock.TakeTimeMark(Bytes(MarkRecord(1000, At(2024, 5, 1, 17, 0, 0))));
+TEST(ExportSurveyClock, AMarkIsOnTheDayTheTicksSinceTheLastMarkPointTo) {
+  // Half an hour of ticks later the clock, set back an hour, reads 11:30.
+  EXPECT_EQ(TimeAtSecondMark(At(2024, 5, 1, 12, 0, 0), 1801000, At(2024, 5, 1, 11, 30, 0)),
+            "2024-05-01T11:30:00.000");
   // 39 hours of ticks: 08:00 two days later, not the next morning.
-  clock.TakeTimeMark(Bytes(MarkRecord(1000 + 39u * 3600000u, At(2024, 5, 3, 8, 0, 0))));
-  EXPECT_EQ(TimeText(*clock.TimeAt(1000 + 39u * 3600000u)), "2024-05-03T08:00:00.000");
+  EXPECT_EQ(TimeAtSecondMark(At(2024, 5, 1, 17, 0, 0), 1000 + 39u * 3600000u,
+                             At(2024, 5, 3, 8, 0, 0)),
+            "2024-05-03T08:00:00.000");
 }
 
 TEST(ExportSurveyClock, AMalformedDateLeavesLaterMarksUndated) {
