@@ -202,6 +202,11 @@ bool CreateDirectory(const fs::path& dir) {
   return !ec && fs::is_directory(dir, ec);
 }
 
+bool PathExists(const fs::path& path) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(path, ec));
+}
+
 bool DeleteFile(const fs::path& path) {
   std::error_code ec;
   return fs::remove(path, ec) && !ec;

@@ -74,6 +74,10 @@ class File {
 // Creates `dir` and its parents; an existing folder is not an error.
 bool CreateDirectory(const std::filesystem::path& dir);
 
+// True when anything (a file, a folder, even a dangling link) has this name,
+// whether or not this user may open it.
+bool PathExists(const std::filesystem::path& path);
+
 // Deletes a file; false when it could not be deleted.
 bool DeleteFile(const std::filesystem::path& path);
 

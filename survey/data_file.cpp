@@ -25,7 +25,7 @@ WriteResult DataFile::Create(const std::filesystem::path& path, size_t record_le
   }
   File opened = File::Open(path, OpenMode::kCreateNew, kReadWrite);
   if (!opened.IsOpen()) {
-    if (exists != nullptr) *exists = File::Open(path, OpenMode::kOpenExisting, kRead).IsOpen();
+    if (exists != nullptr) *exists = PathExists(path);
     return Failure(opened.LastError());
   }
   file_ = std::move(opened);

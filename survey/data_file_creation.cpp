@@ -15,10 +15,6 @@ constexpr const char* kFilterModels[kKindCount] = {"TQ62", "TQ68B", "TQ68D", "TQ
 constexpr char kFirstLetter = 'A';
 constexpr char kLastLetter = 'Z';
 
-bool FileExists(const std::filesystem::path& path) {
-  return File::Open(path, OpenMode::kOpenExisting, kRead).IsOpen();
-}
-
 }  // namespace
 
 std::string StorageRootName(const BuildConfig& build) {
@@ -54,7 +50,7 @@ std::string ProposeFileName(const BuildConfig& build, const LocalTime& now) {
   for (char letter = kFirstLetter; letter <= kLastLetter; ++letter) {
     const std::string name = stem + letter;
     candidate = folders.proposal_folder + "\\" + name + folders.extension;
-    if (!FileExists(MapSystemPath(candidate))) return name;
+    if (!PathExists(MapSystemPath(candidate))) return name;
   }
   return candidate;
 }

@@ -60,6 +60,15 @@ TEST(ProposeFileNameTest, FirstFreeLetterAndFolderCreated) {
   EXPECT_EQ(ProposeFileName(build, DecemberSixthAt14()), "120614B");
 }
 
+TEST(ProposeFileNameTest, ANameHeldByALinkThatLeadsNowhereIsTaken) {
+  ScopedDataRoot root;
+  const BuildConfig build{kKindTq62, 1, 0};
+  ASSERT_EQ(ProposeFileName(build, DecemberSixthAt14()), "120614A");
+  std::filesystem::create_symlink(root.path() / "gone",
+                                  root.path() / "Storage" / "DATA62" / "120614A.R62");
+  EXPECT_EQ(ProposeFileName(build, DecemberSixthAt14()), "120614B");
+}
+
 TEST(ProposeFileNameTest, AllLettersTakenGivesTheLastCandidateWithFolder) {
   ScopedDataRoot root;
   const BuildConfig build{kKindTq93, 1, 0};
@@ -154,6 +163,16 @@ TEST_F(CreateDataFileTest, ExistingFileIsRefusedAndLeftAlone) {
   EXPECT_EQ(created.outcome, CreateOutcome::kExists);
   EXPECT_FALSE(file.IsOpen());
   EXPECT_EQ(ReadFileBytes(path), "old");
+}
+
+TEST_F(CreateDataFileTest, ANameThatCannotBeOpenedStillCountsAsExisting) {
+  // A link that leads nowhere cannot be read, yet the name is taken.
+  const auto path = root.path() / "LINKED.R62";
+  std::filesystem::create_symlink(root.path() / "gone", path);
+  CreateResult created = CreateDataFile(file, path, {s, {kKindTq62, 1, 0}, true, {}});
+  EXPECT_EQ(created.outcome, CreateOutcome::kExists);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(std::filesystem::exists(root.path() / "gone"));
 }
 
 TEST_F(CreateDataFileTest, UncreatableFileFailsWithNothingOpen) {
