@@ -39,6 +39,22 @@ void ExpectChannels(const Reading& r, std::vector<std::pair<size_t, float>> expe
   }
 }
 
+// What a one-quantity frame (kinds 2 and 3) decodes to: which quantity the
+// frame carried, its range and both values.
+struct QuantityFrame {
+  int32_t quantity;
+  int16_t range;
+  float conductivity;
+  float inphase;
+};
+
+void ExpectQuantityFrame(const Reading& r, const QuantityFrame& want) {
+  EXPECT_EQ(r.quantity, want.quantity);
+  EXPECT_EQ(r.range, want.range);
+  EXPECT_FLOAT_EQ(r.conductivity, want.conductivity);
+  EXPECT_FLOAT_EQ(r.inphase, want.inphase);
+}
+
 TEST(StatusByte, Status0x36IsUnmarkedVerticalDividedRangeSix) {
   StatusFields st = DecodeStatusByte(0x36, kKindTq62, kSurveyModeAuto);
   EXPECT_FALSE(st.battery);
@@ -197,20 +213,15 @@ TEST(Tq68bDecoding, CodesFourAndUpFoldOntoTheFirstFour) {
 TEST(Tq68ddDecoding, ConductivityFrameFillsBothDipoleChannels) {
   // '\'' = 39: code 7 -> conductivity, remaining code 3: -1.0, range 1000.
   Reading r = DecodeAscii(kKindTq68dd, "T'-0100+0050");
-  EXPECT_EQ(r.quantity, 2);
-  EXPECT_EQ(r.range, 1000);
-  EXPECT_FLOAT_EQ(r.conductivity, 100.0f);
-  EXPECT_FLOAT_EQ(r.inphase, -50.0f);
+  ExpectQuantityFrame(r, {2, 1000, 100.0f, -50.0f});
   ExpectChannels(r, {{0, 100.0f}, {1, -50.0f}});
 }
 
 TEST(Tq68ddDecoding, InphaseFrameWithDividerUsesChannelsTwoAndThree) {
   // '3' = 51: divider 8, code 3 -> inphase, -0.0288.
+  // Conductivity -1000 / 8 x -0.0288, inphase 500 / 8 x -0.0288.
   Reading r = DecodeAscii(kKindTq68dd, "T3-1000+0500");
-  EXPECT_EQ(r.quantity, 1);
-  EXPECT_EQ(r.range, 1000);
-  EXPECT_FLOAT_EQ(r.conductivity, 3.6f);   // -1000 / 8 x -0.0288
-  EXPECT_FLOAT_EQ(r.inphase, -1.8f);       // 500 / 8 x -0.0288
+  ExpectQuantityFrame(r, {1, 1000, 3.6f, -1.8f});
   ExpectChannels(r, {{2, 3.6f}, {3, -1.8f}});
   // ' ' = 32: code 0 -> inphase, -0.00288, range 100.
   Reading low = DecodeAscii(kKindTq68dd, "T -1000+0000");
@@ -221,20 +232,14 @@ TEST(Tq68ddDecoding, InphaseFrameWithDividerUsesChannelsTwoAndThree) {
 TEST(Tq68Decoding, SevenCharacterConductivityFrame) {
   // '$' = 36: vertical, code 4 -> conductivity, code 0: range 100, -0.1.
   Reading r = DecodeAscii(kKindTq68, "T$-0500");
-  EXPECT_EQ(r.quantity, 2);
-  EXPECT_EQ(r.range, 100);
-  EXPECT_FLOAT_EQ(r.conductivity, 50.0f);
-  EXPECT_FLOAT_EQ(r.inphase, 0.0f);
+  ExpectQuantityFrame(r, {2, 100, 50.0f, 0.0f});
   ExpectChannels(r, {{0, 50.0f}});
 }
 
 TEST(Tq68Decoding, HorizontalInphaseFrameWithDivider) {
   // 0x13 = 19: horizontal, divider 8, code 3 -> inphase, 1000, -0.0288 / 8.
   Reading r = DecodeAscii(kKindTq68, "T\x13-1000+9999");
-  EXPECT_EQ(r.quantity, 1);
-  EXPECT_EQ(r.range, 1000);
-  EXPECT_FLOAT_EQ(r.inphase, 3.6f);
-  EXPECT_FLOAT_EQ(r.conductivity, 0.0f);
+  ExpectQuantityFrame(r, {1, 1000, 0.0f, 3.6f});
   ExpectChannels(r, {{3, 3.6f}});
 }
 
