@@ -142,18 +142,25 @@ TEST(DisplaySelectionTq68ddTest, ComponentPicksTheSlotPairs) {
 }
 
 TEST(DisplaySelectionTq68Test, ManualReadingsDoubleForEachBoth) {
-  Outcome all = Select(kKindTq68, kManual, 0, 2);
-  EXPECT_EQ(all.active, (Slots{0, 1, 2, 3}));
-  EXPECT_EQ(all.readings_per_station, 4);
-  Outcome vertical = Select(kKindTq68, kManual, 0, 0);
-  EXPECT_EQ(vertical.active, (Slots{0, 2}));
-  EXPECT_EQ(vertical.readings_per_station, 2);
-  Outcome conductivity = Select(kKindTq68, kManual, 2, 2);
-  EXPECT_EQ(conductivity.active, (Slots{0, 1}));
-  EXPECT_EQ(conductivity.readings_per_station, 2);
-  Outcome one = Select(kKindTq68, kManual, 2, 1);
-  EXPECT_EQ(one.active, (Slots{1}));
-  EXPECT_EQ(one.readings_per_station, 1);
+  struct Row {
+    const char* name;
+    int32_t component;
+    int32_t dipole;
+    Slots active;
+    int32_t readings_per_station;
+  };
+  const Row rows[] = {
+      {"both components, both dipoles", 0, 2, {0, 1, 2, 3}, 4},
+      {"both components, vertical", 0, 0, {0, 2}, 2},
+      {"conductivity, both dipoles", 2, 2, {0, 1}, 2},
+      {"conductivity, horizontal", 2, 1, {1}, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Outcome out = Select(kKindTq68, kManual, row.component, row.dipole);
+    EXPECT_EQ(out.active, row.active);
+    EXPECT_EQ(out.readings_per_station, row.readings_per_station);
+  }
 }
 
 TEST(DisplaySelectionTq68Test, OtherModesNeedOneComponentAndOneDipole) {
