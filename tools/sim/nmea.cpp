@@ -85,6 +85,4 @@ std::string FormatRmc(const WalkSample& sample, const LocalTime& utc, const GpsS
   return FinishSentence(text);
 }
 
-LocalTime UtcNow() { return GetUtcTime(); }
-
 }  // namespace tq::sim

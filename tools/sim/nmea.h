@@ -33,7 +33,4 @@ std::string FormatGga(const WalkSample& sample, const LocalTime& utc, const GpsS
 std::string FormatGsa(const GpsStatus& status);
 std::string FormatRmc(const WalkSample& sample, const LocalTime& utc, const GpsStatus& status);
 
-// The current UTC date and time from the system clock.
-LocalTime UtcNow();
-
 }  // namespace tq::sim

@@ -31,6 +31,6 @@ PacedStream MakeInstrumentStream(const SimulatorOptions& options, SendBytes send
 
 // GGA, GSA and RMC once a second along the same walk, stamped by `utc`;
 // checksum faults apply to each sentence on its own.
-PacedStream MakeGpsStream(const SimulatorOptions& options, SendBytes send, UtcClock utc = UtcNow);
+PacedStream MakeGpsStream(const SimulatorOptions& options, SendBytes send, UtcClock utc = GetUtcTime);
 
 }  // namespace tq::sim
