@@ -85,7 +85,9 @@ class Port {
   virtual void Close() = 0;
 };
 
-// A real serial device.
+// A real serial device. A CTS wait on a device with modem lines sleeps in the
+// driver; Close() ends it with the signal SIGRTMIN + 4, whose handler (which
+// does nothing) the first such wait installs.
 class SerialPort : public Port {
  public:
   ~SerialPort() override;

@@ -1,7 +1,8 @@
-// The CTS wait of a port whose device has modem lines. Pseudo-terminals have
-// none, so this program answers the modem ioctls of one pseudo-terminal as a
-// UART driver does (a change count whose parity is the CTS level, and a wait
-// for a change that a signal ends) and passes the rest to the C library.
+// The modem lines of a port whose device has them: its CTS wait and its DTR
+// and RTS outputs. Pseudo-terminals have none, so this program answers the
+// modem ioctls of one pseudo-terminal as a UART driver does (output bits, a
+// CTS change count whose parity is the level, a wait for a change that a
+// signal ends) and passes the rest to the C library.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <linux/serial.h>
@@ -24,6 +25,7 @@ std::atomic<dev_t> uart_device{0};  // the pseudo-terminal acting as the UART
 std::atomic<int> cts_changes{0};
 std::atomic<int> status_reads{0};
 std::atomic<int> sleepers{0};  // threads inside TIOCMIWAIT
+std::atomic<int> outputs{0};   // TIOCM_DTR, TIOCM_RTS
 
 bool IsUart(int fd) {
   struct stat info {};
@@ -64,6 +66,8 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
         static_cast<serial_icounter_struct*>(arg)->cts = cts_changes.load();
         return 0;
       case TIOCMIWAIT: return SleepUntilCtsChanges();
+      case TIOCMBIS: outputs |= *static_cast<int*>(arg); return 0;
+      case TIOCMBIC: outputs &= ~*static_cast<int*>(arg); return 0;
       default: break;
     }
   }
@@ -77,7 +81,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-class ModemWaitTest : public ::testing::Test {
+class ModemLinesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     struct stat info {};
@@ -109,7 +113,7 @@ class ModemWaitTest : public ::testing::Test {
   std::atomic<uint32_t> fired_{99};
 };
 
-TEST_F(ModemWaitTest, ShortPulseEndsASleepingWaitAndOneBetweenWaitsIsNotLost) {
+TEST_F(ModemLinesTest, ShortPulseEndsASleepingWaitAndOneBetweenWaitsIsNotLost) {
   ASSERT_TRUE(StartWaiting()) << "the wait does not sleep in the driver";
   const int reads = status_reads.load();
   std::this_thread::sleep_for(milliseconds(200));
@@ -121,7 +125,19 @@ TEST_F(ModemWaitTest, ShortPulseEndsASleepingWaitAndOneBetweenWaitsIsNotLost) {
   EXPECT_EQ(port_->WaitEvent(kEventCts), static_cast<uint32_t>(kEventCts));
 }
 
-TEST_F(ModemWaitTest, CloseEndsAWaitInTheDriver) {
+TEST_F(ModemLinesTest, OutputsLeftUnchangedKeepTheirLevel) {
+  // A receiver powered from RTS, with DTR off.
+  outputs = TIOCM_RTS;
+  LineSettings untouched;
+  untouched.dtr = ControlLine::kUnchanged;
+  untouched.rts = ControlLine::kUnchanged;
+  ASSERT_TRUE(port_->Configure(untouched, PortTimeouts{}));
+  EXPECT_EQ(outputs.load(), TIOCM_RTS);
+  ASSERT_TRUE(port_->Configure(LineSettings{}, PortTimeouts{}));  // DTR on, RTS off
+  EXPECT_EQ(outputs.load(), TIOCM_DTR);
+}
+
+TEST_F(ModemLinesTest, CloseEndsAWaitInTheDriver) {
   ASSERT_TRUE(StartWaiting());
   const auto start = std::chrono::steady_clock::now();
   port_->Close();
