@@ -169,7 +169,9 @@ int DetectFrameLength(Port& port, AcquisitionState& state, SettingsStore& settin
     if (result != ReadResult::kByte || byte != 'T') continue;
     uint32_t frame_start = Tick();
     int32_t count = 1;
-    while (Tick() - frame_start < kFrameMs && listening()) {
+    // The listening bound only limits the search for a "T": a frame that
+    // began in time gets its whole second.
+    while (Tick() - frame_start < kFrameMs) {
       result = port.ReadByte(&byte);
       if (result == ReadResult::kClosed) return 0;
       if (result != ReadResult::kByte) continue;

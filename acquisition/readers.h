@@ -44,7 +44,8 @@ using ReaderFunction = int (*)(const ReaderContext&);
 // The reader of `kind` (by its frame syntax).
 ReaderFunction ReaderForKind(int32_t kind);
 
-// Kind 3: listens for up to 2000 ms for one 7- or 12-character frame and sets
+// Kind 3: listens for up to 2000 ms for the "T" of a frame, then up to 1000 ms
+// from that "T" for its carriage return, and for one 7- or 12-character frame sets
 // FrameLength in `state` and the frame timing in `settings`. Returns 1 when a
 // frame was measured, 0 otherwise (nothing but FrameLength 7 is changed then).
 int DetectFrameLength(Port& port, AcquisitionState& state, SettingsStore& settings);

@@ -16,6 +16,15 @@ constexpr std::array<uint32_t, 6> kGpsBauds = {4800, 9600, 19200, 38400, 57600, 
 constexpr int32_t kMarkerListPositions = 11;
 constexpr int32_t kMarkerSkippedCom = 6;
 
+// Two port names clash when they resolve to one device (also through two
+// links to it). A name that resolves to none clashes with nothing: it fails
+// to open on its own.
+bool SameDevice(const std::string& a, const std::string& b) {
+  const std::filesystem::path one = DevicePathForPort(a);
+  const std::filesystem::path two = DevicePathForPort(b);
+  return !one.empty() && !two.empty() && IsSameDevice(one, two);
+}
+
 bool MarkerInUse(const SettingsStore& s, int32_t kind) {
   return kind == kKindTq68Mk2 && MarkerComNumber(s.ExtMarkerPort) != 0;
 }
@@ -24,6 +33,10 @@ std::unique_ptr<SerialPort> OpenConfigured(const std::string& name, const LineSe
                                            const PortTimeouts& timeouts, int attempts,
                                            const PortOpener& open, std::string* error) {
   std::filesystem::path device = DevicePathForPort(name);
+  if (device.empty()) {
+    if (error != nullptr) *error = "no such port " + name;
+    return nullptr;
+  }
   std::unique_ptr<SerialPort> port;
   // Failed attempts follow one another at once; only the last one's reason
   // is kept.
@@ -67,8 +80,8 @@ LineSettings InstrumentLineSettings(int32_t kind) {
   line.stop_bits = 1;
   line.xon_xoff = false;
   line.dsr_out_flow = false;
-  line.dtr_on = true;
-  line.rts_on = false;
+  line.dtr = ControlLine::kOn;
+  line.rts = ControlLine::kOff;
   return line;
 }
 
@@ -86,14 +99,17 @@ LineSettings GpsLineSettings(const SettingsStore& s) {
   line.parity = s.GpsParity == 1 ? Parity::kEven : (s.GpsParity == 2 ? Parity::kOdd : Parity::kNone);
   line.stop_bits = s.GpsStopBits == 1 ? 2 : 1;
   line.xon_xoff = true;
+  line.dtr = ControlLine::kUnchanged;
+  line.rts = ControlLine::kUnchanged;
   return line;
 }
 
 std::optional<PortMessage> CheckPortAssignments(const SettingsStore& s, int32_t kind) {
   if (s.GpsInput != 1) return std::nullopt;
-  int32_t gps_com = s.GpsPort + 1;
-  bool marker_on_gps = MarkerInUse(s, kind) && MarkerComNumber(s.ExtMarkerPort) == gps_com;
-  if (marker_on_gps || s.InstrumentPort == s.GpsPort) {
+  const std::string gps = PortNameForIndex(s.GpsPort);
+  const bool marker_on_gps =
+      MarkerInUse(s, kind) && SameDevice(MarkerPortName(s.ExtMarkerPort), gps);
+  if (marker_on_gps || SameDevice(PortNameForIndex(s.InstrumentPort), gps)) {
     return PortMessage{"Same Port Assigned", kSerialPortCaption};
   }
   return std::nullopt;

@@ -72,8 +72,8 @@ LineSettings GpsLineSettings(const SettingsStore& s);
 
 // --- Checks and messages --------------------------------------------------
 
-// "Same Port Assigned" when the GPS port would share the instrument's or the
-// marker's COM number; nothing when the run may open its ports.
+// "Same Port Assigned" when the GPS port's name resolves to the device of the
+// instrument's or the marker's; nothing when the run may open its ports.
 std::optional<PortMessage> CheckPortAssignments(const SettingsStore& s, int32_t kind);
 
 PortMessage InstrumentOpenFailure(int32_t kind);  // "Cannot open TQ68MK2 port"

@@ -1,24 +1,66 @@
 #include "app/entry_point.h"
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "app/child_windows.h"
 #include "app/main_window.h"
 #include "app/shell_state.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/window.h"
+#include "settings/build_config.h"
 
 namespace tq {
+namespace {
+
+constexpr const char* kUsage = "usage: tqlog [--root DIR] [--landscape] [--scale N]";
+
+// The values of the window layer's options are skipped, so "--root -h" still
+// names a folder.
+bool AsksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") return true;
+    if (arg == "--root" || arg == "--scale" || arg == "--screenshot") ++i;
+  }
+  return false;
+}
+
+std::string HelpText() {
+  const KindInfo& kind = KindInfoFor(Build().InstrumentKind);
+  return std::string(kUsage) + "\n\nThe field logger for the " + kind.model +
+         " instrument.\n\n"
+         "Options:\n"
+         "  --root DIR    the data root: the settings and data folders (Storage/...)\n"
+         "                live under it, and DIR/ports/COMn, when it exists, is the\n"
+         "                device of port COMn (usually a link; else /dev/ttyS<n-1>)\n"
+         "                default: $XDG_DATA_HOME/tqlog, else ~/.local/share/tqlog\n"
+         "                (here " + DefaultDataRoot().string() + ")\n"
+         "  --landscape   a 320x240 screen instead of the 240x320 portrait one\n"
+         "  --scale N     draw every pixel N times as large, for a desktop monitor\n"
+         "  -h, --help    show this text\n\n"
+         "One tqlog runs per data root; a second one brings the first forward.\n"
+         "Qt's own options (-platform linuxfb, ...) are accepted as well.\n";
+}
+
+}  // namespace
 
 int RunLogger(int argc, char** argv) {
+  // Before the window layer: the usage needs no display.
+  if (AsksForHelp(argc, argv)) {
+    std::fputs(HelpText().c_str(), stdout);
+    return kExitHelp;
+  }
   if (!StartWindowing(argc, argv)) {
     std::fprintf(stderr, "tqlog: no display could be opened\n");
     return kExitMainWindow;
   }
   if (argc > 1) {
-    std::fprintf(stderr, "tqlog: unknown argument \"%s\"\nusage: tqlog [--root DIR] [--landscape] [--scale N]\n",
-                 argv[1]);
+    std::fprintf(stderr, "tqlog: unknown argument \"%s\" (see tqlog --help)\n%s\n", argv[1],
+                 kUsage);
     return kExitUsage;
   }
   if (!ClaimSingleInstance(kMainWindowClass)) return kExitSecondInstance;

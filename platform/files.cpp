@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,15 +98,33 @@ File File::Open(const fs::path& path, OpenMode mode, unsigned access) {
   } else {
     flags |= O_RDONLY;
   }
+  const bool exclusive = (access & kExclusive) != 0;
   switch (mode) {
     case OpenMode::kCreateNew: flags |= O_CREAT | O_EXCL; break;
-    case OpenMode::kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
+    // Truncating before the lock is ours would empty a file someone holds.
+    case OpenMode::kCreateAlways: flags |= O_CREAT | (exclusive ? 0 : O_TRUNC); break;
     case OpenMode::kOpenExisting: break;
     case OpenMode::kOpenAlways: flags |= O_CREAT; break;
   }
   int fd = ::open(path.c_str(), flags, 0644);
   File file(fd);
-  if (fd < 0) file.RecordError("open");
+  if (fd < 0) {
+    file.RecordError("open");
+    return file;
+  }
+  if (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) {
+      file.error_ = "open: in use by another program";
+    } else {
+      file.RecordError("lock");
+    }
+    ::close(fd);
+    file.fd_ = -1;
+  } else if (exclusive && mode == OpenMode::kCreateAlways && ::ftruncate(fd, 0) != 0) {
+    file.RecordError("truncate");
+    ::close(fd);
+    file.fd_ = -1;
+  }
   return file;
 }
 

@@ -31,7 +31,11 @@ enum class OpenMode {
   kOpenAlways,    // opens, creating when missing
 };
 
-enum FileAccess : unsigned { kRead = 1, kWrite = 2, kReadWrite = 3 };
+// kExclusive holds the file for this opener alone while it is open (an
+// advisory lock): a second exclusive opener, in this process or another,
+// fails with "in use"; plain readers still read. With kCreateAlways the file
+// is emptied only once the lock is held.
+enum FileAccess : unsigned { kRead = 1, kWrite = 2, kReadWrite = 3, kExclusive = 4 };
 
 // An open file. Move-only; closes itself. Every failure leaves errno-based
 // text in LastError().

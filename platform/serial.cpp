@@ -1,17 +1,22 @@
 #include "platform/serial.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/files.h"
 
@@ -36,6 +41,33 @@ bool BaudConstant(uint32_t baud, speed_t* out) {
   }
 }
 
+// Modem lines: a pseudo-terminal has none, which is not an error.
+void SetControlLine(int fd, int bit, ControlLine state) {
+  if (state == ControlLine::kUnchanged) return;
+  ::ioctl(fd, state == ControlLine::kOn ? TIOCMBIS : TIOCMBIC, &bit);
+}
+
+// The driver's count of CTS changes; nothing where the device keeps none.
+std::optional<int> CtsChangeCount(int fd) {
+  serial_icounter_struct counts{};
+  if (::ioctl(fd, TIOCGICOUNT, &counts) != 0) return std::nullopt;
+  return counts.cts;
+}
+
+// The signal that ends a TIOCMIWAIT for Close(). Its handler does nothing and
+// is installed without SA_RESTART, so the ioctl returns with EINTR.
+int CtsWakeSignal() {
+  static const int number = [] {
+    const int signal_number = SIGRTMIN + 4;
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal_number, &action, nullptr);
+    return signal_number;
+  }();
+  return number;
+}
+
 // Milliseconds left until `deadline`, or -1 for no deadline.
 int Remaining(const Clock::time_point* deadline) {
   if (deadline == nullptr) return -1;
@@ -46,14 +78,33 @@ int Remaining(const Clock::time_point* deadline) {
 }  // namespace
 
 std::filesystem::path DevicePathForPort(std::string_view port_name) {
+  // Only "COMn:" names a port: a damaged setting ("COM0:", "COM-4:") must not
+  // open some other port's device.
+  constexpr std::string_view kPrefix = "COM";
+  constexpr int kHighestPort = 255;
+  if (!port_name.starts_with(kPrefix)) return {};
+  std::string_view digits = port_name.substr(kPrefix.size());
+  if (digits.ends_with(':')) digits.remove_suffix(1);
+  if (digits.empty() || digits.size() > 3 || digits.front() == '0') return {};
   int number = 0;
-  for (char c : port_name) {
-    if (c >= '0' && c <= '9') number = number * 10 + (c - '0');
+  for (char c : digits) {
+    if (c < '0' || c > '9') return {};
+    number = number * 10 + (c - '0');
   }
+  if (number > kHighestPort) return {};
   std::filesystem::path mapped = DataRoot() / "ports" / ("COM" + std::to_string(number));
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(mapped, ec))) return mapped;
-  return "/dev/ttyS" + std::to_string(number > 0 ? number - 1 : 0);
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+bool IsSameDevice(const std::filesystem::path& a, const std::filesystem::path& b) {
+  if (a == b) return true;
+  struct stat one {};
+  struct stat two {};
+  if (::stat(a.c_str(), &one) != 0 || ::stat(b.c_str(), &two) != 0) return false;
+  if (S_ISCHR(one.st_mode) && S_ISCHR(two.st_mode)) return one.st_rdev == two.st_rdev;
+  return one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 
 std::unique_ptr<SerialPort> SerialPort::Open(const std::filesystem::path& device,
@@ -124,11 +175,8 @@ bool SerialPort::Configure(const LineSettings& line, const PortTimeouts& timeout
     Leave();
     return false;
   }
-  // Modem lines: a pseudo-terminal has none, which is not an error.
-  int dtr = TIOCM_DTR;
-  int rts = TIOCM_RTS;
-  ::ioctl(fd_, line.dtr_on ? TIOCMBIS : TIOCMBIC, &dtr);
-  ::ioctl(fd_, line.rts_on ? TIOCMBIS : TIOCMBIC, &rts);
+  SetControlLine(fd_, TIOCM_DTR, line.dtr);
+  SetControlLine(fd_, TIOCM_RTS, line.rts);
   {
     std::lock_guard lock(mutex_);
     timeouts_ = timeouts;
@@ -167,11 +215,57 @@ bool SerialPort::SleepUnlessClosed(int ms) {
 }
 
 void SerialPort::Close() {
-  std::lock_guard lock(mutex_);
-  if (closed_.exchange(true)) return;
-  uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
-  if (users_ == 0) ReleaseDescriptor();
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_.exchange(true)) return;
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
+    if (users_ == 0) ReleaseDescriptor();
+  }
+  // A thread asleep in TIOCMIWAIT hears nothing of the wake descriptor. The
+  // signal is repeated because one sent just before it entered the ioctl
+  // would be lost.
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (!cts_waiting_) return;
+      ::pthread_kill(cts_waiter_, CtsWakeSignal());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+SerialPort::CtsWait SerialPort::WaitForCtsChange() {
+  std::optional<int> before = CtsChangeCount(fd_);
+  if (!before) return CtsWait::kUnsupported;
+  if (cts_changes_seen_ && *before != *cts_changes_seen_) {
+    cts_changes_seen_ = before;
+    return CtsWait::kChanged;
+  }
+  CtsWakeSignal();
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_.load()) return CtsWait::kClosed;
+      cts_waiting_ = true;
+      cts_waiter_ = ::pthread_self();
+    }
+    const int rc = ::ioctl(fd_, TIOCMIWAIT, TIOCM_CTS);
+    const int error = errno;
+    {
+      std::lock_guard lock(mutex_);
+      cts_waiting_ = false;
+    }
+    cts_changes_seen_ = CtsChangeCount(fd_);
+    if (closed_.load()) return CtsWait::kClosed;
+    if (rc == 0) return CtsWait::kChanged;
+    // Another signal: wait on. A change it hid still shows in the count.
+    if (error == EINTR) {
+      if (cts_changes_seen_ && *cts_changes_seen_ != *before) return CtsWait::kChanged;
+      continue;
+    }
+    return CtsWait::kUnsupported;
+  }
 }
 
 ReadResult SerialPort::ReadByte(uint8_t* byte) {
@@ -280,12 +374,21 @@ uint32_t SerialPort::ModemStatus() {
 
 uint32_t SerialPort::WaitEvent(uint32_t events) {
   if (!Enter()) return 0;
+  // A CTS-only wait (the marker line) sleeps in the driver, where it sees
+  // every edge; other devices and mixed waits poll below.
+  if (events == kEventCts) {
+    const CtsWait waited = WaitForCtsChange();
+    if (waited != CtsWait::kUnsupported) {
+      Leave();
+      return waited == CtsWait::kChanged ? uint32_t{kEventCts} : 0u;
+    }
+  }
   int bits = 0;
   bool has_modem_lines = ::ioctl(fd_, TIOCMGET, &bits) == 0;
   bool watch_cts = (events & kEventCts) != 0 && has_modem_lines;
   int last_cts = bits & TIOCM_CTS;
   uint32_t fired = 0;
-  // CTS changes are sampled every few milliseconds, so the wait stays
+  // Here CTS changes are sampled every few milliseconds, so the wait stays
   // interruptible by Close(); a device without modem lines never reports one.
   const int kCtsPollMs = 5;
   while (fired == 0 && !closed_.load()) {

@@ -4,11 +4,14 @@
 // device or to a simulator's pseudo-terminal), else to /dev/ttyS<n-1>.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +31,10 @@ struct PortTimeouts {
 
 enum class Parity { kNone, kEven, kOdd };
 
+// A modem control output: driven on, driven off, or left as the port has it
+// (a receiver powered from one of them must not lose its supply).
+enum class ControlLine { kUnchanged, kOn, kOff };
+
 // Line settings of one port. Settings the system leaves "unchanged" keep the
 // driver's values; here that means the raw mode every port gets.
 struct LineSettings {
@@ -37,8 +44,8 @@ struct LineSettings {
   int stop_bits = 1;  // 1 or 2
   bool xon_xoff = false;     // software flow control in both directions
   bool dsr_out_flow = false; // not available on Linux; recorded only
-  bool dtr_on = true;
-  bool rts_on = false;
+  ControlLine dtr = ControlLine::kOn;
+  ControlLine rts = ControlLine::kOff;
 };
 
 // Modem-status bits, as the system numbers them.
@@ -69,7 +76,8 @@ class Port {
   virtual void PurgeTransmit() = 0;
   virtual void PurgeReceive() = 0;
   // Waits until one of `events` happens or the port closes; returns the event
-  // that happened, 0 when the port closed.
+  // that happened, 0 when the port closed. A CTS change counts even when the
+  // line is back where it was (a short pulse).
   virtual uint32_t WaitEvent(uint32_t events) = 0;
   // The modem-status word; 0 when the device has no modem lines.
   virtual uint32_t ModemStatus() = 0;
@@ -77,7 +85,9 @@ class Port {
   virtual void Close() = 0;
 };
 
-// A real serial device.
+// A real serial device. A CTS wait on a device with modem lines sleeps in the
+// driver; Close() ends it with the signal SIGRTMIN + 4, whose handler (which
+// does nothing) the first such wait installs.
 class SerialPort : public Port {
  public:
   ~SerialPort() override;
@@ -109,6 +119,10 @@ class SerialPort : public Port {
   void ReleaseDescriptor();
   // Waits on the wake descriptor only; true when the port was closed.
   bool SleepUnlessClosed(int ms);
+  enum class CtsWait { kChanged, kClosed, kUnsupported };
+  // Sleeps in the driver until CTS changes (TIOCMIWAIT); kUnsupported where
+  // the device cannot (a pseudo-terminal), which leaves polling to the caller.
+  CtsWait WaitForCtsChange();
 
   std::mutex mutex_;
   int fd_;
@@ -116,9 +130,19 @@ class SerialPort : public Port {
   int users_ = 0;
   std::atomic<bool> closed_{false};
   PortTimeouts timeouts_;
+  // The thread inside TIOCMIWAIT, which only a signal can wake (mutex_).
+  bool cts_waiting_ = false;
+  pthread_t cts_waiter_{};
+  // The driver's CTS change count when the last wait ended; a change counted
+  // since then (while the caller read the status) ends the next wait at once.
+  std::optional<int> cts_changes_seen_;
 };
 
-// The device a system port name ("COM3:") maps to, as described above.
+// True when both paths reach one device (also through different links).
+bool IsSameDevice(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The device a system port name ("COM3:", COM1 to COM255) maps to, as
+// described above; an empty path for any other name ("COM0:", "COM-4:").
 std::filesystem::path DevicePathForPort(std::string_view port_name);
 
 }  // namespace tq

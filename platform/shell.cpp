@@ -4,11 +4,17 @@
 #include <QCoreApplication>
 #include <QLocalSocket>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <thread>
 
 #include "platform/files.h"
 #include "platform/window_internal.h"
@@ -34,6 +40,59 @@ QString InstanceServerName(std::string_view name) {
       .arg(window_detail::ToQt(name).toUpper())
       .arg(getuid())
       .arg(DataRootKey(), 16, 16, QChar('0'));
+}
+
+// How long a second instance keeps trying to reach the first, which may hold
+// the lock but not yet listen.
+constexpr std::chrono::milliseconds kRaiseTimeout{3000};
+
+enum class InstanceLock { kOurs, kTaken, kUnavailable };
+
+// The decision itself: an exclusive lock on <root>/run/<NAME>.lock, held
+// until the process ends. Atomic where probing the socket is not (two
+// programs started together would each find no server and both listen).
+// The holder keeps its server name in the file for the others to find.
+InstanceLock LockInstance(std::string_view name, const QString& server_name, QString* holder) {
+  const std::filesystem::path folder = DataRoot() / "run";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::filesystem::path path =
+      folder / (window_detail::ToQt(name).toUpper().toStdString() + ".lock");
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return InstanceLock::kUnavailable;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool taken = errno == EWOULDBLOCK;
+    char text[256];
+    const ssize_t n = ::pread(fd, text, sizeof text, 0);
+    if (n > 0) *holder = QString::fromUtf8(text, static_cast<qsizetype>(n));
+    ::close(fd);
+    return taken ? InstanceLock::kTaken : InstanceLock::kUnavailable;
+  }
+  const QByteArray bytes = server_name.toUtf8();
+  // Should this fail, the lock still decides; a second instance then only
+  // looks for us under the name it would use itself.
+  [[maybe_unused]] const bool noted =
+      ::ftruncate(fd, 0) == 0 &&
+      ::pwrite(fd, bytes.constData(), static_cast<size_t>(bytes.size()), 0) == bytes.size();
+  return InstanceLock::kOurs;  // the descriptor stays open: it is the lock
+}
+
+// Asks the instance listening on `server_name` to come forward; false when
+// none answered within `timeout`.
+bool AskToRaise(const QString& server_name, std::chrono::milliseconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  do {
+    QLocalSocket probe;
+    probe.connectToServer(server_name);
+    if (probe.waitForConnected(500)) {
+      probe.write("raise\n");
+      probe.waitForBytesWritten(500);
+      probe.disconnectFromServer();
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  } while (std::chrono::steady_clock::now() < until);
+  return false;
 }
 
 // The running instance's answer to a second one: its window of that class
@@ -69,17 +128,18 @@ int CommandBarHeight(WindowHandle window) {
 bool ClaimSingleInstance(std::string_view name) {
   if (!IsWindowingStarted()) return true;
   QString server_name = InstanceServerName(name);
-  {
-    QLocalSocket probe;
-    probe.connectToServer(server_name);
-    if (probe.waitForConnected(500)) {
-      probe.write("raise\n");
-      probe.waitForBytesWritten(500);
-      probe.disconnectFromServer();
+  QString holder;
+  switch (LockInstance(name, server_name, &holder)) {
+    case InstanceLock::kTaken:
+      AskToRaise(holder.isEmpty() ? server_name : holder, kRaiseTimeout);
       return false;
-    }
+    case InstanceLock::kUnavailable:
+      // A root this user cannot write: the socket alone decides, as best it can.
+      if (AskToRaise(server_name, std::chrono::milliseconds(0))) return false;
+      break;
+    case InstanceLock::kOurs: break;
   }
-  // Nobody answered: a name left by a crashed instance is stale.
+  // No other instance runs on this root: a name left by a crashed one is stale.
   QLocalServer::removeServer(server_name);
   auto* server = new QLocalServer(QCoreApplication::instance());
   if (!server->listen(server_name)) {

@@ -31,9 +31,10 @@ bool IsSipButtonShown();
 int CommandBarHeight(WindowHandle window);
 
 // Makes this process the one that answers to `name` (a window class) for the
-// current data root. False when another process of this user already does
-// for the same root; that one has then been asked to bring its window
-// forward.
+// current data root: it holds <root>/run/<NAME>.lock locked until it ends.
+// False when another process holds it (also one started at the same moment,
+// or on the same root through another path); that one has then been asked to
+// bring its window forward.
 bool ClaimSingleInstance(std::string_view name);
 
 }  // namespace tq

@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <array>
+#include <charconv>
 #include <cstdint>
 
 namespace tq {
@@ -43,6 +45,17 @@ std::string WidenFrom8Bit(std::string_view bytes) {
     }
   }
   return out;
+}
+
+std::string FormatFixed(double value, int precision, int width) {
+  std::array<char, 400> digits{};  // any double in fixed notation fits
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                    std::chars_format::fixed, precision);
+  const size_t length = static_cast<size_t>(result.ptr - digits.data());
+  const size_t wanted = width > 0 ? static_cast<size_t>(width) : 0;
+  std::string text(wanted > length ? wanted - length : 0, ' ');
+  text.append(digits.data(), length);
+  return text;
 }
 
 }  // namespace tq

@@ -19,4 +19,9 @@ std::string NarrowTo8Bit(std::string_view utf8);
 // Each byte of file text as the character of that code, in UTF-8.
 std::string WidenFrom8Bit(std::string_view bytes);
 
+// printf "%<width>.<precision>f" of `value` as the C locale prints it. Qt sets
+// LC_NUMERIC from the environment, and a "12,50" in a file is a number no
+// reader takes; every number a file or a line holds is written this way.
+std::string FormatFixed(double value, int precision, int width = 0);
+
 }  // namespace tq

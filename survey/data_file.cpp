@@ -23,7 +23,9 @@ WriteResult DataFile::Create(const std::filesystem::path& path, size_t record_le
   if (record_length != kShortRecordLength && record_length != kLongRecordLength) {
     return Failure("no data file has records of " + std::to_string(record_length) + " bytes");
   }
-  File opened = File::Open(path, OpenMode::kCreateNew, kReadWrite);
+  // Held exclusively while open, as the handheld did: a second logger on the
+  // same folder (another root, a link) cannot take it, readers still can.
+  File opened = File::Open(path, OpenMode::kCreateNew, kReadWrite | kExclusive);
   if (!opened.IsOpen()) {
     if (exists != nullptr) *exists = PathExists(path);
     return Failure(opened.LastError());

@@ -66,9 +66,11 @@ class RecordBuilder {
   size_t at_ = 0;
 };
 
+// Integers only: floating-point values go through FormatFixed, which never
+// looks at the locale.
 template <typename... Args>
 std::string Printf(const char* format, Args... args) {
-  char text[400];  // a double in "%11.2f" needs at most about 320
+  char text[128];
   int n = std::snprintf(text, sizeof text, format, args...);
   return std::string(text, n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof text - 1));
 }
@@ -133,8 +135,8 @@ DataRecord FormatHeader2(const SettingsStore& settings, size_t record_length,
   RecordBuilder record(record_length);
   record.Put("H ").PutPadded(base_name, kBaseNameField.width);
   switch (settings.SurveyMode) {
-    case 0: record.Put(Printf("%7.3f", static_cast<double>(settings.ReadingInterval))); break;
-    case 1: record.Put(Printf("%7.3f", static_cast<double>(settings.StationIncrement))); break;
+    case 0: record.Put(FormatFixed(static_cast<double>(settings.ReadingInterval), 3, 7)); break;
+    case 1: record.Put(FormatFixed(static_cast<double>(settings.StationIncrement), 3, 7)); break;
     case 2: record.Put(Printf("%7d", settings.SamplesPerReading)); break;
     default: break;
   }
@@ -151,7 +153,7 @@ DataRecord FormatLineName(size_t record_length, std::string_view line) {
 DataRecord FormatStartStation(size_t record_length, double start_station) {
   return RecordBuilder(record_length)
       .Put(kStartStationLetter)
-      .Put(Printf("%11.2f", start_station))
+      .Put(FormatFixed(start_station, 2, 11))
       .Done();
 }
 
@@ -161,7 +163,7 @@ DataRecord FormatDirection(size_t record_length, int32_t direction, float statio
       .Put(kDirectionLetter)
       .Put(letter)
       .Skip(kStationIncrementField.at - 2)
-      .Put(Printf("%11.3f", static_cast<double>(station_increment)))
+      .Put(FormatFixed(static_cast<double>(station_increment), 3, 11))
       .Done();
 }
 
@@ -180,8 +182,9 @@ std::array<DataRecord, kCalibrationChannels> FormatCalibrationRecords(const Mk2O
     records[n] = RecordBuilder(kLongRecordLength)
                      .Put(kCalibrationLetter)
                      .Put(static_cast<char>('1' + n))
-                     .Put(Printf("%10.3f %10.3f", static_cast<double>(offsets[n]),
-                                 static_cast<double>(previous[n])))
+                     .Put(FormatFixed(static_cast<double>(offsets[n]), 3, 10))
+                     .Put(' ')
+                     .Put(FormatFixed(static_cast<double>(previous[n]), 3, 10))
                      .Done();
   }
   return records;
@@ -207,8 +210,8 @@ std::vector<DataRecord> FormatLineStart(const SettingsStore& settings, int32_t k
 DataRecord FormatStationRecord(size_t record_length, double station, const LocalTime& now) {
   return RecordBuilder(record_length)
       .Put(kNewStationLetter)
-      .Put(Printf("%11.2f %02d%02d%02d%02d", station, now.hour, now.minute, now.second,
-                  now.millisecond / 10))
+      .Put(FormatFixed(station, 2, 11))
+      .Put(Printf(" %02d%02d%02d%02d", now.hour, now.minute, now.second, now.millisecond / 10))
       .Done();
 }
 

@@ -1,23 +1,15 @@
 #include "survey/survey_position.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <limits>
+
+#include "platform/text.h"
 
 namespace tq {
 namespace {
 
 constexpr size_t kStationTextMax = 31;
 constexpr int32_t kDirectionCount = 4;
-
-// "%.Nf" without the locale: a dialog must show "8.00" whatever LC_NUMERIC says.
-std::string FormatFixed(double value, int precision) {
-  std::array<char, 400> buffer{};
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                              std::chars_format::fixed, precision);
-  return std::string(buffer.data(), result.ptr);
-}
 
 float ParseFloat(std::string_view text) {
   double value = ParseSettingsNumber(text);

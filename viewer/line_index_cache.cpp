@@ -1,9 +1,10 @@
 #include "viewer/line_index_cache.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 #include "platform/files.h"
@@ -35,8 +36,9 @@ class CacheWriter {
   bool Open(const LineCachePaths& paths) {
     CreateDirectory(paths.line1.parent_path());
     CreateDirectory(paths.line2.parent_path());
-    line1_ = File::Open(paths.line1, OpenMode::kCreateAlways, kReadWrite);
-    line2_ = File::Open(paths.line2, OpenMode::kCreateAlways, kReadWrite);
+    // Exclusive: another logger on this folder must not empty them under us.
+    line1_ = File::Open(paths.line1, OpenMode::kCreateAlways, kReadWrite | kExclusive);
+    line2_ = File::Open(paths.line2, OpenMode::kCreateAlways, kReadWrite | kExclusive);
     if (!line1_.IsOpen()) error_ = "LINE1.R6X: " + line1_.LastError();
     if (!line2_.IsOpen() && error_.empty()) error_ = "LINE2.R6X: " + line2_.LastError();
     return error_.empty();
@@ -181,32 +183,17 @@ std::optional<DataFileScan> ScanDataFile(const std::filesystem::path& path,
 }
 
 bool FormatCacheNumber(double value, char* out) {
-  // Scaling a double by 100 is exact in the wider type, so rounding it to an
-  // integer in the current (nearest-even) mode gives what printf prints.
-  static_assert(std::numeric_limits<long double>::digits >= 60);
+  // to_chars rounds the exact binary value as printf does (ties to even),
+  // needs no wider type than double and never looks at the locale.
   if (!std::isfinite(value)) return false;
-  const long double scaled = static_cast<long double>(value) * 100.0L;
-  if (std::fabs(scaled) >= 1e12L) return false;
-  const long long hundredths = std::llrint(scaled);
-  unsigned long long magnitude =
-      hundredths < 0 ? 0ULL - static_cast<unsigned long long>(hundredths)
-                     : static_cast<unsigned long long>(hundredths);
-  char digits[24];
-  size_t n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0 || n < 3);
-  const bool negative = std::signbit(value);
-  const size_t length = n + 1 + (negative ? 1 : 0);
-  if (length > kNumberWidth) return false;
-  char* p = out;
-  for (size_t i = length; i < kNumberWidth; ++i) *p++ = ' ';
-  if (negative) *p++ = '-';
-  for (size_t i = n; i > 2; --i) *p++ = digits[i - 1];
-  *p++ = '.';
-  *p++ = digits[1];
-  *p = digits[0];
+  char text[kNumberWidth + 1];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+  if (result.ec != std::errc() || result.ptr - text > static_cast<std::ptrdiff_t>(kNumberWidth)) {
+    return false;
+  }
+  const size_t length = static_cast<size_t>(result.ptr - text);
+  std::fill_n(out, kNumberWidth - length, ' ');
+  std::copy_n(text, length, out + (kNumberWidth - length));
   return true;
 }
 

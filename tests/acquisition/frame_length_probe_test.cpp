@@ -6,7 +6,9 @@
 
 #include "acquisition/readers.h"
 #include "acquisition/serial_ports.h"
+#include "platform/clock.h"
 #include "tests/acquisition/frame_bytes.h"
+#include "tests/acquisition/reader_rig.h"
 #include "tests/support/pty_pair.h"
 
 namespace tq {
@@ -86,6 +88,37 @@ TEST_F(FrameLengthProbeTest, NoInstrumentGivesUpAfterTwoSeconds) {
   EXPECT_GE(elapsed, 1990);
   EXPECT_LT(elapsed, 4500);
   EXPECT_EQ(state_.FrameLength.load(), 7);
+}
+
+TEST_F(FrameLengthProbeTest, FrameStartedBeforeTheBoundGetsItsWholeSecond) {
+  struct Case {
+    uint32_t t_at;
+    uint32_t cr_at;
+    int expected;
+  };
+  const Case cases[] = {
+      {1950, 2050, 1},  // the carriage return after the 2000 ms bound still counts
+      {1950, 2949, 1},
+      {1950, 2950, 0},  // a second after its "T": too late
+  };
+  // The bytes come over the pseudo-terminal; the fake clock says when.
+  testing::ObservedPort port(std::move(port_));
+  for (const Case& c : cases) {
+    FakeClock clock;
+    InstallClock(&clock);
+    size_t read = 0;
+    port.after_read = [&](ReadResult result) {
+      if (result != ReadResult::kByte) return clock.Advance(2000);  // silence outlasts all
+      // Byte 0 is the "T"; the last digit (6) and the carriage return come later.
+      if (read == 0) clock.SetTick(c.t_at);
+      if (read == 6) clock.SetTick(c.cr_at);
+      ++read;
+    };
+    pty_.Send(AsciiFrame('T', '1', "00123") + "\r");
+    EXPECT_EQ(DetectFrameLength(port, state_, settings_), c.expected) << c.t_at << " " << c.cr_at;
+    InstallClock(nullptr);
+    port.PurgeReceive();
+  }
 }
 
 TEST_F(FrameLengthProbeTest, ClosedPortEndsTheProbe) {

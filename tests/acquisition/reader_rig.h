@@ -7,6 +7,7 @@
 #include <atomic>
 #include <ctime>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,7 +30,11 @@ class ObservedPort : public Port {
   explicit ObservedPort(std::unique_ptr<SerialPort> port) : port_(std::move(port)) {}
 
   bool IsOpen() const override { return port_->IsOpen(); }
-  ReadResult ReadByte(uint8_t* byte) override { return port_->ReadByte(byte); }
+  ReadResult ReadByte(uint8_t* byte) override {
+    const ReadResult result = port_->ReadByte(byte);
+    if (after_read) after_read(result);
+    return result;
+  }
   bool Write(std::span<const uint8_t> bytes) override { return port_->Write(bytes); }
   void PurgeTransmit() override {
     Record('T');
@@ -56,6 +61,8 @@ class ObservedPort : public Port {
   }
 
   std::atomic<uint32_t> modem_status{0};
+  // Called after each read, on the reading thread (to move a fake clock).
+  std::function<void(ReadResult)> after_read;
 
  private:
   void Record(char what) {

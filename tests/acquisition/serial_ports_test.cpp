@@ -85,8 +85,8 @@ TEST(LineSettingsTest, InstrumentAndMarkerPortsDifferOnlyInDsrFlow) {
   LineSettings inst = InstrumentLineSettings(kKindTq68Mk2);
   EXPECT_EQ(inst.data_bits, 8);
   EXPECT_EQ(inst.parity, Parity::kNone);
-  EXPECT_TRUE(inst.dtr_on);
-  EXPECT_FALSE(inst.rts_on);
+  EXPECT_EQ(inst.dtr, ControlLine::kOn);
+  EXPECT_EQ(inst.rts, ControlLine::kOff);
   EXPECT_FALSE(inst.dsr_out_flow);
   LineSettings marker = MarkerLineSettings(kKindTq68Mk2);
   EXPECT_TRUE(marker.dsr_out_flow);
@@ -96,8 +96,8 @@ TEST(LineSettingsTest, InstrumentAndMarkerPortsDifferOnlyInDsrFlow) {
   EXPECT_EQ(marker.parity, inst.parity);
   EXPECT_EQ(marker.stop_bits, inst.stop_bits);
   EXPECT_EQ(marker.xon_xoff, inst.xon_xoff);
-  EXPECT_EQ(marker.dtr_on, inst.dtr_on);
-  EXPECT_EQ(marker.rts_on, inst.rts_on);
+  EXPECT_EQ(marker.dtr, inst.dtr);
+  EXPECT_EQ(marker.rts, inst.rts);
 }
 
 TEST(PortTimeoutsTest, InstrumentAndMarkerWaitAboutTwoSecondsGpsAboutAFifth) {
@@ -131,6 +131,9 @@ TEST(LineSettingsTest, GpsReceiverAt4800EightNoneOne) {
   EXPECT_EQ(line.parity, Parity::kNone);
   EXPECT_EQ(line.stop_bits, 1);
   EXPECT_TRUE(line.xon_xoff);
+  // A receiver may take its power from DTR or RTS: both stay as the port has them.
+  EXPECT_EQ(line.dtr, ControlLine::kUnchanged);
+  EXPECT_EQ(line.rts, ControlLine::kUnchanged);
 }
 
 TEST(LineSettingsTest, GpsListIndicesMapToTheirValues) {
@@ -394,6 +397,42 @@ TEST_F(PortOpeningTest, RunStartOpensTheInstrumentPortOrSaysWhichCannotBe) {
   EXPECT_EQ(OpenInstrumentPortForRun(other, settings_, kKindFrz62),
             (PortMessage{"Cannot open FRZ62 port", "Serial Port"}));
   EXPECT_EQ(other.instrument.port, nullptr);
+}
+
+TEST_F(PortOpeningTest, DamagedPortIndexesOpenNoOtherPortsDevice) {
+  // Were the names taken loosely, -1 ("COM0:") and -5 ("COM-4:") would find
+  // these links.
+  Link(0);
+  Link(4);
+  struct Case {
+    int32_t instrument;
+    int32_t gps;
+  };
+  for (const Case c : {Case{-1, 5}, Case{-5, 5}, Case{-1, 0}, Case{-1, -1}}) {
+    settings_.InstrumentPort = c.instrument;
+    settings_.GpsPort = c.gps;
+    settings_.GpsInput = 1;
+    SerialPorts ports;
+    EXPECT_EQ(OpenInstrumentPortForRun(ports, settings_, kKindTq68Mk2),
+              InstrumentOpenFailure(kKindTq68Mk2))
+        << c.instrument << " " << c.gps;
+    EXPECT_EQ(ports.instrument.port, nullptr);
+    settings_.GpsPort = c.instrument;
+    EXPECT_EQ(OpenGpsPort(settings_), nullptr) << c.instrument;
+  }
+}
+
+TEST_F(PortOpeningTest, TwoNamesOfOneDeviceAreTheSamePort) {
+  PtyPair& com2 = Link(2);
+  std::filesystem::create_symlink(com2.slave_path(), root_.path() / "ports" / "COM3");
+  settings_.InstrumentPort = 1;
+  settings_.GpsPort = 2;
+  settings_.GpsInput = 1;
+  SerialPorts ports;
+  EXPECT_EQ(OpenInstrumentPortForRun(ports, settings_, kKindTq68Mk2), kSamePort);
+  settings_.ExtMarkerPort = 2;  // COM2, the GPS port's device
+  settings_.InstrumentPort = 0;
+  EXPECT_EQ(CheckPortAssignments(settings_, kKindTq68Mk2), kSamePort);
 }
 
 // --- Closing ------------------------------------------------------------------

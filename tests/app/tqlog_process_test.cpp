@@ -22,7 +22,7 @@ using std::chrono::milliseconds;
 class Tqlog : public testing::ChildProcess {
  public:
   Tqlog(const std::vector<std::string>& args, const fs::path& out_dir)
-      : ChildProcess(Argv(args), {}, out_dir / "tqlog.err") {}
+      : ChildProcess(Argv(args), out_dir / "tqlog.out", out_dir / "tqlog.err") {}
 
  private:
   static std::vector<std::string> Argv(const std::vector<std::string>& args) {
@@ -102,6 +102,21 @@ TEST(TqlogProcessTest, UnknownArgumentsAreRefused) {
   Tqlog tqlog({"--root", dir.path().string(), "--kind", "3"}, dir.path());
   EXPECT_EQ(tqlog.WaitExit(kStartTimeout), 64);
   EXPECT_NE(testing::ReadFileBytes(dir.path() / "tqlog.err").find("usage: tqlog"), std::string::npos);
+}
+
+TEST(TqlogProcessTest, HelpListsTheOptionsAndTheDataRootDefault) {
+  testing::TempDir dir;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"--landscape", "-h"}}) {
+    Tqlog tqlog(args, dir.path());
+    EXPECT_EQ(tqlog.WaitExit(kStartTimeout), 0);
+    const std::string out = testing::ReadFileBytes(dir.path() / "tqlog.out");
+    for (const char* expected : {"usage: tqlog", "--root DIR", "--landscape", "--scale N",
+                                 "~/.local/share/tqlog", "--help"}) {
+      EXPECT_NE(out.find(expected), std::string::npos) << expected << " in\n" << out;
+    }
+    EXPECT_EQ(testing::ReadFileBytes(dir.path() / "tqlog.err"), "");
+  }
 }
 
 }  // namespace

@@ -45,6 +45,26 @@ TEST(FileTest, OpenModesFollowTheSystemsRules) {
   EXPECT_EQ(ReadFileBytes(path), "");
 }
 
+TEST(FileTest, ExclusiveOpenersKeepOthersOutButNotReaders) {
+  ScopedDataRoot root;
+  const auto path = root.path() / "held.dat";
+  WriteFileBytes(path, "records");
+  // The lock belongs to the open file, so a second open here meets it as
+  // another program would.
+  File held = File::Open(path, OpenMode::kOpenExisting, kReadWrite | kExclusive);
+  ASSERT_TRUE(held.IsOpen()) << held.LastError();
+  for (OpenMode mode : {OpenMode::kOpenExisting, OpenMode::kOpenAlways, OpenMode::kCreateAlways}) {
+    File second = File::Open(path, mode, kReadWrite | kExclusive);
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_NE(second.LastError().find("in use"), std::string::npos) << second.LastError();
+  }
+  EXPECT_EQ(ReadFileBytes(path), "records") << "a refused create-always empties nothing";
+  EXPECT_TRUE(File::Open(path, OpenMode::kOpenExisting, kRead).IsOpen());
+  ASSERT_TRUE(held.Close());
+  EXPECT_TRUE(File::Open(path, OpenMode::kCreateAlways, kReadWrite | kExclusive).IsOpen());
+  EXPECT_EQ(ReadFileBytes(path), "");
+}
+
 TEST(FileTest, FullDiskFailsTheWriteAndSaysSo) {
   ScopedDataRoot root;
   FileFaults faults;

@@ -175,6 +175,13 @@ TEST(SerialPortTest, PortNamesMapUnderTheDataRootWhenLinked) {
   std::filesystem::create_symlink("/dev/null", root.path() / "ports" / "COM3");
   EXPECT_EQ(DevicePathForPort("COM3:"), root.path() / "ports" / "COM3");
   EXPECT_EQ(DevicePathForPort("COM12:"), std::filesystem::path("/dev/ttyS11"));
+  // Nothing else names a port, even where a link of that number exists.
+  std::filesystem::create_symlink("/dev/null", root.path() / "ports" / "COM4");
+  std::filesystem::create_symlink("/dev/null", root.path() / "ports" / "COM0");
+  for (const char* name : {"COM0:", "COM-4:", "COM04:", "COM:", "COM4x:", "LPT4:", "com4:",
+                           "COM256:", "COM99999999999:"}) {
+    EXPECT_EQ(DevicePathForPort(name), std::filesystem::path()) << name;
+  }
 }
 
 TEST(SerialPortTest, RejectsAFileThatIsNotATerminal) {

@@ -47,6 +47,19 @@ TEST_F(DataFileTest, CreateRefusesAnExistingFile) {
   EXPECT_FALSE(exists);
 }
 
+TEST_F(DataFileTest, OpenFileIsHeldAgainstOtherWritersButNotReaders) {
+  ASSERT_TRUE(file.Create(path(), 24));
+  ASSERT_TRUE(file.Append(Reading(5)));
+  // A second logger reaching the file through another root or a link; its
+  // open is a separate one, so this process stands for it.
+  File other = File::Open(path(), OpenMode::kOpenExisting, kReadWrite | kExclusive);
+  EXPECT_FALSE(other.IsOpen());
+  EXPECT_NE(other.LastError().find("in use"), std::string::npos) << other.LastError();
+  EXPECT_EQ(ReadFileBytes(path()), Reading(5).text());
+  ASSERT_TRUE(file.Close());
+  EXPECT_TRUE(File::Open(path(), OpenMode::kOpenExisting, kReadWrite | kExclusive).IsOpen());
+}
+
 TEST_F(DataFileTest, CreateRefusesLengthsOfNeitherLayout) {
   for (size_t length : {size_t{0}, size_t{25}, size_t{100}}) {
     bool exists = true;

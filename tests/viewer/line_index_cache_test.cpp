@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/survey/record_lines.h"
 
@@ -127,6 +128,21 @@ TEST_F(LineIndexTest, NewStationWritesFourGapPairsThenContinuesFromIt) {
   const std::string two = Cache2();
   ASSERT_EQ(two.size(), 9u * 109);
   for (int g = 3; g < 7; ++g) EXPECT_EQ(two.substr(g * 109, 109), kGap2);
+}
+
+TEST_F(LineIndexTest, CacheFileHeldByAnotherLoggerIsRefusedAndLeftWhole) {
+  const auto file = WriteShort("0000", {"L1", "B     100.00", "AE           10.000", kTq62Reading});
+  WriteFileBytes(paths.line2, "theirs");
+  // Another logger on this folder building its own cache; its lock belongs to
+  // its open file, so this open stands for it.
+  File theirs = File::Open(paths.line2, OpenMode::kOpenExisting, kReadWrite | kExclusive);
+  ASSERT_TRUE(theirs.IsOpen());
+  const LineIndexResult built = Build(file, 1);
+  EXPECT_FALSE(built.ok);
+  EXPECT_NE(built.error.find("LINE2.R6X"), std::string::npos) << built.error;
+  EXPECT_EQ(Cache2(), "theirs");
+  theirs.Close();
+  EXPECT_TRUE(Build(file, 1).ok);
 }
 
 TEST_F(LineIndexTest, OnlyTheChosenLineIsBuilt) {

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "gps/nmea.h"
+#include "platform/text.h"
 
 namespace tq::sim {
 namespace {
@@ -49,11 +50,12 @@ std::string FormatLongitude(double degrees) { return FormatAngle(degrees, 3, 'E'
 
 std::string FormatGga(const WalkSample& sample, const LocalTime& utc, const GpsStatus& status) {
   char text[160];
-  std::snprintf(text, sizeof text, "GPGGA,%s,%s,%s,%d,%02d,%.1f,%.1f,M,%.1f,M,,",
+  std::snprintf(text, sizeof text, "GPGGA,%s,%s,%s,%d,%02d,%s,%s,M,%s,M,,",
                 FormatTime(utc).c_str(), FormatLatitude(sample.latitude).c_str(),
                 FormatLongitude(sample.longitude).c_str(), status.fix_quality,
-                std::clamp(status.satellites, 0, 99), status.hdop, status.altitude_m,
-                status.geoid_separation_m);
+                std::clamp(status.satellites, 0, 99), FormatFixed(status.hdop, 1).c_str(),
+                FormatFixed(status.altitude_m, 1).c_str(),
+                FormatFixed(status.geoid_separation_m, 1).c_str());
   return FinishSentence(text);
 }
 
@@ -69,18 +71,17 @@ std::string FormatGsa(const GpsStatus& status) {
     body += ',';
     body += prn;
   }
-  char dops[48];
-  std::snprintf(dops, sizeof dops, ",%.1f,%.1f,%.1f", status.pdop, status.hdop, status.vdop);
-  body += dops;
+  for (double dop : {status.pdop, status.hdop, status.vdop}) body += "," + FormatFixed(dop, 1);
   return FinishSentence(body);
 }
 
 std::string FormatRmc(const WalkSample& sample, const LocalTime& utc, const GpsStatus& status) {
   char text[160];
-  std::snprintf(text, sizeof text, "GPRMC,%s,%c,%s,%s,%.1f,%.1f,%02d%02d%02d,,,%c",
+  std::snprintf(text, sizeof text, "GPRMC,%s,%c,%s,%s,%s,%s,%02d%02d%02d,,,%c",
                 FormatTime(utc).c_str(), status.fix_quality > 0 ? 'A' : 'V',
                 FormatLatitude(sample.latitude).c_str(), FormatLongitude(sample.longitude).c_str(),
-                sample.speed_mps * kKnotsPerMps, sample.course_deg, utc.day, utc.month,
+                FormatFixed(sample.speed_mps * kKnotsPerMps, 1).c_str(),
+                FormatFixed(sample.course_deg, 1).c_str(), utc.day, utc.month,
                 utc.year % 100, status.fix_quality > 0 ? (status.fix_quality == 2 ? 'D' : 'A') : 'N');
   return FinishSentence(text);
 }
