@@ -13,7 +13,6 @@ namespace tq {
 
 // The control ids of the button rows: 460 + index.
 inline constexpr int kLoggingButtonFirstId = 460;
-inline constexpr int kCurveWindowId = 5;
 
 // The pop-up menus and their commands.
 inline constexpr int kLoggingMenu = 1100;

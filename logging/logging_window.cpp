@@ -12,6 +12,7 @@
 #include "logging/logging_commands.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
+#include "plot/curve_wnd.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
@@ -134,6 +135,7 @@ void RepaintProfile() {
   if (Logging.curve == nullptr) return;
   InvalidateRect(Logging.curve, nullptr, true);
   UpdateWindow(Logging.curve);
+  RedrawProfileFromFile(Logging.curve, DataFileHandle);
 }
 
 void RepaintWindowAndProfile(WindowHandle window) {
@@ -177,6 +179,8 @@ void StartLoggingNow(WindowHandle window) {
   StartLogging(CurrentRun.handlers);
   Acquisition.FramesPerReading = s.SurveyMode == kSurveyModeAuto ? s.FramesPerInterval : 1;
   MessageBeep(kStartBeep);
+  ClearProfileScroll();
+  ForgetProfileLastPoints();
   ClearMessage(window);
   ShowWriteFailure(window, WriteNote(DataFileHandle, kNoteStarted, 'X'));
 }
@@ -209,6 +213,7 @@ void NewLine(WindowHandle window) {
   }
   DrawLineAndStation(window);
   Logging.group.AdvanceArmed = 0;
+  ForgetProfileLastPoints();
   WriteResult line = WriteLineStart(DataFileHandle, Settings, Kind(), Logging.PreviousMk2Offsets);
   WriteResult mark = WriteTimeMark(DataFileHandle);
   RepaintProfile();
@@ -220,8 +225,11 @@ void NewStation(WindowHandle window) {
   ShowInputPanelButton(true);
   DialogOutcome outcome =
       RunNewStationDialog(DialogOwner(window), NewStationTemplate(Build().StorageRoot, Portrait()));
-  if (outcome.accepted && DataFileHandle.IsOpen()) {
-    DrawPanelField(window, Panel().station, FormatStationText(Settings.CurrentStation).view());
+  if (outcome.accepted) {
+    ForgetProfileLastPoints();
+    if (DataFileHandle.IsOpen()) {
+      DrawPanelField(window, Panel().station, FormatStationText(Settings.CurrentStation).view());
+    }
   }
   RepaintProfile();
   if (!outcome.write_error.empty()) ShowWriteFailure(window, WriteResult{false, outcome.write_error});
@@ -341,6 +349,10 @@ intptr_t OnReading(WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
                               ? WriteBinaryReadingRecord(DataFileHandle, step.record.view(), posted.tick)
                               : WriteReadingRecord(DataFileHandle, step.record.view(), posted.tick);
     ShowWriteFailure(window, written);
+    // The chart shows what the file holds, as its rebuild from the file will.
+    if (written && step.profile_step && Logging.curve != nullptr) {
+      UpdateLiveProfile(Logging.curve, step.profile_rows, step.completes_station);
+    }
   }
   if (step.beep) MessageBeep(kReadingBeep);
   DrawReadingTexts(window, step.panel);
@@ -389,6 +401,8 @@ intptr_t OnTimer(WindowHandle window, uint32_t, uintptr_t id, intptr_t) {
 
 intptr_t OnCreate(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
   const int32_t kind = Kind();
+  Logging.curve = CreateCurveWindow(window);
+  if (Logging.curve == nullptr) return -1;
   const bool portrait = Portrait();
   const ButtonRow row = ButtonRowFor(portrait, kind);
   std::array<std::string_view, 4> monitor = MonitorButtonTexts(kind, portrait);
@@ -469,7 +483,8 @@ constexpr std::array<MessageEntry, 9> kLoggingMessages = {{
 }  // namespace
 
 bool RegisterLoggingWindowClass() {
-  return RegisterClass(WindowClass{"LoggingWnd", kLoggingMessages, kLightGrayBrush.color, true});
+  return RegisterClass(WindowClass{"LoggingWnd", kLoggingMessages, kLightGrayBrush.color, true}) &&
+         RegisterCurveWindowClass();
 }
 
 void PrepareLoggingWindow(WindowHandle window) {

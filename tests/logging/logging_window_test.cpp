@@ -459,6 +459,43 @@ TEST_F(LoggingWindowTest, DroppedReadingsAreShownWhileLogging) {
   EXPECT_TRUE(Beeped(MB_ICONEXCLAMATION));
 }
 
+// --- Live profile -----------------------------------------------------------------
+
+// True when column `x` of the profile shows a trace: anything but the white
+// ground and the grey grid lines.
+bool ColumnHasTrace(int x) {
+  DcHandle dc = GetDC(Logging.curve);
+  bool trace = false;
+  for (int y = 0; y < GetClientRect(Logging.curve).Height() && !trace; ++y) {
+    ColorRef c = GetPixel(dc, x, y);
+    trace = c != Rgb(255, 255, 255) && c != kPanelGrey;
+  }
+  ReleaseDC(Logging.curve, dc);
+  return trace;
+}
+
+TEST_F(LoggingWindowTest, LoggedReadingsReachTheProfileAndANewLineClearsIt) {
+  StartRun();
+  ASSERT_NE(Logging.curve, nullptr);
+  EXPECT_EQ(GetWindowRect(Logging.curve).left, Shell.PlotLeft - 1);
+  CreateFile("CHART.N68");
+  Key('G');
+  // A first word of 39000 is about 243 mS/m on the second coil pair, inside
+  // the default 0..500 scale.
+  for (uint32_t i = 0; i < 3; ++i) PostFrame(VerticalFrame(39000), 9000 + 100 * i);
+  const int newest = 200;  // the newest station's column in portrait
+  EXPECT_TRUE(ColumnHasTrace(newest));
+  Key(VK_RETURN);
+  // A comment repaints the chart from the file: the readings come back.
+  responder_.OnDialog("GETCOMMENT", [](WindowHandle) {});
+  Key('C');
+  EXPECT_TRUE(ColumnHasTrace(newest));
+  EXPECT_TRUE(ColumnHasTrace(newest - 4));
+  responder_.OnDialog("GETNEWLINE", [](WindowHandle) {});
+  Key('L');
+  EXPECT_FALSE(ColumnHasTrace(newest));
+}
+
 // --- Keys -------------------------------------------------------------------------
 
 TEST_F(LoggingWindowTest, SoftMarkerDigitsHoldWhileLoggingAndLetGoOnRelease) {
