@@ -461,14 +461,16 @@ TEST_F(LoggingWindowTest, DroppedReadingsAreShownWhileLogging) {
 
 // --- Live profile -----------------------------------------------------------------
 
-// True when column `x` of the profile shows a trace: anything but the white
-// ground and the grey grid lines.
-bool ColumnHasTrace(int x) {
+// True when the columns from `x0` to `x1` of the profile show a trace:
+// anything but the white ground and the grey grid lines.
+bool ColumnsHaveTrace(int x0, int x1) {
   DcHandle dc = GetDC(Logging.curve);
   bool trace = false;
-  for (int y = 0; y < GetClientRect(Logging.curve).Height() && !trace; ++y) {
-    ColorRef c = GetPixel(dc, x, y);
-    trace = c != Rgb(255, 255, 255) && c != kPanelGrey;
+  for (int x = x0; x <= x1; ++x) {
+    for (int y = 0; y < GetClientRect(Logging.curve).Height() && !trace; ++y) {
+      ColorRef c = GetPixel(dc, x, y);
+      trace = c != Rgb(255, 255, 255) && c != kPanelGrey;
+    }
   }
   ReleaseDC(Logging.curve, dc);
   return trace;
@@ -483,17 +485,17 @@ TEST_F(LoggingWindowTest, LoggedReadingsReachTheProfileAndANewLineClearsIt) {
   // A first word of 39000 is about 243 mS/m on the second coil pair, inside
   // the default 0..500 scale.
   for (uint32_t i = 0; i < 3; ++i) PostFrame(VerticalFrame(39000), 9000 + 100 * i);
-  const int newest = 200;  // the newest station's column in portrait
-  EXPECT_TRUE(ColumnHasTrace(newest));
+  // The three stations end at the newest column, 200 in portrait (a thin
+  // pen leaves a line's last pixel out).
+  EXPECT_TRUE(ColumnsHaveTrace(196, 200));
   Key(VK_RETURN);
   // A comment repaints the chart from the file: the readings come back.
   responder_.OnDialog("GETCOMMENT", [](WindowHandle) {});
   Key('C');
-  EXPECT_TRUE(ColumnHasTrace(newest));
-  EXPECT_TRUE(ColumnHasTrace(newest - 4));
+  EXPECT_TRUE(ColumnsHaveTrace(196, 200));
   responder_.OnDialog("GETNEWLINE", [](WindowHandle) {});
   Key('L');
-  EXPECT_FALSE(ColumnHasTrace(newest));
+  EXPECT_FALSE(ColumnsHaveTrace(190, 200));
 }
 
 // --- Keys -------------------------------------------------------------------------
