@@ -524,6 +524,8 @@ void EndLoggingRun(bool quiet) {
   Logging.state = LoggingState::Monitor;
   Logging.group.StationReadingCount = 0;
   ShowWindow(window, SW_HIDE);
+  // The title page takes the keys again.
+  if (Shell.MainWindow != nullptr) SetFocus(Shell.MainWindow);
   if (!closed) {
     MessageBox(Shell.MainWindow, "The data file may be incomplete: " + closed.error, "WARNING",
                MB_OK | MB_ICONEXCLAMATION);
