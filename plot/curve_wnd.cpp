@@ -22,7 +22,6 @@ namespace {
 constexpr int32_t kColumnStep = 2;
 constexpr size_t kThicknessTrace = 4;
 constexpr size_t kThicknessSource = 1;
-constexpr ColorRef kGridColor = Rgb(192, 192, 192);
 constexpr ColorRef kErase = Rgb(255, 255, 255);
 
 // The scroll flag and the last point of every trace.
@@ -54,7 +53,7 @@ void ScrollChart(DcHandle dc, const ProfileGeometry& g) {
   GridTable grid = ComputeGridTable(set.bottom, set.top, set.factor, g.height);
   for (int32_t i = 0; i < grid.count; ++i) {
     int32_t width = i == 0 ? ScrollMainLineWidth(set.bottom, set.top) : 1;
-    SelectPen(dc, CreatePen(PS_SOLID, width, kGridColor));
+    SelectPen(dc, CreatePen(PS_SOLID, width, kGridLineColor));
     MoveTo(dc, x0 - 1, grid.y[static_cast<size_t>(i)]);
     LineTo(dc, x0 + 2, grid.y[static_cast<size_t>(i)]);
   }

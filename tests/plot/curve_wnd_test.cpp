@@ -181,14 +181,6 @@ TEST_F(CurveWindowTest, EachCompletedStationScrollsTheTraceTwoPixels) {
   EXPECT_EQ(PixelAt(kX0 - 4, 150), kBlue);
 }
 
-TEST_F(CurveWindowTest, ForgottenLastPointsStartAgainWithASinglePoint) {
-  Step(150);
-  ForgetProfileLastPoints();
-  Step(50);
-  EXPECT_EQ(PixelAt(kX0, 50), kBlue);
-  EXPECT_EQ(PixelAt(kX0 - 1, 100), kWhite);  // no segment from the old position
-}
-
 TEST_F(CurveWindowTest, RedrawPutsTheReadingsOfOneStationInOneColumn) {
   CreateFile();
   Reading(VerticalFrame(50));

@@ -34,15 +34,6 @@ TEST(LiveStep, FirstReadingDrawsPointsLaterOnesSegmentsFromTheLastY) {
   EXPECT_EQ(second.traces[2].from_y, 40);
 }
 
-TEST(LiveStep, ScrollsOnlyWhenTheReadingCompletesItsStation) {
-  LiveProfileState state;
-  PlanLiveStep(state, Rows({{0, 10}}), kTracesZeroAndTwo, true);
-  EXPECT_FALSE(PlanLiveStep(state, Rows({{0, 20}}), kTracesZeroAndTwo, false).scroll);
-  EXPECT_TRUE(PlanLiveStep(state, Rows({{0, 30}}), kTracesZeroAndTwo, true).scroll);
-  state.scroll = false;  // as after the scale dialog
-  EXPECT_FALSE(PlanLiveStep(state, Rows({{0, 40}}), kTracesZeroAndTwo, true).scroll);
-}
-
 TEST(LiveStep, TracesMissingOrNotActiveDrawNothingAndKeepTheirLastPoint) {
   LiveProfileState state;
   PlanLiveStep(state, Rows({{0, 100}, {1, 70}}), kTracesZeroAndTwo, true);
@@ -63,16 +54,6 @@ TEST(TraceRuns, BreakWhereConsecutivePointsAreMoreThanTwoPixelsApart) {
   std::vector<std::pair<size_t, size_t>> expected = {{0, 3}, {3, 5}, {5, 6}};
   EXPECT_EQ(SplitTraceRuns(points), expected);
   EXPECT_TRUE(SplitTraceRuns({}).empty());
-}
-
-TEST(TracePens, ComeFromTheSettingsWithWidthsKeptInOneToFour) {
-  SettingsStore s;
-  s.TraceThickness[3] = 9;
-  s.TraceThickness[5] = 0;
-  EXPECT_EQ(TracePenOf(s, 0).color, 0xFF0000u);
-  EXPECT_EQ(TracePenOf(s, 0).width, 2);
-  EXPECT_EQ(TracePenOf(s, 3).width, 4);
-  EXPECT_EQ(TracePenOf(s, 5).width, 1);
 }
 
 }  // namespace
