@@ -81,7 +81,7 @@ bool IsReadingLetter(uint8_t c) {
 
 // A record the writer finished: every record ends in LF, so one that does
 // not was caught half-written.
-bool IsWholeRecord(std::span<const uint8_t> record, size_t record_length) {
+bool EndsInLineFeed(std::span<const uint8_t> record, size_t record_length) {
   return record.size() == record_length && record.back() == '\n';
 }
 
@@ -169,15 +169,17 @@ void RedrawProfileFromFile(WindowHandle curve, const DataFile& file) {
   while (x >= 0 && cursor->position() > kFirstBodyRecord) {
     std::optional<std::span<const uint8_t>> record = cursor->Previous();
     if (!record) break;
-    if (!IsWholeRecord(*record, record_length)) continue;
+    if (!EndsInLineFeed(*record, record_length)) continue;
     const uint8_t letter = (*record)[0];
     if (letter < kLowestReadingLetter) continue;
     if (letter == kDateTimeLetter) break;
     if (letter == kCalibrationLetter) {
+      // Going backwards, the readings before a calibration were taken with
+      // the offsets it replaced, which its record keeps beside the new ones.
       const uint8_t channel = (*record)[kCalibrationChannelAt];
       if (channel >= '1' && channel <= '6') {
-        decoding.offsets[channel - '1'] =
-            static_cast<float>(ParseRecordNumber(RecordText(*record, kCalibrationOffsetField.at)));
+        decoding.offsets[channel - '1'] = static_cast<float>(
+            ParseRecordNumber(RecordText(*record, kCalibrationPreviousField.at)));
       }
       continue;
     }
