@@ -32,16 +32,13 @@ constexpr std::array<MessageEntry, 1> kParentMessages = {{{WM_CREATE, OnParentCr
 
 // TQ68B frames: status ' ' is a vertical-dipole reading, 0x02 a horizontal
 // one; field 2 is the conductivity in tenths with the sign reversed.
-std::string VerticalFrame(int conductivity) {
+std::string Frame(char status, int conductivity) {
   char text[16];
-  std::snprintf(text, sizeof text, "T -0000-%04d", conductivity * 10);
+  std::snprintf(text, sizeof text, "T%c-0000-%04d", status, conductivity * 10);
   return text;
 }
-std::string HorizontalFrame(int conductivity) {
-  char text[16];
-  std::snprintf(text, sizeof text, "T\x02-0000-%04d", conductivity * 10);
-  return text;
-}
+std::string VerticalFrame(int conductivity) { return Frame(' ', conductivity); }
+std::string HorizontalFrame(int conductivity) { return Frame('\x02', conductivity); }
 
 class CurveWindowTest : public ::testing::Test {
  protected:
