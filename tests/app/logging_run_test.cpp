@@ -208,7 +208,7 @@ TEST_F(LoggingRunTest, AStartCommandDuringARunLeavesThatRunAlone) {
 
   Bytes frame = testing::BinaryFrame('T', 0x21, {1, 2, 3, 4, 5, 6});
   instrument_.Send(testing::BinaryWire(frame));
-  EXPECT_TRUE(RunMessagesUntil([] { return Acquisition.QueuedReadings() > 0; }, 5000));
+  EXPECT_TRUE(RunMessagesUntil([&] { return HandledFrame(frame); }, 5000));
   StopAndExpectReleased(instrument_);
 }
 
