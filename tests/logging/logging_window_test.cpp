@@ -387,6 +387,39 @@ TEST_F(LoggingWindowTest, GivingUpClosesAnOpenDialogFirst) {
   EXPECT_EQ(Notes().back(), "$CONN END  ");
 }
 
+// The instrument goes quiet while the save dialog is open: the run ends, and
+// the name chosen afterwards creates no file.
+class QuietDuringSave : public ModalResponder {
+ public:
+  QuietDuringSave(FakeClock& clock, std::filesystem::path path) : clock_(clock), path_(std::move(path)) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    ModalAnswer answer;
+    if (request.kind == ModalKind::kMessageBox) {
+      answer.result = IDOK;
+    } else {
+      clock_.Advance(301);
+      for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      answer.path = path_.string();
+    }
+    return answer;
+  }
+
+ private:
+  FakeClock& clock_;
+  std::filesystem::path path_;
+};
+
+TEST_F(LoggingWindowTest, ANameChosenAfterTheRunEndedCreatesNoFile) {
+  StartRun();
+  QuietDuringSave quiet(clock_, DataPath("LATE.N68"));
+  ScopedModalResponder scoped(&quiet);
+  Key('C');
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(std::filesystem::exists(DataPath("LATE.N68")));
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+  EXPECT_EQ(Logging.state, LoggingState::Monitor);
+}
+
 TEST_F(LoggingWindowTest, Tq64WritesOneBreakPerOutageAndNeverGivesUp) {
   Build().InstrumentKind = kKindTq64;
   StartRun();
