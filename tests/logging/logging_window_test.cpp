@@ -420,6 +420,39 @@ TEST_F(LoggingWindowTest, ANameChosenAfterTheRunEndedCreatesNoFile) {
   EXPECT_EQ(Logging.state, LoggingState::Monitor);
 }
 
+// The instrument goes quiet while "Exit Logging?" waits for an answer.
+class QuietDuringQuestion : public ModalResponder {
+ public:
+  explicit QuietDuringQuestion(FakeClock& clock) : clock_(clock) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    ModalAnswer answer;
+    answer.result = IDOK;
+    if (request.name == "Confirm Exit") {
+      clock_.Advance(301);
+      for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      question_left_open = IsWindow(request.window);
+      answer.result = IDNO;
+    }
+    return answer;
+  }
+  bool question_left_open = true;
+
+ private:
+  FakeClock& clock_;
+};
+
+TEST_F(LoggingWindowTest, GivingUpTakesAwayTheExitQuestion) {
+  StartRun();
+  CreateFile("QUESTION.N68");
+  QuietDuringQuestion quiet(clock_);
+  ScopedModalResponder scoped(&quiet);
+  Key('X');
+  EXPECT_FALSE(quiet.question_left_open);
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(IsWindowVisible(window()));
+  EXPECT_EQ(Notes().back(), "$CONN END  ");
+}
+
 TEST_F(LoggingWindowTest, Tq64WritesOneBreakPerOutageAndNeverGivesUp) {
   Build().InstrumentKind = kKindTq64;
   StartRun();
