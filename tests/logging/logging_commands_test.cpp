@@ -129,13 +129,6 @@ TEST(LoggingCommands, KeysDoNothingOnceTheRunIsNoLongerActive) {
   EXPECT_EQ(ResolveLoggingCommand(false, Click(0), c).action, A::kStartLogging);
 }
 
-TEST(LoggingCommands, SoftMarkerLetsGoOnArrowsInPortraitAndDigitsInLandscape) {
-  EXPECT_TRUE(ReleasesSoftMarker(VK_UP, true));
-  EXPECT_FALSE(ReleasesSoftMarker('4', true));
-  EXPECT_TRUE(ReleasesSoftMarker('4', false));
-  EXPECT_FALSE(ReleasesSoftMarker(VK_UP, false));
-}
-
 TEST(LoggingButtons, PausePromptFollowsPauseKeyModeScreenAndKind) {
   struct Case {
     int32_t pause_key, survey_mode;

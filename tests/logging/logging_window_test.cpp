@@ -581,21 +581,6 @@ TEST_F(LoggingWindowTest, SoftMarkerDigitsHoldWhileLoggingAndLetGoOnRelease) {
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
 }
 
-TEST_F(LoggingWindowTest, PauseKeyThreePausesOnSAndOnP) {
-  StartRun();
-  Settings.PauseKey = 3;
-  CreateFile("KEYS.N68");
-  Key('G');
-  EXPECT_EQ(GetWindowText(Logging.PauseButtons[3]), "TAP ME or press key S to Pause");
-  Key(VK_RETURN);
-  EXPECT_EQ(Logging.state, LoggingState::Logging);
-  Key('S');
-  EXPECT_EQ(Logging.state, LoggingState::StandBy);
-  Key('G');
-  Key('P');
-  EXPECT_EQ(Logging.state, LoggingState::StandBy);
-}
-
 TEST_F(LoggingWindowTest, TheMenuOpensAtItsCornerAndItsCommandsComeBack) {
   StartRun();
   CreateFile("MENU.N68");
