@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "logging/logging_window.h"
 #include "platform/drawing.h"
 #include "platform/window.h"
 
@@ -12,16 +13,15 @@ intptr_t OnChildCreate(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; 
 
 constexpr std::array<MessageEntry, 1> kChildMessages = {{{WM_CREATE, OnChildCreate}}};
 
-constexpr const char* kChildClasses[] = {"MonitorGPSWnd", "LoggingWnd", "ViewFilesWnd"};
+bool RegisterPlainChild(const char* name) {
+  return RegisterClass(WindowClass{name, kChildMessages, kLightGrayBrush.color, true});
+}
 
 }  // namespace
 
 bool RegisterChildWindowClasses() {
-  for (const char* name : kChildClasses) {
-    WindowClass window_class{name, kChildMessages, kLightGrayBrush.color, true};
-    if (!RegisterClass(window_class)) return false;
-  }
-  return true;
+  return RegisterPlainChild("MonitorGPSWnd") && RegisterLoggingWindowClass() &&
+         RegisterPlainChild("ViewFilesWnd");
 }
 
 }  // namespace tq

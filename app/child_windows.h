@@ -1,7 +1,6 @@
 // The main window's full-screen children: the logging window, the Monitor
-// GPS window and the file viewer. Their classes are registered here with the
-// handling each has so far: they show a light grey screen and take the
-// messages posted to them.
+// GPS window and the file viewer. The Monitor GPS window and the viewer show
+// a light grey screen and take the messages posted to them, so far.
 #pragma once
 
 namespace tq {

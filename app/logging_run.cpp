@@ -8,14 +8,13 @@
 #include "acquisition/serial_ports.h"
 #include "app/shell_state.h"
 #include "ice/ice_thickness.h"
+#include "logging/logging_window.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/window.h"
 #include "settings/settings.h"
 
 namespace tq {
-
-LoggingRun CurrentRun;
 
 namespace {
 
@@ -33,6 +32,9 @@ void ResetRunState(SettingsStore& s, int32_t kind) {
   Acquisition.ExtMarkerLine = 0;
   Acquisition.SoftMarkerDown = 0;
   Acquisition.LastFrameTick = now;
+  // A run that ended for want of frames left its count of misses behind; the
+  // next run would otherwise give up at its first miss.
+  Acquisition.MissedTicks = 0;
 }
 
 void CloseInstrumentPort() {
@@ -106,14 +108,14 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
     if (!Ports.gps.port) ShowPortMessage(owner, GpsOpenFailure());
   }
 
+  PrepareLoggingWindow(logging_window);
   ShowWindow(logging_window, SW_SHOW);
   return true;
 }
 
 void StopLoggingRun(WindowHandle logging_window) {
-  CloseRunPorts(Ports, nullptr, [logging_window] { KillTimer(logging_window, kWatchdogTimerId); });
-  Shell.LoggingActive = 0;
-  ShowWindow(logging_window, SW_HIDE);
+  EndLoggingRun(true);
+  KillTimer(logging_window, kWatchdogTimerId);
 }
 
 }  // namespace tq

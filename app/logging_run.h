@@ -8,24 +8,11 @@
 #include <cstdint>
 #include <optional>
 
-#include "acquisition/reading_steps.h"
 #include "acquisition/serial_ports.h"
+#include "logging/run_state.h"
 #include "platform/messages.h"
 
 namespace tq {
-
-// What the logging window works with for the run just started.
-struct LoggingRun {
-  ReadingHandlerState handlers;   // fresh averaging, trigger and beep state
-  bool began_manual = false;      // SurveyMode was Manual when the run started
-  uint32_t start_tick = 0;        // the reading-time origin
-  int32_t WatchdogTimeoutMs = 300;
-};
-
-// The run in progress (or the last one).
-extern LoggingRun CurrentRun;
-
-inline constexpr uintptr_t kWatchdogTimerId = 1;
 
 struct WatchdogTiming {
   int32_t timeout_ms = 300;
@@ -48,9 +35,9 @@ void ShowPortMessage(WindowHandle owner, const PortMessage& message);
 // returns false: the running one keeps its ports and state.
 bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window);
 
-// Closes the run's ports in order, joins their reader threads, stops the
-// watchdog timer, clears LoggingActive and hides `logging_window`. Harmless
-// when no run is active.
+// Ends the run without asking: closes its data file, closes the ports in
+// order, joins their reader threads, stops the watchdog timer, clears
+// LoggingActive and hides `logging_window`. Harmless when no run is active.
 void StopLoggingRun(WindowHandle logging_window);
 
 }  // namespace tq

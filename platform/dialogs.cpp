@@ -218,6 +218,15 @@ std::string WithDefaultExtension(std::string path, const std::string& extension)
   return path;
 }
 
+// Without a window manager nobody hands the keyboard back to the owner when a
+// modal window goes, while Qt still counts the owner active; ask the display.
+void ReturnKeyboardTo(WindowHandle owner) {
+  Window* o = Resolve(owner);
+  if (o == nullptr || DisplayIsInvisible()) return;
+  QWidget* top = o->widget->window();
+  if (top->isVisible()) top->activateWindow();
+}
+
 std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogOptions& options, bool save) {
   if (!OnUiThread()) return std::nullopt;
   ModalRequest request;
@@ -248,7 +257,9 @@ std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogOpt
   if (!options.default_extension.empty()) dialog.setDefaultSuffix(ToQt(options.default_extension));
   if (!options.initial_name.empty()) dialog.selectFile(ToQt(options.initial_name));
   dialog.resize(ScreenSize().cx, ScreenSize().cy);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  int result = dialog.exec();
+  ReturnKeyboardTo(owner);
+  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return WithDefaultExtension(FromQt(dialog.selectedFiles().front()), options.default_extension);
 }
 
@@ -432,6 +443,7 @@ intptr_t OpenDialogTemplate(std::string_view name, WindowHandle owner, DialogPro
   }
   intptr_t result = d->modal.result;
   DestroyWindow(d);
+  ReturnKeyboardTo(owner);
   return result;
 }
 
@@ -484,6 +496,7 @@ int MessageBox(WindowHandle owner, std::string_view text, std::string_view capti
   }
   intptr_t result = box->modal.result;
   DestroyWindow(box);
+  ReturnKeyboardTo(owner);
   return static_cast<int>(result);
 }
 

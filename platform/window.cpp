@@ -452,6 +452,10 @@ void ShowImageChanges(Window* w) {
   if (w->widget) w->widget->update();
 }
 
+void ShowImageChanges(Window* w, const QRect& area) {
+  if (w->widget) w->widget->update(area.translated(w->border, w->border));
+}
+
 void MarkDirty(Window* w, const QRect& rect, bool erase) {
   if (rect.isEmpty()) return;
   w->dirty = w->dirty.united(rect);
@@ -887,7 +891,12 @@ bool SetWindowText(WindowHandle window, std::string_view text) {
 std::string GetWindowText(WindowHandle window) {
   Window* w = Resolve(window);
   if (w == nullptr) return {};
-  if (w->kind == WindowKind::kControl && w->parent != nullptr) return GetDlgItemText(w->parent, w->id);
+  // Edits and combo boxes keep their text in the widget. Asking the parent
+  // by id is safe for them only: sibling buttons may share an id.
+  const bool text_in_widget = w->control == ControlKind::kEdit || w->control == ControlKind::kCombo;
+  if (w->kind == WindowKind::kControl && text_in_widget && w->parent != nullptr) {
+    return GetDlgItemText(w->parent, w->id);
+  }
   return w->text;
 }
 

@@ -1,0 +1,188 @@
+#include "logging/entry_dialogs.h"
+
+#include <cstdio>
+#include <optional>
+#include <span>
+
+#include "app/shell_state.h"
+#include "logging/run_state.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/window.h"
+#include "settings/settings.h"
+#include "survey/data_file_creation.h"
+#include "survey/survey_position.h"
+
+namespace tq {
+namespace {
+
+// "New Line" controls.
+constexpr int kCurrentLine = 651;
+constexpr int kLastStation = 653;
+constexpr int kNewLine = 674;
+constexpr int kLineIncrement = 675;
+constexpr int kSequence = 676;
+constexpr int kDirection = 677;
+constexpr int kStartStation = 678;
+constexpr int kStationIncrement = 679;
+
+// "New Station" controls.
+constexpr int kStationStart = 863;
+constexpr int kStationLast = 864;
+constexpr int kStationNew = 865;
+
+// "Enter Comment" control.
+constexpr int kCommentText = 851;
+
+constexpr const char* kSequenceTexts[] = {"Alternate", "One Way"};
+constexpr const char* kDirectionTexts[] = {"West", "South", "North", "East"};
+
+std::string Fixed3(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  return text;
+}
+
+void Keep(DialogOutcome& outcome, const WriteResult& result) {
+  if (!result && outcome.write_error.empty()) outcome.write_error = result.error;
+}
+
+// OK and Cancel of the title bar; everything else is left to the default.
+template <typename OnOk>
+intptr_t OkOrCancel(WindowHandle dialog, uintptr_t wparam, OnOk on_ok) {
+  switch (LOWORD(wparam)) {
+    case IDOK:
+      on_ok();
+      EndDialog(dialog, IDOK);
+      return 1;
+    case IDCANCEL:
+      EndDialog(dialog, IDCANCEL);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void FillCombo(WindowHandle combo, std::span<const char* const> texts, int32_t selected) {
+  ResetComboContent(combo);
+  for (const char* text : texts) AddComboString(combo, text);
+  SetComboSelection(combo, selected);
+}
+
+}  // namespace
+
+DialogOutcome RunCreateFileDialog(WindowHandle owner) {
+  const BuildConfig& build = Build();
+  const DataFolders folders = DataFoldersFor(build);
+  DialogOutcome outcome;
+  for (;;) {
+    FileDialogOptions options;
+    options.title = kCreateDataFileTitle;
+    options.filter_text = folders.filter_text;
+    options.filter_pattern = folders.filter_pattern;
+    options.default_extension = folders.default_extension;
+    options.initial_folder = MapSystemPath(folders.dialog_folder).string();
+    options.initial_name = ProposeFileName(build, GetLocalTime());
+    std::optional<std::string> chosen = GetSaveFileName(owner, options);
+    // The watchdog may have ended the run while the dialog was open; the
+    // save dialog is not among the windows it can close.
+    if (!chosen || Shell.LoggingActive != 1) return outcome;
+    // Created new, never over an existing file: a name taken meanwhile is
+    // refused like one that was taken all along.
+    DataFileSetup setup{Settings, build, Shell.Portrait == 1, Logging.PreviousMk2Offsets};
+    CreateResult created = CreateDataFile(DataFileHandle, *chosen, setup);
+    if (created.outcome == CreateOutcome::kExists) {
+      // The operator's typed name is not kept: the box leads to a fresh proposal.
+      MessageBox(owner, kFileExistsText, kFileExistsCaption, MB_OK | MB_ICONEXCLAMATION);
+      continue;
+    }
+    if (created.outcome == CreateOutcome::kFailed) return outcome;
+    Logging.DataFilePath = *chosen;
+    Logging.DataFileBaseName = created.base_name;
+    outcome.accepted = true;
+    outcome.write_error = created.error;
+    return outcome;
+  }
+}
+
+DialogOutcome RunNewLineDialog(WindowHandle owner) {
+  DialogOutcome outcome;
+  auto procedure = [&outcome](WindowHandle dialog, uint32_t message, uintptr_t wparam,
+                              intptr_t) -> intptr_t {
+    if (message == WM_INITDIALOG) {
+      NewLineProposal proposal = ProposeNewLine(Settings);
+      SetDlgItemText(dialog, kCurrentLine, proposal.current_line);
+      SetDlgItemText(dialog, kLastStation, proposal.last_station);
+      SetDlgItemText(dialog, kNewLine, proposal.new_line);
+      SetDlgItemText(dialog, kLineIncrement, proposal.line_increment);
+      FillCombo(GetDlgItem(dialog, kSequence), kSequenceTexts, proposal.sequence);
+      FillCombo(GetDlgItem(dialog, kDirection), kDirectionTexts, proposal.direction);
+      SetDlgItemText(dialog, kStartStation, proposal.start_station);
+      SetDlgItemText(dialog, kStationIncrement, proposal.station_increment);
+      return 1;
+    }
+    if (message != WM_COMMAND) return 0;
+    return OkOrCancel(dialog, wparam, [&] {
+      NewLineEntry entry;
+      entry.line = GetDlgItemText(dialog, kNewLine);
+      entry.line_increment = GetDlgItemText(dialog, kLineIncrement);
+      entry.sequence = GetComboSelection(GetDlgItem(dialog, kSequence));
+      entry.direction = GetComboSelection(GetDlgItem(dialog, kDirection));
+      entry.start_station = GetDlgItemText(dialog, kStartStation);
+      entry.station_increment = GetDlgItemText(dialog, kStationIncrement);
+      // A list without a choice keeps what was stored.
+      if (entry.sequence < 0) entry.sequence = Settings.Sequence;
+      if (entry.direction < 0) entry.direction = Settings.Direction;
+      if (!AcceptNewLine(SurveyPosition{Settings, Logging.group}, Build(), entry)) {
+        outcome.write_error = "the settings file could not be written";
+      }
+      outcome.accepted = true;
+    });
+  };
+  OpenDialogTemplate("GETNEWLINE", owner, procedure);
+  return outcome;
+}
+
+DialogOutcome RunNewStationDialog(WindowHandle owner, std::string_view template_name) {
+  DialogOutcome outcome;
+  auto procedure = [&outcome](WindowHandle dialog, uint32_t message, uintptr_t wparam,
+                              intptr_t) -> intptr_t {
+    if (message == WM_INITDIALOG) {
+      SetDlgItemText(dialog, kStationStart, Fixed3(Settings.StartStation));
+      SetDlgItemText(dialog, kStationLast, Fixed3(Settings.CurrentStation));
+      SetDlgItemText(dialog, kStationNew, "");
+      return 1;
+    }
+    if (message != WM_COMMAND) return 0;
+    return OkOrCancel(dialog, wparam, [&] {
+      AcceptNewStation(SurveyPosition{Settings, Logging.group}, GetDlgItemText(dialog, kStationNew));
+      outcome.accepted = true;
+      Keep(outcome, WriteStationRecord(DataFileHandle, Settings.CurrentStation));
+      Keep(outcome, WriteTimeMark(DataFileHandle));
+    });
+  };
+  OpenDialogTemplate(template_name, owner, procedure);
+  return outcome;
+}
+
+DialogOutcome RunCommentDialog(WindowHandle owner) {
+  DialogOutcome outcome;
+  auto procedure = [&outcome](WindowHandle dialog, uint32_t message, uintptr_t wparam,
+                              intptr_t) -> intptr_t {
+    if (message == WM_INITDIALOG) {
+      SetDlgItemText(dialog, kCommentText, "");
+      return 1;
+    }
+    if (message != WM_COMMAND) return 0;
+    return OkOrCancel(dialog, wparam, [&] {
+      outcome.accepted = true;
+      Keep(outcome, WriteNote(DataFileHandle, GetDlgItemText(dialog, kCommentText), 'C'));
+    });
+  };
+  OpenDialogTemplate("GETCOMMENT", owner, procedure);
+  return outcome;
+}
+
+}  // namespace tq

@@ -1,0 +1,36 @@
+// The logging window's panel: the paint handler that draws its static texts
+// and the values that change only with the operator's actions, and the
+// drawing of single fields (cleared, then drawn) that the reading handlers
+// and the controller use between paints. User-interface thread only.
+#pragma once
+
+#include <string_view>
+
+#include "logging/panel_layout.h"
+#include "platform/messages.h"
+
+namespace tq {
+
+// The layout for the current screen, build and settings.
+PanelLayout CurrentPanelLayout();
+
+// The layout the fields are drawn by: placed by every paint and by
+// PlacePanelFields.
+const PanelLayout& PaintedPanelLayout();
+void PlacePanelFields();
+
+// The paint handler: panel texts, file, state, battery, line and station,
+// the GPS row. Gives the window the keyboard focus at the end.
+void PaintPanel(WindowHandle window);
+
+// Clears `field` with the panel's grey and draws `text` at its corner.
+void DrawPanelField(WindowHandle window, const PanelField& field, std::string_view text);
+void ClearPanelField(WindowHandle window, const PanelField& field);
+// The same, unless the field already shows `text`: most fields of a reading
+// repeat the one before, and the panel is drawn twenty times a second.
+void DrawChangedPanelField(WindowHandle window, const PanelField& field, std::string_view text);
+
+// "File:" and the first 8 characters of the base name.
+void DrawFileField(WindowHandle window, std::string_view base_name);
+
+}  // namespace tq

@@ -1,0 +1,219 @@
+// tqlog as a person drives it: real key events (xdotool) to its window on a
+// virtual display (Xvfb), the simulated TQ68-MK2 of tqsim on a
+// pseudo-terminal, and the data file checked record by record afterwards.
+// Skipped where Xvfb or xdotool is not installed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "survey/record_layout.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+#include "tools/sim/instrument_readings.h"
+#include "tools/sim/survey_walk.h"
+
+namespace tq {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using testing::ChildProcess;
+
+constexpr const char* kXvfb = "/usr/bin/Xvfb";
+constexpr const char* kXdotool = "/usr/bin/xdotool";
+constexpr milliseconds kPatience{20000};
+constexpr size_t kRecord = kLongRecordLength;
+
+bool WaitUntil(const std::function<bool()>& done, milliseconds timeout = kPatience) {
+  auto until = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  return true;
+}
+
+class LoggingProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kXvfb) || !fs::exists(kXdotool)) GTEST_SKIP() << "needs Xvfb and xdotool";
+    xvfb_.emplace(std::vector<std::string>{kXvfb, "-displayfd", "1", "-screen", "0", "640x480x24",
+                                           "-nolisten", "tcp"},
+                  dir_.path() / "xvfb.out", dir_.path() / "xvfb.err");
+    ASSERT_TRUE(WaitUntil([&] { return testing::ReadFileBytes(dir_.path() / "xvfb.out").ends_with("\n"); }));
+    std::string display = testing::ReadFileBytes(dir_.path() / "xvfb.out");
+    setenv("DISPLAY", (":" + display.substr(0, display.size() - 1)).c_str(), 1);
+    // The test suite runs the window tests offscreen; this tqlog shows itself.
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    root_ = dir_.path() / "root";
+    sim_.emplace(std::vector<std::string>{TQSIM_PATH, "--kind", "7", "--instrument",
+                                          (root_ / "ports" / "COM1").string()},
+                 dir_.path() / "tqsim.out", dir_.path() / "tqsim.err");
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM1"); }));
+    tqlog_.emplace(std::vector<std::string>{TQLOG_PATH, "--root", root_.string()}, dir_.path() / "tqlog.out",
+                   dir_.path() / "tqlog.err");
+    ASSERT_TRUE(WaitForFocus("TQ62")) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
+  }
+
+  std::string Xdotool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {kXdotool};
+    argv.insert(argv.end(), args.begin(), args.end());
+    fs::path out = dir_.path() / "xdotool.out";
+    ChildProcess run(argv, out, dir_.path() / "xdotool.err");
+    run.WaitExit(kPatience);
+    return testing::ReadFileBytes(out);
+  }
+
+  void Key(const std::string& key) { Xdotool({"key", key}); }
+
+  // The title of the window that has the keyboard.
+  bool WaitForFocus(const std::string& title, milliseconds timeout = kPatience) {
+    return WaitUntil([&] { return Xdotool({"getwindowfocus", "getwindowname"}) == title + "\n"; }, timeout);
+  }
+
+  // Presses `key` until the window `title` takes the keyboard: on a busy
+  // machine the window meant for the key may not be up yet, and the key
+  // then does nothing.
+  bool PressUntilFocus(const std::string& key, const std::string& title) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      Key(key);
+      if (WaitForFocus(title, milliseconds(4000))) return true;
+    }
+    return false;
+  }
+
+  fs::path DataFile() const {
+    fs::path folder = root_ / "Storage" / "DATA68MK2";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) return entry.path();
+    return {};
+  }
+
+  std::vector<std::string> Records() const {
+    std::string bytes = testing::ReadFileBytes(DataFile());
+    std::vector<std::string> records;
+    for (size_t at = 0; at + kRecord <= bytes.size(); at += kRecord) records.push_back(bytes.substr(at, kRecord));
+    return records;
+  }
+
+  size_t CountNotes(const std::string& text) const {
+    size_t n = 0;
+    for (const std::string& r : Records()) n += r.compare(0, 1 + text.size(), "X" + text) == 0;
+    return n;
+  }
+
+  bool WaitForNotes(const std::string& text, size_t count) {
+    return WaitUntil([&] { return CountNotes(text) == count; });
+  }
+
+  testing::TempDir dir_;
+  fs::path root_;
+  std::optional<ChildProcess> xvfb_;
+  std::optional<ChildProcess> sim_;
+  std::optional<ChildProcess> tqlog_;
+};
+
+bool IsTickField(const std::string& record) {
+  std::string tick = record.substr(TickAt(kRecord), kTickWidth);
+  size_t digits = tick.find_first_not_of(' ');
+  return digits != std::string::npos && tick.find_first_not_of("0123456789", digits) == std::string::npos;
+}
+
+uint64_t TickOf(const std::string& record) { return std::stoull(record.substr(TickAt(kRecord), kTickWidth)); }
+
+bool AllDigits(const std::string& text) { return text.find_first_not_of("0123456789") == std::string::npos; }
+
+TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
+  Key("l");
+  std::this_thread::sleep_for(milliseconds(1000));
+  ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
+  Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
+  ASSERT_TRUE(WaitForFocus("TQ62"));
+  Key("g");
+  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
+  std::this_thread::sleep_for(milliseconds(3000));
+  Key("Return");
+  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
+  ASSERT_TRUE(PressUntilFocus("l", "New Line"));
+  Key("Return");
+  ASSERT_TRUE(WaitForFocus("TQ62"));
+  Key("g");
+  ASSERT_TRUE(WaitForNotes("$STARTED", 2));
+  std::this_thread::sleep_for(milliseconds(2000));
+  Key("Return");
+  ASSERT_TRUE(WaitForNotes("$PAUSED", 2));
+  ASSERT_TRUE(PressUntilFocus("x", "Confirm Exit"));
+  Key("Return");  // Yes
+  std::optional<int> status;
+  for (int attempt = 0; attempt < 5 && !status; ++attempt) {
+    Key("x");  // the title page's Exit, once it has the keys again
+    status = tqlog_->WaitExit(milliseconds(4000));
+  }
+  EXPECT_EQ(status, 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
+
+  std::string bytes = testing::ReadFileBytes(DataFile());
+  ASSERT_EQ(bytes.size() % kRecord, 0u) << "only whole records";
+  std::vector<std::string> r = Records();
+
+  // The frames tqsim sent, in order: frame i is reading i of the walk, 47 ms apart.
+  std::vector<std::string> sent;
+  for (uint64_t i = 0; i < 4000; ++i) {
+    sim::WalkSample sample = sim::SampleWalk(sim::WalkParams{}, static_cast<double>(i) * 47 / 1000.0, i);
+    std::vector<uint8_t> wire = sim::EncodeReading(7, 12, sample, i);
+    sent.emplace_back(wire.begin(), wire.begin() + 14);
+  }
+
+  // header 1, header 2, then two runs: line start, STARTED, readings, PAUSED.
+  ASSERT_GE(r.size(), 2u);
+  EXPECT_EQ(r[0].substr(0, 7), "TQ68MK2");
+  EXPECT_EQ(r[1][0], 'H');
+  size_t at = 2;
+  size_t next_sent = 0;
+  uint64_t last_tick = 0;
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_LT(at + 13, r.size());
+    std::string group;
+    for (size_t i = at; i < at + 11; ++i) group += r[i][0];
+    EXPECT_EQ(group, "LBAZOOOOOO*") << "run " << run;
+    const std::string& z = r[at + 3];
+    EXPECT_TRUE(AllDigits(z.substr(1, 8))) << z;  // DDMMYYYY
+    EXPECT_EQ(z.substr(12, 1) + z.substr(15, 1), "::") << z;
+    EXPECT_EQ(r[at].substr(1, run == 0 ? 1 : 4), run == 0 ? "0" : "1.00") << "line name";
+    at += 11;
+    EXPECT_EQ(r[at].substr(0, 12), "X$STARTED   ");
+    ++at;
+    size_t readings = 0;
+    for (; at < r.size() && r[at][0] == 'T'; ++at, ++readings) {
+      ASSERT_TRUE(IsTickField(r[at])) << at;
+      EXPECT_EQ(r[at][14], ' ');
+      EXPECT_EQ(r[at][kRecord - 1], '\n');
+      std::string frame = r[at].substr(0, 14);
+      while (next_sent < sent.size() && sent[next_sent] != frame) ++next_sent;
+      ASSERT_LT(next_sent, sent.size()) << "record " << at << " is no frame tqsim sent, in order";
+      ++next_sent;
+    }
+    EXPECT_GE(readings, run == 0 ? 10u : 6u) << "about five readings a second";
+    ASSERT_LT(at, r.size());
+    EXPECT_EQ(r[at].substr(0, 12), "X$PAUSED    ");
+    ++at;
+  }
+  EXPECT_EQ(at, r.size());
+  for (size_t i = 2; i < r.size(); ++i) {
+    char letter = r[i][0];
+    if (letter != '*' && letter != 'X' && letter != 'T') continue;
+    ASSERT_TRUE(IsTickField(r[i])) << i;
+    EXPECT_GE(TickOf(r[i]), last_tick) << "ticks never go back, record " << i;
+    last_tick = TickOf(r[i]);
+  }
+}
+
+}  // namespace
+}  // namespace tq

@@ -1,0 +1,597 @@
+// The logging window over a simulated TQ68-MK2 on a pseudo-terminal: the
+// operator's keys from Monitor to Exit, the records they leave in the data
+// file, the dialogs, the connection watchdog and writes that fail.
+#include "logging/logging_window.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "acquisition/acquisition_state.h"
+#include "app/logging_run.h"
+#include "app/shell_state.h"
+#include "logging/live_panel.h"
+#include "logging/run_state.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/drawing.h"
+#include "platform/files.h"
+#include "platform/modal_responder.h"
+#include "platform/window.h"
+#include "settings/settings.h"
+#include "survey/data_file_creation.h"
+#include "tests/acquisition/frame_bytes.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/temp_dir.h"
+
+namespace tq {
+namespace {
+
+using testing::Bytes;
+
+constexpr size_t kLong = 26;
+const ColorRef kPanelGrey = Rgb(192, 192, 192);
+
+class LoggingWindowTest : public testing::MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    Logging = LoggingControl{};
+    clock_.SetNow(LocalTime{2009, 12, 6, 0, 14, 5, 7, 0});
+    clock_.SetTick(5000);
+    InstallClock(&clock_);
+  }
+
+  void TearDown() override {
+    InjectFileFaults(nullptr);
+    StopLoggingRun(Shell.LoggingWindow);
+    MainWindowTest::TearDown();
+  }
+
+  WindowHandle window() const { return Shell.LoggingWindow; }
+
+  // "Monitor/&Log" with the simulated instrument on COM1.
+  void StartRun() {
+    Acquisition.ClearReadings();
+    LinkPort(1, instrument_.slave_path());
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    ClickMainButton(0);
+    ASSERT_EQ(Shell.LoggingActive, 1);
+    ASSERT_TRUE(IsWindowVisible(window()));
+    KillTimer(window(), kWatchdogTimerId);
+  }
+
+  std::filesystem::path DataPath(const std::string& name) const {
+    return MapSystemPath(DataFoldersFor(Build()).dialog_folder) / name;
+  }
+
+  void Key(int key) {
+    ASSERT_TRUE(PressKey(key, window())) << key;
+    Settle();
+  }
+
+  // Create File, accepting `name` in the save dialog.
+  void CreateFile(const std::string& name) {
+    responder_.OnSaveFile(DataPath(name).string());
+    Key('C');
+    ASSERT_EQ(Logging.state, LoggingState::StandBy);
+    path_ = DataPath(name);
+  }
+
+  void PostFrame(const Bytes& frame, uint32_t tick, uint32_t message = WM_BINARY_READING) {
+    ASSERT_TRUE(Acquisition.PostReading(window(), message, frame, tick));
+    Settle();
+  }
+
+  // The timer check, `times` times in a row. The real timer is stopped after
+  // each, so that only these checks count misses on the fake clock.
+  void Watchdog(int times) {
+    for (int i = 0; i < times; ++i) {
+      SendMessage(window(), WM_TIMER, kWatchdogTimerId);
+      KillTimer(window(), kWatchdogTimerId);
+    }
+    Settle();
+  }
+
+  // A frame reaches the reader: what it does to the watchdog's fields.
+  void FrameArrives() {
+    Acquisition.MissedTicks = 0;
+    Acquisition.LastFrameTick = clock_.Tick();
+  }
+
+  std::vector<std::string> Records() const {
+    std::string bytes = testing::ReadFileBytes(path_);
+    EXPECT_EQ(bytes.size() % Shell.RecordLength, 0u) << "a torn record";
+    std::vector<std::string> records;
+    for (size_t at = 0; at + Shell.RecordLength <= bytes.size(); at += Shell.RecordLength) {
+      records.push_back(bytes.substr(at, Shell.RecordLength));
+    }
+    return records;
+  }
+
+  // The run notes ("X") and comments ("C") of the file, text only.
+  std::vector<std::string> Notes(char letter = 'X') const {
+    std::vector<std::string> notes;
+    std::vector<std::string> records = Records();
+    for (size_t i = 2; i < records.size(); ++i) {
+      if (records[i][0] == letter) notes.push_back(records[i].substr(1, 11));
+    }
+    return notes;
+  }
+
+  // True when a field shows anything but the panel's grey.
+  bool FieldHasInk(const Rect& r) {
+    DcHandle dc = GetDC(window());
+    bool ink = false;
+    for (int y = r.top; y < r.bottom && !ink; ++y) {
+      for (int x = r.left; x < r.right && !ink; ++x) ink = GetPixel(dc, x, y) != kPanelGrey;
+    }
+    ReleaseDC(window(), dc);
+    return ink;
+  }
+
+  bool Beeped(uint32_t type) const {
+    for (uint32_t b : responder_.Beeps()) {
+      if (b == type) return true;
+    }
+    return false;
+  }
+
+  FakeClock clock_;
+  testing::PtyPair instrument_;
+  std::filesystem::path path_;
+};
+
+Bytes VerticalFrame(uint16_t a) { return testing::BinaryFrame('T', 6, {a, 600, 700, 800, 900, 1000}); }
+
+// The reading record of the long layout: the frame, a space, the tick in ten
+// places, LF.
+std::string ReadingRecord(const Bytes& frame, uint32_t tick) {
+  char ticks[16];
+  std::snprintf(ticks, sizeof ticks, "%10u", tick);
+  return std::string(frame.begin(), frame.end()) + " " + ticks + "\n";
+}
+
+// --- A run from Monitor to Exit -------------------------------------------------
+
+TEST_F(LoggingWindowTest, AWholeRunFromMonitorToExitWritesEveryRecordInOrder) {
+  StartRun();
+  EXPECT_EQ(Logging.state, LoggingState::Monitor);
+  const char* monitor[] = {"&Cr. File", "C&alib.", "D&el Cal.", "E&xit"};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(GetWindowText(Logging.StandbyButtons[i]), monitor[i]);
+    EXPECT_TRUE(IsWindowVisible(Logging.StandbyButtons[i]));
+    EXPECT_EQ(IsButtonDefault(Logging.StandbyButtons[i]), i == 0);
+    EXPECT_EQ(GetWindowRect(Logging.StandbyButtons[i]), (Rect{2 + 59 * static_cast<int>(i), 298,
+                                                               2 + 59 * static_cast<int>(i) + 57, 318}));
+  }
+  for (WindowHandle b : Logging.RunButtons) EXPECT_FALSE(IsWindowVisible(b));
+
+  CreateFile("RUN1.N68");
+  for (WindowHandle b : Logging.StandbyButtons) EXPECT_FALSE(IsWindowVisible(b));
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_TRUE(IsWindowVisible(Logging.RunButtons[i]));
+    EXPECT_EQ(IsButtonDefault(Logging.RunButtons[i]), i == 0);
+  }
+  EXPECT_EQ(Logging.NavCount, 6);
+
+  Key('G');
+  ASSERT_EQ(Logging.state, LoggingState::Logging);
+  for (WindowHandle b : Logging.RunButtons) EXPECT_FALSE(IsWindowVisible(b));
+  // The portrait TQ68-MK2 pauses on Enter.
+  WindowHandle prompt = Logging.PauseButtons[2];
+  EXPECT_TRUE(IsWindowVisible(prompt));
+  EXPECT_EQ(GetWindowText(prompt), "TAP ME or press ENTER key to Pause");
+
+  const Bytes frames[] = {VerticalFrame(100), VerticalFrame(200), VerticalFrame(300)};
+  for (size_t i = 0; i < 3; ++i) PostFrame(frames[i], 7000 + 100 * static_cast<uint32_t>(i));
+  Key('Q');  // not the pause key
+  EXPECT_EQ(Logging.state, LoggingState::Logging);
+  Key(VK_RETURN);
+  ASSERT_EQ(Logging.state, LoggingState::StandBy);
+  EXPECT_TRUE(IsWindowVisible(Logging.RunButtons[0]));
+  EXPECT_FALSE(IsWindowVisible(prompt));
+
+  responder_.OnMessageBox("Confirm Exit", IDYES);
+  Key('X');
+  EXPECT_FALSE(IsWindowVisible(window()));
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+  EXPECT_EQ(Logging.state, LoggingState::Monitor);
+
+  std::vector<std::string> r = Records();
+  ASSERT_EQ(r.size(), 18u);
+  EXPECT_EQ(r[1].substr(0, 6), "H RUN1");
+  std::string letters;
+  for (size_t i = 2; i < 13; ++i) letters += r[i][0];
+  EXPECT_EQ(letters, "LBAZOOOOOO*");
+  EXPECT_EQ(r[13].substr(0, 12), "X$STARTED   ");
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(r[14 + i], ReadingRecord(frames[i], 7000 + 100 * static_cast<uint32_t>(i)));
+  EXPECT_EQ(r[17].substr(0, 12), "X$PAUSED    ");
+}
+
+TEST_F(LoggingWindowTest, ReadingsInMonitorAndStandByAreShownButNeverWritten) {
+  StartRun();
+  PostFrame(VerticalFrame(100), 6000);
+  EXPECT_TRUE(FieldHasInk(PaintedPanelLayout().conductivity.rect));
+  CreateFile("SHOWN.N68");
+  size_t before = Records().size();
+  PostFrame(VerticalFrame(200), 6100);
+  EXPECT_EQ(Records().size(), before);
+}
+
+TEST_F(LoggingWindowTest, ExitAnsweredNoKeepsTheStateTheFileAndTheRun) {
+  StartRun();
+  CreateFile("KEEP.N68");
+  responder_.OnMessageBox("Confirm Exit", IDNO);
+  Key('X');
+  EXPECT_EQ(Logging.state, LoggingState::StandBy);
+  EXPECT_TRUE(IsWindowVisible(window()));
+  EXPECT_TRUE(DataFileHandle.IsOpen());
+  EXPECT_EQ(Shell.LoggingActive, 1);
+  clock_.Advance(301);
+  Watchdog(1);
+  EXPECT_EQ(Notes(), std::vector<std::string>{"$CONN BREAK"});
+}
+
+TEST_F(LoggingWindowTest, ExitFromMonitorAsksNothing) {
+  StartRun();
+  Key('X');
+  EXPECT_FALSE(IsWindowVisible(window()));
+  EXPECT_EQ(Shell.LoggingActive, 0);
+}
+
+// --- Create File ------------------------------------------------------------------
+
+TEST_F(LoggingWindowTest, AnExistingNameIsRefusedAndAFreshNameProposed) {
+  StartRun();
+  testing::WriteFileBytes(DataPath("TAKEN.N68"), "");
+  responder_.OnSaveFile(DataPath("TAKEN.N68").string())
+      .OnMessageBox("WARNING", IDOK)
+      .OnSaveFile(DataPath("FRESH.N68").string());
+  Key('C');
+  EXPECT_EQ(Logging.state, LoggingState::StandBy);
+  EXPECT_EQ(testing::ReadFileBytes(DataPath("TAKEN.N68")), "");
+  EXPECT_FALSE(testing::ReadFileBytes(DataPath("FRESH.N68")).empty());
+  const std::vector<ModalRequest>& asked = responder_.Requests();
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[1].text, "The file already exisits. Please enter another name");
+  // 6 December at 14 h, and no file of that hour yet.
+  EXPECT_EQ(asked[0].file.initial_name, "120614A");
+  EXPECT_EQ(asked[2].file.initial_name, "120614A");
+  EXPECT_EQ(asked[0].file.title, "Create Data File");
+  EXPECT_EQ(asked[0].file.filter_pattern, "*.N68");
+  EXPECT_EQ(Logging.DataFileBaseName, "FRESH");
+}
+
+TEST_F(LoggingWindowTest, ACancelledSaveDialogStaysInMonitorWithNoFile) {
+  StartRun();
+  responder_.OnSaveFile(std::nullopt);
+  Key('C');
+  EXPECT_EQ(Logging.state, LoggingState::Monitor);
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+  EXPECT_TRUE(IsWindowVisible(Logging.StandbyButtons[0]));
+}
+
+// --- New Line, New Station, Comment -----------------------------------------------
+
+TEST_F(LoggingWindowTest, NewLineWritesALineStartAndNewStationItsStation) {
+  StartRun();
+  Settings.SurveyLine = "7";
+  Settings.CurrentStation = 40.0;
+  CreateFile("LINES.N68");
+  size_t before = Records().size();
+  responder_.OnDialog("GETNEWLINE", [](WindowHandle d) {
+    EXPECT_EQ(GetDlgItemText(d, 651), "7");
+    EXPECT_EQ(GetDlgItemText(d, 653), "40.000");
+    EXPECT_EQ(GetDlgItemText(d, 674), "8.00");
+    TypeText(GetDlgItem(d, 674), "12");
+  });
+  Key('L');
+  EXPECT_EQ(Settings.SurveyLine, "12");
+  std::vector<std::string> r = Records();
+  ASSERT_EQ(r.size(), before + 11);
+  EXPECT_EQ(r[before].substr(0, 3), "L12");
+  EXPECT_EQ(r[before + 10][0], '*');
+
+  responder_.OnDialog("GETNEWSTATION", [](WindowHandle d) {
+    EXPECT_EQ(GetDlgItemText(d, 864), "40.000");
+    TypeText(GetDlgItem(d, 865), "50");
+  });
+  Key('N');
+  EXPECT_EQ(Settings.CurrentStation, 50.0);
+  EXPECT_EQ(Logging.group.AdvanceArmed, 0);
+  r = Records();
+  ASSERT_EQ(r.size(), before + 13);
+  EXPECT_EQ(r[before + 11].substr(0, 12), "S      50.00");
+  EXPECT_EQ(r[before + 12][0], '*');
+
+  responder_.OnDialog("GETNEWLINE", [](WindowHandle) {}, IDCANCEL);
+  Key('L');
+  EXPECT_EQ(Records().size(), before + 13);
+}
+
+TEST_F(LoggingWindowTest, NewStationFromMonitorChangesTheStationAndWritesNothing) {
+  // "N" in Monitor is "New Station" on every kind but the TQ68-MK2.
+  Build().InstrumentKind = kKindTq62;
+  StartRun();
+  responder_.OnDialog("GETNEWSTATION", [](WindowHandle d) { TypeText(GetDlgItem(d, 865), "12.5"); });
+  Key('N');
+  EXPECT_EQ(Settings.CurrentStation, 12.5);
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+}
+
+TEST_F(LoggingWindowTest, CommentsKeepTheirFirstElevenCharacters) {
+  StartRun();
+  CreateFile("NOTES.N68");
+  responder_.OnDialog("GETCOMMENT", [](WindowHandle d) { TypeText(GetDlgItem(d, 851), "Line end at fence"); })
+      .OnDialog("GETCOMMENT", [](WindowHandle) {})
+      .OnDialog("GETCOMMENT", [](WindowHandle d) { TypeText(GetDlgItem(d, 851), "dropped"); }, IDCANCEL);
+  Key('C');
+  Key('C');
+  Key('C');
+  EXPECT_EQ(Notes('C'), (std::vector<std::string>{"Line end at", std::string(11, ' ')}));
+}
+
+// --- Connection watchdog ----------------------------------------------------------
+
+TEST_F(LoggingWindowTest, FiveMissesThenAFrameKeepTheRunAndSixMoreEndIt) {
+  StartRun();
+  CreateFile("WATCH.N68");
+  clock_.Advance(300);
+  Watchdog(1);
+  EXPECT_TRUE(Notes().empty()) << "300 ms is not late yet";
+  clock_.Advance(1);
+  Watchdog(5);
+  EXPECT_EQ(Notes().size(), 5u);
+  EXPECT_TRUE(FieldHasInk(PaintedPanelLayout().message.rect));  // "Please Wait..."
+  FrameArrives();
+  Watchdog(1);
+  EXPECT_EQ(Shell.LoggingActive, 1);
+  EXPECT_EQ(Logging.state, LoggingState::StandBy);
+
+  clock_.Advance(301);
+  Watchdog(5);
+  EXPECT_EQ(Shell.LoggingActive, 1);
+  responder_.OnMessageBox("NO CONNECTION", IDOK);
+  Watchdog(1);
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(IsWindowVisible(window()));
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+  std::vector<std::string> expected(10, "$CONN BREAK");
+  expected.push_back("$CONN END  ");
+  EXPECT_EQ(Notes(), expected);
+  EXPECT_EQ(responder_.Requests().back().text, "NO CONNECTION Press <ENTER> to STOP");
+}
+
+TEST_F(LoggingWindowTest, GivingUpClosesAnOpenDialogFirst) {
+  StartRun();
+  CreateFile("CLOSE.N68");
+  clock_.Advance(301);
+  Watchdog(5);
+  // While "Enter Comment" is open the sixth check gives up and closes it.
+  responder_.OnDialog(
+      "GETCOMMENT",
+      [this](WindowHandle comment) {
+        responder_.OnMessageBox("NO CONNECTION", IDOK);
+        SendMessage(window(), WM_TIMER, kWatchdogTimerId);
+        EXPECT_FALSE(IsWindowVisible(comment));
+      },
+      IDOK);
+  Key('C');
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_EQ(Notes().back(), "$CONN END  ");
+}
+
+// The instrument goes quiet while the save dialog is open: the run ends, and
+// the name chosen afterwards creates no file.
+class QuietDuringSave : public ModalResponder {
+ public:
+  QuietDuringSave(FakeClock& clock, std::filesystem::path path) : clock_(clock), path_(std::move(path)) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    ModalAnswer answer;
+    if (request.kind == ModalKind::kMessageBox) {
+      answer.result = IDOK;
+    } else {
+      clock_.Advance(301);
+      for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      answer.path = path_.string();
+    }
+    return answer;
+  }
+
+ private:
+  FakeClock& clock_;
+  std::filesystem::path path_;
+};
+
+TEST_F(LoggingWindowTest, ANameChosenAfterTheRunEndedCreatesNoFile) {
+  StartRun();
+  QuietDuringSave quiet(clock_, DataPath("LATE.N68"));
+  ScopedModalResponder scoped(&quiet);
+  Key('C');
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(std::filesystem::exists(DataPath("LATE.N68")));
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+  EXPECT_EQ(Logging.state, LoggingState::Monitor);
+}
+
+// The instrument goes quiet while "Exit Logging?" waits for an answer.
+class QuietDuringQuestion : public ModalResponder {
+ public:
+  explicit QuietDuringQuestion(FakeClock& clock) : clock_(clock) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    ModalAnswer answer;
+    answer.result = IDOK;
+    if (request.name == "Confirm Exit") {
+      clock_.Advance(301);
+      for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      question_left_open = IsWindow(request.window);
+      answer.result = IDNO;
+    }
+    return answer;
+  }
+  bool question_left_open = true;
+
+ private:
+  FakeClock& clock_;
+};
+
+TEST_F(LoggingWindowTest, GivingUpTakesAwayTheExitQuestion) {
+  StartRun();
+  CreateFile("QUESTION.N68");
+  QuietDuringQuestion quiet(clock_);
+  ScopedModalResponder scoped(&quiet);
+  Key('X');
+  EXPECT_FALSE(quiet.question_left_open);
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(IsWindowVisible(window()));
+  EXPECT_EQ(Notes().back(), "$CONN END  ");
+}
+
+TEST_F(LoggingWindowTest, Tq64WritesOneBreakPerOutageAndNeverGivesUp) {
+  Build().InstrumentKind = kKindTq64;
+  StartRun();
+  CreateFile("OUTAGE.R64");
+  clock_.Advance(301);
+  Watchdog(12);
+  EXPECT_EQ(Notes(), std::vector<std::string>{"$CONN BREAK"});
+  FrameArrives();
+  clock_.Advance(301);
+  Watchdog(12);
+  EXPECT_EQ(Notes(), std::vector<std::string>(2, "$CONN BREAK"));
+  EXPECT_EQ(Shell.LoggingActive, 1);
+  EXPECT_TRUE(IsWindowVisible(window()));
+}
+
+// --- Writes that fail -------------------------------------------------------------
+
+TEST_F(LoggingWindowTest, AFailedWriteIsShownAndLoggingGoesOn) {
+  StartRun();
+  CreateFile("FULL.N68");
+  Key('G');
+  const Rect message = PaintedPanelLayout().message.rect;
+  EXPECT_FALSE(FieldHasInk(Rect{message.left, message.top, message.left + 5, message.bottom}));
+  size_t before = Records().size();
+
+  FileFaults full;
+  full.write_budget = 0;
+  InjectFileFaults(&full);
+  PostFrame(VerticalFrame(100), 8000);
+  EXPECT_TRUE(Beeped(MB_ICONEXCLAMATION));
+  // The warning starts where only the message field starts.
+  EXPECT_TRUE(FieldHasInk(Rect{message.left, message.top, message.left + 5, message.bottom}));
+  EXPECT_EQ(Logging.state, LoggingState::Logging);
+
+  InjectFileFaults(nullptr);
+  const Bytes after = VerticalFrame(200);
+  PostFrame(after, 8100);
+  std::vector<std::string> r = Records();
+  ASSERT_EQ(r.size(), before + 1);
+  EXPECT_EQ(r.back(), ReadingRecord(after, 8100));
+  EXPECT_EQ(r[before - 1].substr(0, 9), "X$STARTED");
+}
+
+TEST_F(LoggingWindowTest, AFailedFlushAtPauseIsShown) {
+  StartRun();
+  CreateFile("SYNC.N68");
+  Key('G');
+  FileFaults faults;
+  faults.fail_sync = true;
+  InjectFileFaults(&faults);
+  Key(VK_RETURN);
+  EXPECT_EQ(Logging.state, LoggingState::StandBy);
+  EXPECT_TRUE(Beeped(MB_ICONEXCLAMATION));
+  InjectFileFaults(nullptr);
+  // The close at the end reports the lost flush too.
+  responder_.OnMessageBox("Confirm Exit", IDYES).OnMessageBox("WARNING", IDOK);
+  Key('X');
+  EXPECT_EQ(Shell.LoggingActive, 0);
+}
+
+TEST_F(LoggingWindowTest, DroppedReadingsAreShownWhileLogging) {
+  StartRun();
+  CreateFile("DROP.N68");
+  Acquisition.DroppedReadings += 1;
+  PostFrame(VerticalFrame(100), 8000);
+  EXPECT_FALSE(Beeped(MB_ICONEXCLAMATION)) << "nothing is lost in Stand By";
+  Key('G');
+  Acquisition.DroppedReadings += 2;
+  PostFrame(VerticalFrame(100), 8100);
+  EXPECT_TRUE(Beeped(MB_ICONEXCLAMATION));
+}
+
+// --- Live profile -----------------------------------------------------------------
+
+// True when the columns from `x0` to `x1` of the profile show a trace:
+// anything but the white ground and the grey grid lines.
+bool ColumnsHaveTrace(int x0, int x1) {
+  DcHandle dc = GetDC(Logging.curve);
+  bool trace = false;
+  for (int x = x0; x <= x1; ++x) {
+    for (int y = 0; y < GetClientRect(Logging.curve).Height() && !trace; ++y) {
+      ColorRef c = GetPixel(dc, x, y);
+      trace = c != Rgb(255, 255, 255) && c != kPanelGrey;
+    }
+  }
+  ReleaseDC(Logging.curve, dc);
+  return trace;
+}
+
+TEST_F(LoggingWindowTest, LoggedReadingsReachTheProfileAndANewLineClearsIt) {
+  StartRun();
+  ASSERT_NE(Logging.curve, nullptr);
+  EXPECT_EQ(GetWindowRect(Logging.curve).left, Shell.PlotLeft - 1);
+  CreateFile("CHART.N68");
+  Key('G');
+  // A first word of 39000 is about 243 mS/m on the second coil pair, inside
+  // the default 0..500 scale.
+  for (uint32_t i = 0; i < 3; ++i) PostFrame(VerticalFrame(39000), 9000 + 100 * i);
+  // The three stations end at the newest column, 200 in portrait (a thin
+  // pen leaves a line's last pixel out).
+  EXPECT_TRUE(ColumnsHaveTrace(196, 200));
+  Key(VK_RETURN);
+  // A comment repaints the chart from the file: the readings come back.
+  responder_.OnDialog("GETCOMMENT", [](WindowHandle) {});
+  Key('C');
+  EXPECT_TRUE(ColumnsHaveTrace(196, 200));
+  responder_.OnDialog("GETNEWLINE", [](WindowHandle) {});
+  Key('L');
+  EXPECT_FALSE(ColumnsHaveTrace(190, 200));
+}
+
+// --- Keys -------------------------------------------------------------------------
+
+TEST_F(LoggingWindowTest, SoftMarkerDigitsHoldWhileLoggingAndLetGoOnRelease) {
+  StartRun();
+  Settings.SoftMarker = 1;
+  Settings.PauseKey = 0;
+  CreateFile("MARK.N68");
+  Key('G');
+  // In portrait a digit's release leaves the marker held; an arrow's lets go.
+  ASSERT_TRUE(PressKey('5', window()));
+  Settle();
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
+  EXPECT_EQ(Logging.state, LoggingState::Logging);
+  SendMessage(window(), WM_KEYUP, VK_UP);
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+}
+
+TEST_F(LoggingWindowTest, TheMenuOpensAtItsCornerAndItsCommandsComeBack) {
+  StartRun();
+  CreateFile("MENU.N68");
+  responder_.OnMenu(1110, 1106);
+  Key('M');
+  ASSERT_FALSE(responder_.Requests().empty());
+  const ModalRequest& menu = responder_.Requests().back();
+  EXPECT_EQ(menu.name, "1110");
+  EXPECT_EQ(menu.flags & TPM_RIGHTALIGN, 0u);
+  EXPECT_EQ(Logging.state, LoggingState::StandBy);
+}
+
+}  // namespace
+}  // namespace tq
