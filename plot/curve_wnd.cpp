@@ -22,7 +22,6 @@ namespace {
 constexpr int32_t kColumnStep = 2;
 constexpr size_t kThicknessTrace = 4;
 constexpr size_t kThicknessSource = 1;
-constexpr ColorRef kGridColor = Rgb(192, 192, 192);
 constexpr ColorRef kErase = Rgb(255, 255, 255);
 
 // The scroll flag and the last point of every trace.
@@ -54,7 +53,7 @@ void ScrollChart(DcHandle dc, const ProfileGeometry& g) {
   GridTable grid = ComputeGridTable(set.bottom, set.top, set.factor, g.height);
   for (int32_t i = 0; i < grid.count; ++i) {
     int32_t width = i == 0 ? ScrollMainLineWidth(set.bottom, set.top) : 1;
-    SelectPen(dc, CreatePen(PS_SOLID, width, kGridColor));
+    SelectPen(dc, CreatePen(PS_SOLID, width, kGridLineColor));
     MoveTo(dc, x0 - 1, grid.y[static_cast<size_t>(i)]);
     LineTo(dc, x0 + 2, grid.y[static_cast<size_t>(i)]);
   }
@@ -82,7 +81,7 @@ bool IsReadingLetter(uint8_t c) {
 
 // A record the writer finished: every record ends in LF, so one that does
 // not was caught half-written.
-bool IsWholeRecord(std::span<const uint8_t> record, size_t record_length) {
+bool EndsInLineFeed(std::span<const uint8_t> record, size_t record_length) {
   return record.size() == record_length && record.back() == '\n';
 }
 
@@ -170,15 +169,17 @@ void RedrawProfileFromFile(WindowHandle curve, const DataFile& file) {
   while (x >= 0 && cursor->position() > kFirstBodyRecord) {
     std::optional<std::span<const uint8_t>> record = cursor->Previous();
     if (!record) break;
-    if (!IsWholeRecord(*record, record_length)) continue;
+    if (!EndsInLineFeed(*record, record_length)) continue;
     const uint8_t letter = (*record)[0];
     if (letter < kLowestReadingLetter) continue;
     if (letter == kDateTimeLetter) break;
     if (letter == kCalibrationLetter) {
+      // Going backwards, the readings before a calibration were taken with
+      // the offsets it replaced, which its record keeps beside the new ones.
       const uint8_t channel = (*record)[kCalibrationChannelAt];
       if (channel >= '1' && channel <= '6') {
-        decoding.offsets[channel - '1'] =
-            static_cast<float>(ParseRecordNumber(RecordText(*record, kCalibrationOffsetField.at)));
+        decoding.offsets[channel - '1'] = static_cast<float>(
+            ParseRecordNumber(RecordText(*record, kCalibrationPreviousField.at)));
       }
       continue;
     }

@@ -8,11 +8,6 @@
 #include "settings/settings.h"
 
 namespace tq {
-namespace {
-
-constexpr ColorRef kGridColor = Rgb(192, 192, 192);
-
-}  // namespace
 
 ProfileGeometry CurrentProfileGeometry() {
   return ProfileGeometryFor(Shell.Portrait, Shell.PlotRight, Settings.PlotHeight);
@@ -21,10 +16,10 @@ ProfileGeometry CurrentProfileGeometry() {
 void DrawProfileGrid(DcHandle dc, bool labels, float bottom, float top, float factor) {
   const ProfileGeometry g = CurrentProfileGeometry();
   const GridTable grid = ComputeGridTable(bottom, top, factor, g.height);
-  SelectPen(dc, CreatePen(PS_SOLID, grid.main_width, kGridColor));
+  SelectPen(dc, CreatePen(PS_SOLID, grid.main_width, kGridLineColor));
   MoveTo(dc, 0, grid.y[0]);
   LineTo(dc, g.width, grid.y[0]);
-  SelectPen(dc, CreatePen(PS_SOLID, 1, kGridColor));
+  SelectPen(dc, CreatePen(PS_SOLID, 1, kGridLineColor));
   for (int32_t i = 1; i < grid.count; ++i) {
     MoveTo(dc, 0, grid.y[static_cast<size_t>(i)]);
     LineTo(dc, g.width, grid.y[static_cast<size_t>(i)]);

@@ -11,6 +11,9 @@
 
 namespace tq {
 
+// Grid lines are light grey, so traces of any colour stay readable over them.
+inline constexpr ColorRef kGridLineColor = Rgb(192, 192, 192);
+
 // The chart geometry of the current layout (Shell and Settings.PlotHeight).
 ProfileGeometry CurrentProfileGeometry();
 

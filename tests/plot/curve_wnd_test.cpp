@@ -32,16 +32,13 @@ constexpr std::array<MessageEntry, 1> kParentMessages = {{{WM_CREATE, OnParentCr
 
 // TQ68B frames: status ' ' is a vertical-dipole reading, 0x02 a horizontal
 // one; field 2 is the conductivity in tenths with the sign reversed.
-std::string VerticalFrame(int conductivity) {
+std::string Frame(char status, int conductivity) {
   char text[16];
-  std::snprintf(text, sizeof text, "T -0000-%04d", conductivity * 10);
+  std::snprintf(text, sizeof text, "T%c-0000-%04d", status, conductivity * 10);
   return text;
 }
-std::string HorizontalFrame(int conductivity) {
-  char text[16];
-  std::snprintf(text, sizeof text, "T\x02-0000-%04d", conductivity * 10);
-  return text;
-}
+std::string VerticalFrame(int conductivity) { return Frame(' ', conductivity); }
+std::string HorizontalFrame(int conductivity) { return Frame('\x02', conductivity); }
 
 class CurveWindowTest : public ::testing::Test {
  protected:
@@ -103,16 +100,19 @@ class CurveWindowTest : public ::testing::Test {
     UpdateLiveProfile(curve_, rows, complete);
   }
 
-  // A data file of the TQ68B with its headers and one line start.
+  // A data file of the kind with its headers and one line start.
   void CreateFile() {
-    path_ = dir_.path() / "LINE.P68";
-    ASSERT_TRUE(file_.Create(path_, kShortRecordLength));
+    path_ = dir_.path() / "LINE.DAT";
+    const size_t length = RecordLengthFor(Build().InstrumentKind);
+    ASSERT_TRUE(file_.Create(path_, length));
     Add(FormatHeader1(Settings, Build(), true));
-    Add(FormatHeader2(Settings, kShortRecordLength, "LINE"));
+    Add(FormatHeader2(Settings, length, "LINE"));
     LineStart();
   }
   void LineStart() {
-    for (const DataRecord& r : FormatLineStart(Settings, kKindTq68b, LocalTime{}, Mk2Offsets{})) Add(r);
+    for (const DataRecord& r : FormatLineStart(Settings, Build().InstrumentKind, LocalTime{}, Mk2Offsets{})) {
+      Add(r);
+    }
   }
   void Add(const DataRecord& record) { ASSERT_TRUE(file_.Append(record)); }
   // A reading; `letter` replaces the "T" by a further reading's digit.
@@ -181,14 +181,6 @@ TEST_F(CurveWindowTest, EachCompletedStationScrollsTheTraceTwoPixels) {
   EXPECT_EQ(PixelAt(kX0 - 4, 150), kBlue);
 }
 
-TEST_F(CurveWindowTest, ForgottenLastPointsStartAgainWithASinglePoint) {
-  Step(150);
-  ForgetProfileLastPoints();
-  Step(50);
-  EXPECT_EQ(PixelAt(kX0, 50), kBlue);
-  EXPECT_EQ(PixelAt(kX0 - 1, 100), kWhite);  // no segment from the old position
-}
-
 TEST_F(CurveWindowTest, RedrawPutsTheReadingsOfOneStationInOneColumn) {
   CreateFile();
   Reading(VerticalFrame(50));
@@ -241,6 +233,32 @@ TEST_F(CurveWindowTest, RedrawHoldsAStationOfMoreReadingsThanAChartHasColumns) {
   Redraw();
   for (int y : {40, 100, 175}) EXPECT_EQ(PixelAt(kX0, y), kBlue) << y;
   EXPECT_TRUE(NothingLeftOf(kX0 - 1));
+}
+
+// A vertical TQ68-MK2 reading whose word A converts to 0: its conductivity
+// is the offset O1 alone.
+std::array<uint8_t, 14> Mk2OffsetOnlyFrame() {
+  std::array<uint8_t, 14> frame{};
+  frame[0] = 'T';
+  frame[1] = 6;
+  frame[6] = 0x80;  // A = 32768: (32768 x 5 / 1024 - 160) x 8 = 0
+  return frame;
+}
+
+TEST_F(CurveWindowTest, RedrawDecodesReadingsBeforeACalibrationWithTheOffsetsItReplaced) {
+  Build().InstrumentKind = kKindTq68Mk2;
+  Settings.Mk2Calibration[0] = 50;
+  CreateFile();
+  Add(FormatBinaryReadingRecord(Mk2OffsetOnlyFrame(), 1));
+  Add(FormatBinaryReadingRecord(Mk2OffsetOnlyFrame(), 2));
+  Settings.Mk2Calibration[0] = 80;
+  for (const DataRecord& r : FormatCalibrationRecords(Settings.Mk2Calibration, {50, 0, 0, 0, 0, 0})) Add(r);
+  Add(FormatBinaryReadingRecord(Mk2OffsetOnlyFrame(), 3));
+  Redraw();
+  EXPECT_EQ(PixelAt(kX0, 120), kBlue);      // taken with O1 = 80
+  EXPECT_EQ(PixelAt(kX0 - 2, 150), kBlue);  // both taken with O1 = 50
+  EXPECT_EQ(PixelAt(kX0 - 3, 150), kBlue);
+  EXPECT_EQ(PixelAt(kX0 - 2, 120), kWhite);
 }
 
 TEST_F(CurveWindowTest, RedrawWithNoFileOpenDrawsNothing) {

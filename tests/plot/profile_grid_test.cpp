@@ -54,23 +54,6 @@ TEST(GridTable, ZeroLineOnTheTopEdgeStillGetsFiniteSteps) {
   EXPECT_EQ(grid.y[4], 160);
 }
 
-TEST(GridTable, ScrollStubsAreWideWheneverTheScaleStraddlesZero) {
-  EXPECT_EQ(ScrollMainLineWidth(-25, 25), 2);
-  EXPECT_EQ(ScrollMainLineWidth(0, 500), 1);
-  EXPECT_EQ(ScrollMainLineWidth(-50, -10), 1);
-}
-
-TEST(ProfileGeometry, NewestColumnAndLabelsSitNearTheRightEdge) {
-  ProfileGeometry portrait = ProfileGeometryFor(1, 232, 216);
-  EXPECT_EQ(portrait.newest_x, 200);
-  EXPECT_EQ(portrait.label_min_x, 202);
-  ProfileGeometry landscape = ProfileGeometryFor(0, 312, 136);
-  EXPECT_EQ(landscape.newest_x, 270);
-  EXPECT_EQ(landscape.label_min_x, 272);
-  EXPECT_EQ(landscape.width, 312);
-  EXPECT_EQ(landscape.height, 136);
-}
-
 // Six pixels a character, one more in bold: enough to check the placement.
 int32_t FakeWidth(std::string_view text, bool bold) {
   return static_cast<int32_t>(text.size()) * 6 + (bold ? 1 : 0);

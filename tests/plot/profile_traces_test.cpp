@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <utility>
-#include <vector>
 
 namespace tq {
 namespace {
@@ -18,31 +17,6 @@ ProfileRows Rows(std::initializer_list<std::pair<size_t, int32_t>> present) {
 
 constexpr std::array<int32_t, 8> kTracesZeroAndTwo = {1, 0, 1, 0, 0, 0, 0, 0};
 
-TEST(LiveStep, FirstReadingDrawsPointsLaterOnesSegmentsFromTheLastY) {
-  LiveProfileState state;
-  LiveStep first = PlanLiveStep(state, Rows({{0, 150}, {2, 40}}), kTracesZeroAndTwo, true);
-  EXPECT_FALSE(first.scroll);  // nothing on the chart yet to move
-  EXPECT_EQ(first.traces[0].kind, Kind::kPoint);
-  EXPECT_EQ(first.traces[0].y, 150);
-  EXPECT_EQ(first.traces[2].kind, Kind::kPoint);
-
-  LiveStep second = PlanLiveStep(state, Rows({{0, 140}, {2, 50}}), kTracesZeroAndTwo, true);
-  EXPECT_TRUE(second.scroll);
-  EXPECT_EQ(second.traces[0].kind, Kind::kSegment);
-  EXPECT_EQ(second.traces[0].from_y, 150);
-  EXPECT_EQ(second.traces[0].y, 140);
-  EXPECT_EQ(second.traces[2].from_y, 40);
-}
-
-TEST(LiveStep, ScrollsOnlyWhenTheReadingCompletesItsStation) {
-  LiveProfileState state;
-  PlanLiveStep(state, Rows({{0, 10}}), kTracesZeroAndTwo, true);
-  EXPECT_FALSE(PlanLiveStep(state, Rows({{0, 20}}), kTracesZeroAndTwo, false).scroll);
-  EXPECT_TRUE(PlanLiveStep(state, Rows({{0, 30}}), kTracesZeroAndTwo, true).scroll);
-  state.scroll = false;  // as after the scale dialog
-  EXPECT_FALSE(PlanLiveStep(state, Rows({{0, 40}}), kTracesZeroAndTwo, true).scroll);
-}
-
 TEST(LiveStep, TracesMissingOrNotActiveDrawNothingAndKeepTheirLastPoint) {
   LiveProfileState state;
   PlanLiveStep(state, Rows({{0, 100}, {1, 70}}), kTracesZeroAndTwo, true);
@@ -56,23 +30,6 @@ TEST(LiveStep, TracesMissingOrNotActiveDrawNothingAndKeepTheirLastPoint) {
   state.has_last.fill(false);  // as after a new station
   EXPECT_EQ(PlanLiveStep(state, Rows({{0, 80}}), kTracesZeroAndTwo, true).traces[0].kind,
             Kind::kPoint);
-}
-
-TEST(TraceRuns, BreakWhereConsecutivePointsAreMoreThanTwoPixelsApart) {
-  const std::vector<Point> points = {{200, 5}, {200, 9}, {198, 7}, {194, 3}, {192, 4}, {186, 1}};
-  std::vector<std::pair<size_t, size_t>> expected = {{0, 3}, {3, 5}, {5, 6}};
-  EXPECT_EQ(SplitTraceRuns(points), expected);
-  EXPECT_TRUE(SplitTraceRuns({}).empty());
-}
-
-TEST(TracePens, ComeFromTheSettingsWithWidthsKeptInOneToFour) {
-  SettingsStore s;
-  s.TraceThickness[3] = 9;
-  s.TraceThickness[5] = 0;
-  EXPECT_EQ(TracePenOf(s, 0).color, 0xFF0000u);
-  EXPECT_EQ(TracePenOf(s, 0).width, 2);
-  EXPECT_EQ(TracePenOf(s, 3).width, 4);
-  EXPECT_EQ(TracePenOf(s, 5).width, 1);
 }
 
 }  // namespace
