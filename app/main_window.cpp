@@ -96,6 +96,8 @@ void RunAction(WindowHandle window, MainAction action) {
         StopProgram(window);
         return;
       }
+      // A run opens the GPS port for its own reader; the monitor's must be gone.
+      if (IsWindowVisible(Shell.MonitorGpsWindow)) StopGpsMonitor(Shell.MonitorGpsWindow);
       StartLoggingRun(window, Shell.LoggingWindow);
       break;
     case MainAction::kSurveySetup: {

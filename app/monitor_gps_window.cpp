@@ -128,14 +128,7 @@ void Send(WindowHandle window) {
 }
 
 void Exit(WindowHandle window) {
-  // Ends the reader also when it is paused: it looks at its port between
-  // waits.
-  if (Ports.gps.port) Ports.gps.port->Close();
-  Monitor.pause.Resume();
-  if (Ports.gps.reader.joinable()) Ports.gps.reader.join();
-  Ports.gps.port.reset();
-  if (Monitor.running == 0) SetRunning(true);
-  ShowWindow(window, SW_HIDE);
+  StopGpsMonitor(window);
   if (Shell.MainWindow != nullptr) SetFocus(Shell.MainWindow);
 }
 
@@ -235,6 +228,17 @@ void StartGpsMonitorReader(WindowHandle window) {
   if (Monitor.running == 0) SetRunning(true);
   Ports.gps.reader = std::thread(GpsMonitorReader,
                                  GpsMonitorContext{Ports.gps.port.get(), &Monitor.feed, &Monitor.pause, window});
+}
+
+void StopGpsMonitor(WindowHandle window) {
+  // The reader looks at its port between pauses, so closing it ends a paused
+  // reader too.
+  if (Ports.gps.port) Ports.gps.port->Close();
+  Monitor.pause.Resume();
+  if (Ports.gps.reader.joinable()) Ports.gps.reader.join();
+  Ports.gps.port.reset();
+  if (Monitor.running == 0) SetRunning(true);
+  ShowWindow(window, SW_HIDE);
 }
 
 void ShowMonitorGpsWindow(WindowHandle window) {

@@ -14,6 +14,11 @@ bool RegisterMonitorGpsWindowClass();
 // running; nothing when no port is open or a reader already runs.
 void StartGpsMonitorReader(WindowHandle window);
 
+// Ends the monitor as its Exit does: closes the GPS port, ends the reader
+// (also a paused one), leaves the monitor running for the next showing and
+// hides `window`. Harmless when nothing runs.
+void StopGpsMonitor(WindowHandle window);
+
 // Shows the window with the focus.
 void ShowMonitorGpsWindow(WindowHandle window);
 

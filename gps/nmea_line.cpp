@@ -20,7 +20,7 @@ NmeaLineAssembler::Event NmeaLineAssembler::Push(uint8_t byte) {
     length_ = 0;
     return Event::kLine;
   }
-  if (length_ >= kNmeaLineMax) length_ = 0;
+  if (length_ > kNmeaLineMax) length_ = 0;
   buffer_[length_++] = static_cast<char>(byte);
   return Event::kNone;
 }

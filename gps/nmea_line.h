@@ -26,8 +26,9 @@ class NmeaLineAssembler {
   void Reset() { length_ = 0; }
 
  private:
-  // More than kNmeaLineMax characters without a line end is no sentence: the
-  // line starts over, so a stream without line ends never grows it.
+  // A line holds kNmeaLineMax characters and its CR; more without a line end
+  // is no sentence, and the line starts over, so a stream without line ends
+  // never grows it.
   std::array<char, kNmeaLineMax + 1> buffer_{};
   size_t length_ = 0;
   std::array<char, kNmeaLineMax + 1> line_{};
