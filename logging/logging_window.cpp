@@ -305,7 +305,7 @@ void DrawReadingTexts(WindowHandle window, const PanelUpdate& u) {
   };
   for (const Item& item : items) {
     if (!item.text.drawn() || (item.reading_row && !row_free)) continue;
-    DrawPanelField(window, item.field, item.text.view());
+    DrawChangedPanelField(window, item.field, item.text.view());
   }
   if (u.sample.drawn() && row_free) {
     DrawPanelField(window, p.message, u.sample.view());

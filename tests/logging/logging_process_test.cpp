@@ -52,8 +52,8 @@ class LoggingProcessTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return testing::ReadFileBytes(dir_.path() / "xvfb.out").ends_with("\n"); }));
     std::string display = testing::ReadFileBytes(dir_.path() / "xvfb.out");
     setenv("DISPLAY", (":" + display.substr(0, display.size() - 1)).c_str(), 1);
-    // tqlog must show itself on that display, not on the test run's offscreen one.
-    unsetenv("QT_QPA_PLATFORM");
+    // The test suite runs the window tests offscreen; this tqlog shows itself.
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
     root_ = dir_.path() / "root";
     sim_.emplace(std::vector<std::string>{TQSIM_PATH, "--kind", "7", "--instrument",
                                           (root_ / "ports" / "COM1").string()},
