@@ -35,7 +35,7 @@ std::vector<std::string> GpsMonitorFeed::TakeAll() {
 int GpsMonitorReader(const GpsMonitorContext& c) {
   Port& port = *c.port;
   NmeaLineAssembler lines;
-  uint32_t last_line = Tick();
+  uint32_t last_line = c.start_tick;
   bool paused = false;
   while (port.IsOpen()) {
     if (!c.pause->WaitWhileSuspendedFor(kPausePoll)) {
@@ -51,12 +51,13 @@ int GpsMonitorReader(const GpsMonitorContext& c) {
     if (result == ReadResult::kClosed) break;
     if (result == ReadResult::kByte) {
       if (lines.Push(byte) == NmeaLineAssembler::Event::kLine) {
-        HandOn(c, lines.Line());
         last_line = Tick();
+        HandOn(c, lines.Line());
       }
     } else if (Tick() - last_line > kGpsNoDataMs) {
-      HandOn(c, kGpsNoDataText);
+      // The next silence is counted from here, before the window hears of it.
       last_line = Tick();
+      HandOn(c, kGpsNoDataText);
     }
   }
   return 0;

@@ -37,6 +37,7 @@ struct GpsMonitorContext {
   GpsMonitorFeed* feed = nullptr;
   SuspendGate* pause = nullptr;    // while suspended the reader reads nothing
   WindowHandle window = nullptr;   // told of each line with WM_GPS_SENTENCE
+  uint32_t start_tick = 0;         // when the silence began: the reader's start
 };
 
 // Silence after which the window is told "NO DATA", again after every

@@ -227,7 +227,7 @@ void StartGpsMonitorReader(WindowHandle window) {
   Monitor.pause.Resume();
   if (Monitor.running == 0) SetRunning(true);
   Ports.gps.reader = std::thread(GpsMonitorReader,
-                                 GpsMonitorContext{Ports.gps.port.get(), &Monitor.feed, &Monitor.pause, window});
+                                 GpsMonitorContext{Ports.gps.port.get(), &Monitor.feed, &Monitor.pause, window, Tick()});
 }
 
 void StopGpsMonitor(WindowHandle window) {
