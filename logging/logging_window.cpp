@@ -13,12 +13,12 @@
 #include "logging/menu_dialogs.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
-#include "plot/curve_wnd.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "platform/power.h"
 #include "platform/window.h"
+#include "plot/curve_wnd.h"
 #include "settings/settings.h"
 #include "survey/data_records.h"
 
