@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/monitor_gps_window.h"
 #include "logging/logging_window.h"
 #include "platform/drawing.h"
 #include "platform/window.h"
@@ -20,7 +21,7 @@ bool RegisterPlainChild(const char* name) {
 }  // namespace
 
 bool RegisterChildWindowClasses() {
-  return RegisterPlainChild("MonitorGPSWnd") && RegisterLoggingWindowClass() &&
+  return RegisterMonitorGpsWindowClass() && RegisterLoggingWindowClass() &&
          RegisterPlainChild("ViewFilesWnd");
 }
 

@@ -1,6 +1,6 @@
 // The main window's full-screen children: the logging window, the Monitor
-// GPS window and the file viewer. The Monitor GPS window and the viewer show
-// a light grey screen and take the messages posted to them, so far.
+// GPS window and the file viewer. The viewer shows a light grey screen and
+// takes the messages posted to it, so far.
 #pragma once
 
 namespace tq {

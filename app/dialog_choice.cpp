@@ -30,19 +30,4 @@ std::string LoggerSetupTemplate(const BuildConfig& build) {
 
 std::string GpsPortSetupTemplate() { return "GetGPSPortSetup"; }
 
-std::string DisplayOptionsTemplate(const BuildConfig& build) {
-  switch (build.InstrumentKind) {
-    case kKindTq64:
-      return "GetOptions64";
-    case kKindFrz62:
-      return "GetOptionsFrz62";
-    case kKindTq68Mk2:
-      return "GetOptions68mk2";
-    case kKindTq62:
-      return build.IceOptionBuilt == 1 ? "GetOptionsIceNew" : "GetOptions";
-    default:
-      return "GetOptions";
-  }
-}
-
 }  // namespace tq

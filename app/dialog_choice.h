@@ -6,6 +6,7 @@
 #include <string>
 
 #include "settings/build_config.h"
+#include "setup/display_options.h"  // DisplayOptionsTemplate
 
 namespace tq {
 
@@ -16,7 +17,5 @@ std::string LoggerSetupTemplate(const BuildConfig& build);
 
 // The GPS port setup has one template for every kind and screen.
 std::string GpsPortSetupTemplate();
-
-std::string DisplayOptionsTemplate(const BuildConfig& build);
 
 }  // namespace tq

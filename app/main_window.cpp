@@ -9,6 +9,7 @@
 #include "app/dialog_choice.h"
 #include "app/logging_run.h"
 #include "app/main_commands.h"
+#include "app/monitor_gps_window.h"
 #include "app/screen_layout.h"
 #include "app/shell_state.h"
 #include "platform/clock.h"
@@ -17,7 +18,9 @@
 #include "platform/drawing.h"
 #include "platform/shell.h"
 #include "platform/window.h"
+#include "logging/run_state.h"
 #include "settings/settings.h"
+#include "setup/setup_dialogs.h"
 #include "survey/record_layout.h"
 
 namespace tq {
@@ -25,9 +28,6 @@ namespace {
 
 constexpr int32_t kLineGap = 0;
 constexpr uint32_t kExitWaitMs = 100;
-// What the GPS port dialog returns when the operator asks to watch the
-// receiver's output.
-constexpr intptr_t kMonitorGpsOutput = 1;
 
 // Runs for the program's life; stopped when KeepAlive drops.
 std::jthread g_keep_awake;
@@ -56,20 +56,12 @@ void StopProgram(WindowHandle window) {
   DestroyWindow(window);
 }
 
-// Until the setup dialogs have their own procedures, OK and Cancel close
-// them and change nothing.
-intptr_t SetupDialogProcedure(WindowHandle dialog, uint32_t message, uintptr_t wparam, intptr_t) {
-  if (message == WM_INITDIALOG) return 1;
-  if (message == WM_COMMAND && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)) {
-    EndDialog(dialog, 0);
-    return 1;
-  }
-  return 0;
-}
-
-intptr_t RunSetupDialog(WindowHandle owner, const std::string& name) {
+// Every setup dialog is wrapped so: the input panel for typing, and the
+// full screen again afterwards.
+template <typename Run>
+auto AroundSetupDialog(WindowHandle owner, Run run) {
   ShowInputPanelButton(true);
-  intptr_t result = OpenDialogTemplate(name, owner, SetupDialogProcedure);
+  auto result = run();
   ShowInputPanelButton(false);
   HideTaskBarFor(owner);
   return result;
@@ -86,7 +78,8 @@ void MonitorGpsOutput(WindowHandle window) {
     Ports.gps.port = OpenGpsPort(Settings);
     if (!Ports.gps.port) ShowPortMessage(window, GpsOpenFailure());
   }
-  ShowWindow(Shell.MonitorGpsWindow, SW_SHOW);
+  StartGpsMonitorReader(Shell.MonitorGpsWindow);
+  ShowMonitorGpsWindow(Shell.MonitorGpsWindow);
 }
 
 void RepaintAfterAction(WindowHandle window) {
@@ -103,23 +96,33 @@ void RunAction(WindowHandle window, MainAction action) {
         StopProgram(window);
         return;
       }
+      // A run opens the GPS port for its own reader; the monitor's must be gone.
+      if (IsWindowVisible(Shell.MonitorGpsWindow)) StopGpsMonitor(Shell.MonitorGpsWindow);
       StartLoggingRun(window, Shell.LoggingWindow);
       break;
     case MainAction::kSurveySetup: {
       std::string name = SurveySetupTemplate(build, Shell.Portrait);
-      if (!name.empty()) RunSetupDialog(window, name);
+      if (!name.empty()) {
+        AroundSetupDialog(window, [&] { return RunSurveySetupDialog(window, name, Logging.group); });
+      }
       break;
     }
     case MainAction::kLoggerSetup:
-      RunSetupDialog(window, LoggerSetupTemplate(build));
+      AroundSetupDialog(window, [&] { return RunLoggerSetupDialog(window, LoggerSetupTemplate(build)); });
       RepaintAfterAction(window);
       SetFocus(window);
       return;
     case MainAction::kGpsPortSetup:
-      if (RunSetupDialog(window, GpsPortSetupTemplate()) == kMonitorGpsOutput) MonitorGpsOutput(window);
+      if (AroundSetupDialog(window, [&] { return RunGpsPortSetupDialog(window, GpsPortSetupTemplate()); }) ==
+          kGpsPortMonitor) {
+        MonitorGpsOutput(window);
+        // The monitor keeps the screen and the keys.
+        ShowInputPanelButton(false);
+        return;
+      }
       break;
     case MainAction::kDisplayOptions:
-      RunSetupDialog(window, DisplayOptionsTemplate(build));
+      AroundSetupDialog(window, [&] { return RunDisplayOptionsDialog(window, DisplayOptionsTemplate(build)); });
       break;
     case MainAction::kViewFiles:
       ShowWindow(Shell.ViewFilesWindow, SW_SHOW);

@@ -10,6 +10,7 @@
 #include "logging/entry_dialogs.h"
 #include "logging/live_panel.h"
 #include "logging/logging_commands.h"
+#include "logging/menu_dialogs.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -253,8 +254,8 @@ void PopUpMenu(WindowHandle window) {
   RepaintProfile();
 }
 
-// The scale, display options and calibration commands have no dialogs of
-// their own yet; the window comes back as after any of them.
+// Every menu command ends so; the calibration commands have no dialogs of
+// their own yet.
 void AfterMenuCommand(WindowHandle window) {
   ShowInputPanelButton(false);
   RepaintProfile();
@@ -271,8 +272,8 @@ void RunAction(WindowHandle window, LoggingAction action) {
     case LoggingAction::kComment: Comment(window); break;
     case LoggingAction::kMenu: PopUpMenu(window); break;
     case LoggingAction::kEndRun: EndLoggingRun(false); break;
-    case LoggingAction::kScale:
-    case LoggingAction::kDisplayOptions:
+    case LoggingAction::kScale: RunScaleMenuCommand(DialogOwner(window)); AfterMenuCommand(window); break;
+    case LoggingAction::kDisplayOptions: RunDisplayOptionsMenuCommand(window); AfterMenuCommand(window); break;
     case LoggingAction::kCalibrate:
     case LoggingAction::kDeleteCalibration: AfterMenuCommand(window); break;
     case LoggingAction::kNone: break;

@@ -443,6 +443,15 @@ bool ResetListContent(WindowHandle handle) {
   return true;
 }
 
+int DeleteListString(WindowHandle handle, int index) {
+  ListBox* list = ListOf(handle);
+  if (list == nullptr || index < 0 || index >= list->count()) return LB_ERR;
+  list->silent = true;
+  delete list->takeItem(index);
+  list->silent = false;
+  return list->count();
+}
+
 int SetListSelection(WindowHandle handle, int index) {
   ListBox* list = ListOf(handle);
   if (list == nullptr) return LB_ERR;

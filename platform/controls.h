@@ -53,6 +53,8 @@ bool ShowComboDropDown(WindowHandle combo, bool show);
 // List boxes.
 int AddListString(WindowHandle list, std::string_view text);  // index or LB_ERR
 bool ResetListContent(WindowHandle list);
+// Removes item `index`; returns the count left, LB_ERR when out of range.
+int DeleteListString(WindowHandle list, int index);
 int SetListSelection(WindowHandle list, int index);
 int GetListSelection(WindowHandle list);
 int GetListCount(WindowHandle list);

@@ -20,6 +20,11 @@ void SuspendGate::WaitWhileSuspended() {
   resumed_.wait(lock, [this] { return !suspended_; });
 }
 
+bool SuspendGate::WaitWhileSuspendedFor(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return resumed_.wait_for(lock, timeout, [this] { return !suspended_; });
+}
+
 bool SuspendGate::IsSuspended() const {
   std::lock_guard lock(mutex_);
   return suspended_;

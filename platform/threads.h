@@ -1,6 +1,7 @@
 // Threads and the suspend gate a reader checks before each read.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -14,6 +15,8 @@ class SuspendGate {
   void Resume();
   // Blocks while suspended; returns at once otherwise.
   void WaitWhileSuspended();
+  // Waits at most `timeout` for a resume; true when not suspended (any more).
+  bool WaitWhileSuspendedFor(std::chrono::milliseconds timeout);
   bool IsSuspended() const;
 
  private:

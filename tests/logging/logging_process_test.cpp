@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "settings/settings.h"
+#include "survey/data_records.h"
 #include "survey/record_layout.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
@@ -213,6 +215,67 @@ TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
     EXPECT_GE(TickOf(r[i]), last_tick) << "ticks never go back, record " << i;
     last_tick = TickOf(r[i]);
   }
+}
+
+}  // namespace
+}  // namespace tq
+
+namespace tq {
+namespace {
+
+// Survey Setup by keys: a TQ68-MK2 set up for Manual goes to Auto at two
+// readings a second, and the file logged afterwards says so in its headers.
+TEST_F(LoggingProcessTest, SurveySetupByKeysReachesTheDataFileHeaders) {
+  Key("x");  // the first tqlog ends; the next starts on settings made for Manual
+  ASSERT_EQ(tqlog_->WaitExit(kPatience), 0);
+  const BuildConfig build{kKindTq68Mk2, 1, 0};
+  SettingsStore manual;
+  manual.SurveyMode = 2;
+  manual.PauseKey = 2;
+  testing::WriteFileBytes(root_ / "Storage" / "FLDINI" / "TQ68MK2.INI", FormatSettingsFile(manual, build));
+  tqlog_.emplace(std::vector<std::string>{TQLOG_PATH, "--root", root_.string()}, dir_.path() / "tqlog2.out",
+                 dir_.path() / "tqlog2.err");
+  ASSERT_TRUE(WaitForFocus("TQ62"));
+
+  Key("s");
+  ASSERT_TRUE(WaitForFocus("Survey Setup"));
+  Key("Up");   // the mode list has the keys: "Manual" becomes "Auto"
+  Key("Tab");  // to the rate, its text selected
+  Xdotool({"type", "2"});
+  Key("Return");
+  ASSERT_TRUE(WaitForFocus("TQ62"));
+
+  Key("l");
+  std::this_thread::sleep_for(milliseconds(1000));
+  Key("c");
+  ASSERT_TRUE(WaitForFocus("Create Data File"));
+  Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
+  ASSERT_TRUE(WaitForFocus("TQ62"));
+  Key("g");
+  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
+  std::this_thread::sleep_for(milliseconds(3000));
+  Key("Return");
+  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
+  Key("x");
+  ASSERT_TRUE(WaitForFocus("Confirm Exit"));
+  Key("Return");
+  std::this_thread::sleep_for(milliseconds(500));
+  Key("x");
+  EXPECT_EQ(tqlog_->WaitExit(kPatience), 0) << testing::ReadFileBytes(dir_.path() / "tqlog2.err");
+
+  SettingsStore expected = manual;
+  expected.SurveyMode = 0;
+  expected.ReadingInterval = 0.5f;
+  std::vector<std::string> r = Records();
+  ASSERT_GE(r.size(), 2u);
+  EXPECT_EQ(r[0], FormatHeader1(expected, build, true).text());
+  EXPECT_EQ(r[1], FormatHeader2(expected, kRecord, DataFile().stem().string()).text());
+  EXPECT_NE(r[1].find("  0.500"), std::string::npos) << r[1];
+  size_t readings = 0;
+  for (const std::string& record : r) readings += record[0] == 'T';
+  EXPECT_GE(readings, 4u) << "two readings a second for about three seconds";
+  EXPECT_LE(readings, 9u);
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+#include "plot/profile_scale.h"
+
+#include <cstdio>
+
+namespace tq {
+namespace {
+
+constexpr double kScaleLimit = 9000.0;
+constexpr double kWideGap = 100.0;
+constexpr double kThicknessLimit = 10.0;
+constexpr double kThicknessBottomMax = 9.0;
+
+std::string Format(const char* format, float value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, static_cast<double>(value));
+  return text;
+}
+
+double Read(const std::string& text) { return ParseSettingsNumber(std::string_view(text).substr(0, kScaleTextMax)); }
+
+struct Range {
+  double bottom;
+  double top;
+};
+
+Range ClampWide(double bottom, double top) {
+  auto clamp = [](double v) { return v < -kScaleLimit ? -kScaleLimit : v > kScaleLimit ? kScaleLimit : v; };
+  Range r{clamp(bottom), clamp(top)};
+  if (r.top <= r.bottom) r.top = r.bottom + kWideGap;
+  return r;
+}
+
+Range ClampThickness(double bottom, double top) {
+  Range r{bottom, top};
+  if (r.bottom < 0.0) r.bottom = 0.0;
+  if (r.bottom > kThicknessLimit) r.bottom = kThicknessBottomMax;
+  if (r.top < 0.0) r.top = 0.0;
+  if (r.top > kThicknessLimit) r.top = kThicknessLimit;
+  if (r.top <= r.bottom) r.top = r.bottom + 1.0;
+  return r;
+}
+
+void Store(const Range& r, int32_t height, float& bottom, float& top, float& factor) {
+  bottom = static_cast<float>(r.bottom);
+  top = static_cast<float>(r.top);
+  factor = PixelsPerUnit(height, bottom, top);
+}
+
+bool IceShown(const SettingsStore& s, int32_t kind) { return kind == kKindTq62 && s.IceOption == 1; }
+
+}  // namespace
+
+std::string ProfileScaleTemplate(const BuildConfig& build, int32_t ice_option, bool portrait, bool for_viewer) {
+  if (build.InstrumentKind == kKindTq64) return "GETNEWPROFILESCALE64";
+  if (for_viewer) return "GETNEWPROFILESCALE62";
+  if (build.InstrumentKind == kKindTq62 && ice_option == 1) return "GETNEWPROFILESCALEICE";
+  if (build.StorageRoot == 1 && !portrait) return "GETNEWPROFILESCALE62H";
+  return "GETNEWPROFILESCALE62";
+}
+
+ScaleTexts ProfileScaleTexts(const SettingsStore& s, int32_t kind) {
+  ScaleTexts t;
+  const char* set0 = kind == kKindFrz62 ? "%.1f" : "%.0f";
+  t.cond_bottom = Format(set0, s.CondScaleMin);
+  t.cond_top = Format(set0, s.CondScaleMax);
+  if (kind != kKindTq64) {
+    t.inphase_bottom = Format("%.0f", s.InphaseScaleMin);
+    t.inphase_top = Format("%.0f", s.InphaseScaleMax);
+  }
+  if (IceShown(s, kind)) {
+    t.ice_bottom = Format("%.0f", s.IceScaleMin);
+    t.ice_top = Format("%.0f", s.IceScaleMax);
+  }
+  return t;
+}
+
+void ApplyProfileScale(SettingsStore& s, int32_t kind, const ScaleTexts& t) {
+  const double bottom = Read(t.cond_bottom);
+  const double top = Read(t.cond_top);
+  Range set0 = kind == kKindFrz62 ? ClampThickness(bottom, top) : ClampWide(bottom, top);
+  Store(set0, s.PlotHeight, s.CondScaleMin, s.CondScaleMax, s.CondPixelsPerUnit);
+  if (kind != kKindTq64 && t.inphase_bottom && t.inphase_top) {
+    Store(ClampWide(Read(*t.inphase_bottom), Read(*t.inphase_top)), s.PlotHeight, s.InphaseScaleMin,
+          s.InphaseScaleMax, s.InphasePixelsPerUnit);
+  }
+  if (IceShown(s, kind) && t.ice_bottom && t.ice_top) {
+    Store(ClampThickness(Read(*t.ice_bottom), Read(*t.ice_top)), s.PlotHeight, s.IceScaleMin, s.IceScaleMax,
+          s.IcePixelsPerUnit);
+  }
+}
+
+}  // namespace tq

@@ -1,0 +1,160 @@
+// The survey setup dialog: one procedure for every kind's template.
+#include <cstdio>
+#include <memory>
+
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+#include "platform/window.h"
+#include "settings/settings.h"
+#include "setup/dialog_lists.h"
+#include "setup/setup_dialogs.h"
+#include "setup/survey_setup.h"
+
+namespace tq {
+namespace {
+
+constexpr int kModeLabel = 600;
+constexpr int kRateLabel = 601;
+constexpr int kDipoleLabel = 603;
+constexpr int kIncrementLabel = 609;
+constexpr int kModeList = 620;
+constexpr int kRate = 621;
+constexpr int kComponentList = 622;
+constexpr int kDipoleList = 623;
+constexpr int kLine = 624;
+constexpr int kLineIncrement = 625;
+constexpr int kSequenceList = 626;
+constexpr int kDirectionList = 627;
+constexpr int kStartStation = 628;
+constexpr int kStationIncrement = 629;
+
+std::string Fixed(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+void ShowRate(WindowHandle dialog, int32_t kind, const SurveySetupCopies& copies, bool opening) {
+  RateField field = RateFieldFor(kind, copies, opening);
+  SetDlgItemText(dialog, kRateLabel, field.label);
+  SetDlgItemText(dialog, kRate, field.text);
+  SetEditReadOnly(GetDlgItem(dialog, kRate), field.read_only);
+}
+
+void ShowModeLists(WindowHandle dialog, int32_t kind, const SurveySetupCopies& copies) {
+  FillDialogList(dialog, kComponentList, ComponentEntries(kind, copies.mode), copies.component_position);
+  FillDialogList(dialog, kDipoleList, DipoleEntries(kind, copies.mode), copies.dipole);
+  SetTextUnlessEmpty(dialog, kDipoleLabel, DipoleLabel(kind, copies.mode));
+}
+
+struct SurveyDialogState {
+  int32_t kind = kKindTq68Mk2;
+  SurveySetupCopies copies;
+  bool ready = false;  // the fields are filled; their notifications count
+  StationGroup* group = nullptr;
+  SetupOutcome outcome;
+};
+
+void Initialise(WindowHandle dialog, SurveyDialogState& st) {
+  const SettingsStore& s = Settings;
+  st.copies = TakeSurveySetupCopies(s, st.kind);
+  SetTextUnlessEmpty(dialog, kModeLabel, SurveyModeLabel(st.kind));
+  FillDialogList(dialog, kModeList, SurveyModeEntries(st.kind), PositionOfSurveyMode(st.kind, s.SurveyMode));
+  ShowRate(dialog, st.kind, st.copies, true);
+  ShowModeLists(dialog, st.kind, st.copies);
+  SetDlgItemText(dialog, kLine, s.SurveyLine);
+  SetDlgItemText(dialog, kLineIncrement, Fixed("%.2f", static_cast<double>(s.LineIncrement)));
+  FillDialogList(dialog, kSequenceList, {"Alternate", "One Way"}, s.Sequence);
+  FillDialogList(dialog, kDirectionList, {"West", "South", "North", "East"}, s.Direction);
+  SetDlgItemText(dialog, kStartStation, Fixed("%.3f", s.StartStation));
+  SetDlgItemText(dialog, kStationIncrement, Fixed("%.3f", static_cast<double>(s.StationIncrement)));
+  st.ready = true;
+}
+
+void ChangeMode(WindowHandle dialog, SurveyDialogState& st) {
+  int32_t new_mode = SurveyModeOfPosition(st.kind, DialogListPosition(dialog, kModeList));
+  // What the operator picked in the lists so far goes along with the mode.
+  if (int position = DialogListPosition(dialog, kComponentList); position >= 0) {
+    st.copies.component_position = position;
+  }
+  if (int position = DialogListPosition(dialog, kDipoleList); position >= 0) st.copies.dipole = position;
+  if (!ChangeSurveyMode(st.copies, st.kind, new_mode)) return;
+  ShowModeLists(dialog, st.kind, st.copies);
+  SetDlgItemText(dialog, kStationIncrement, Fixed("%.3f", static_cast<double>(st.copies.increment_shown)));
+  ShowRate(dialog, st.kind, st.copies, false);
+  if (st.kind != kKindFrz62 || new_mode != kSurveyWheel) {
+    SetDlgItemText(dialog, kIncrementLabel, IncrementLabel(st.kind, new_mode));
+  }
+}
+
+void Accept(WindowHandle dialog, SurveyDialogState& st) {
+  SurveySetupEntry entry;
+  entry.mode_position = DialogListPosition(dialog, kModeList);
+  entry.rate = GetDlgItemText(dialog, kRate);
+  entry.component_position = DialogListPosition(dialog, kComponentList);
+  entry.dipole_position = DialogListPosition(dialog, kDipoleList);
+  entry.line = GetDlgItemText(dialog, kLine);
+  entry.line_increment = GetDlgItemText(dialog, kLineIncrement);
+  entry.sequence = DialogListPosition(dialog, kSequenceList);
+  entry.direction = DialogListPosition(dialog, kDirectionList);
+  entry.start_station = GetDlgItemText(dialog, kStartStation);
+  entry.station_increment = GetDlgItemText(dialog, kStationIncrement);
+  const BuildConfig& build = Build();
+  ApplySurveySetup(Settings, build, entry);
+  st.group->AdvanceArmed = 0;
+  st.outcome.accepted = true;
+  st.outcome.saved = SaveSettings(Settings, build);
+}
+
+intptr_t OnCommand(WindowHandle dialog, SurveyDialogState& st, uintptr_t wparam) {
+  const int id = LOWORD(wparam);
+  const int code = HIWORD(wparam);
+  switch (id) {
+    case IDOK:
+      Accept(dialog, st);
+      EndDialog(dialog, 0);
+      return 1;
+    case IDCANCEL:
+      EndDialog(dialog, 0);
+      return 1;
+    case kModeList:
+      if (st.ready) ChangeMode(dialog, st);
+      return 1;
+    case kRate:
+      if (st.ready && code == EN_CHANGE) {
+        if (auto shown = EditRateText(st.copies, st.kind, GetDlgItemText(dialog, kRate))) {
+          SetDlgItemText(dialog, kRate, *shown);
+        }
+      }
+      return 1;
+    case kStationIncrement:
+      if (st.ready && code == EN_CHANGE) {
+        if (auto shown = EditIncrementText(st.copies, GetDlgItemText(dialog, kStationIncrement))) {
+          SetDlgItemText(dialog, kStationIncrement, *shown);
+        }
+      }
+      return 1;
+    default:
+      return 1;
+  }
+}
+
+}  // namespace
+
+SetupOutcome RunSurveySetupDialog(WindowHandle owner, std::string_view template_name, StationGroup& group) {
+  auto st = std::make_shared<SurveyDialogState>();
+  st->kind = Build().InstrumentKind;
+  st->group = &group;
+  OpenDialogTemplate(template_name, owner,
+                     [st](WindowHandle dialog, uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+                       if (message == WM_INITDIALOG) {
+                         Initialise(dialog, *st);
+                         return 1;
+                       }
+                       if (message == WM_COMMAND) return OnCommand(dialog, *st, wparam);
+                       return 0;
+                     });
+  return st->outcome;
+}
+
+}  // namespace tq

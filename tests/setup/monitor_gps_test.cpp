@@ -1,0 +1,164 @@
+// The Monitor GPS window over a pseudo-terminal that plays the receiver with
+// the simulator's sentences: lines appear, Pause stops them, Go brings them
+// back, a command reaches the receiver with CR LF, "NO DATA" after silence,
+// the focus ring, Exit while paused, and the list's bound.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "acquisition/gps_monitor_reader.h"
+#include "acquisition/serial_ports.h"
+#include "app/monitor_gps.h"
+#include "app/shell_state.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/modal_responder.h"
+#include "platform/window.h"
+#include "settings/settings.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/support/pty_pair.h"
+#include "tools/sim/nmea.h"
+
+namespace tq {
+namespace {
+
+class MonitorGpsTest : public testing::MainWindowTest {
+ protected:
+  // The main window with GPS input on COM2, then "Monitor GPS Output".
+  void OpenMonitor() {
+    LinkPort(2, receiver_.slave_path());
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    Settings.GpsInput = 1;
+    Settings.GpsPort = 1;
+    responder_.OnDialog("GetGPSPortSetup", [](WindowHandle d) { ASSERT_TRUE(ClickButton(GetDlgItem(d, 729))); });
+    ClickMainButton(3);
+    monitor_ = Shell.MonitorGpsWindow;
+    ASSERT_TRUE(IsWindowVisible(monitor_));
+    ASSERT_TRUE(Ports.gps.port);
+    list_ = GetDlgItem(monitor_, 222);
+  }
+  WindowHandle Button(int index) const { return GetDlgItem(monitor_, 440 + index); }
+  int Lines() const { return GetListCount(list_); }
+  bool WaitForLines(int count, int timeout_ms = 5000) {
+    return RunMessagesUntil([&] { return Lines() >= count; }, timeout_ms);
+  }
+  void Press(char key) {
+    ASSERT_TRUE(PressKey(key, monitor_));
+    Settle();
+  }
+
+  testing::PtyPair receiver_;
+  WindowHandle monitor_ = nullptr;
+  WindowHandle list_ = nullptr;
+};
+
+const std::string kGsa = sim::FormatGsa(sim::GpsStatus{});
+
+std::string WithoutLineEnd(std::string line) { return line.substr(0, line.find('\r')); }
+
+TEST_F(MonitorGpsTest, LinesPauseGoAndTheListShowsTheNewest) {
+  OpenMonitor();
+  EXPECT_FALSE(IsWindowVisible(Button(0)));
+  EXPECT_TRUE(GetButtonState(Button(1)));  // the ring starts on "&Pause"
+  receiver_.Send(kGsa);
+  receiver_.Send(sim::FinishSentence("GPTXT,01,01,02,HELLO"));
+  ASSERT_TRUE(WaitForLines(2));
+  EXPECT_EQ(GetListString(list_, 0), WithoutLineEnd(kGsa));
+  EXPECT_EQ(GetListString(list_, 1), WithoutLineEnd(sim::FinishSentence("GPTXT,01,01,02,HELLO")));
+
+  Press('P');
+  EXPECT_TRUE(IsWindowVisible(Button(0)));
+  EXPECT_FALSE(IsWindowVisible(Button(1)));
+  EXPECT_TRUE(GetButtonState(Button(0)));  // the ring went with the button
+  receiver_.Send(kGsa);
+  EXPECT_FALSE(WaitForLines(3, 600));
+
+  Press('G');
+  EXPECT_FALSE(IsWindowVisible(Button(0)));
+  receiver_.Send(kGsa);
+  ASSERT_TRUE(WaitForLines(3));
+  EXPECT_EQ(GetListString(list_, 2), WithoutLineEnd(kGsa));
+  EXPECT_EQ(Lines(), 3);  // what came while paused was thrown away
+}
+
+TEST_F(MonitorGpsTest, SentCommandArrivesWithCrLfAndLeavesTheMonitorRunning) {
+  OpenMonitor();
+  Press('P');
+  EXPECT_EQ(GetWindowText(GetDlgItem(monitor_, 452)), "$PASHS,NME,SAT,A,ON");
+  responder_.OnDialog("GETGPSMESSAGE", [](WindowHandle d) {
+    EXPECT_EQ(GetDlgItemText(d, 854), "$PASHS,NME,SAT,A,ON");
+    ASSERT_TRUE(TypeText(GetDlgItem(d, 854), "$PASHQ,PRT"));
+  });
+  Press('S');
+  uint8_t buffer[64] = {};
+  size_t got = receiver_.Receive(buffer, 2000);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), got), "$PASHQ,PRT\r\n");
+  EXPECT_EQ(GetWindowText(GetDlgItem(monitor_, 452)), "$PASHQ,PRT");
+  EXPECT_TRUE(IsWindowVisible(Button(1)));
+  receiver_.Send(kGsa);
+  EXPECT_TRUE(WaitForLines(1));
+
+  responder_.OnDialog("GETGPSMESSAGE", nullptr, IDCANCEL);
+  Press('S');
+  EXPECT_EQ(receiver_.Receive(buffer, 300), 0u);
+}
+
+TEST_F(MonitorGpsTest, SilenceGivesNoDataAgainAndAgain) {
+  FakeClock clock;
+  InstallClock(&clock);
+  OpenMonitor();
+  clock.Advance(kGpsNoDataMs);
+  EXPECT_FALSE(WaitForLines(1, 400));  // not more than 7 s yet
+  clock.Advance(1);
+  ASSERT_TRUE(WaitForLines(1));
+  EXPECT_EQ(GetListString(list_, 0), "NO DATA");
+  clock.Advance(kGpsNoDataMs + 1);
+  ASSERT_TRUE(WaitForLines(2));
+  EXPECT_EQ(GetListString(list_, 1), "NO DATA");
+}
+
+TEST_F(MonitorGpsTest, TabSkipsTheHiddenButtonAndExitWhilePausedEndsTheReader) {
+  OpenMonitor();
+  Press('\t');
+  Press('\t');
+  EXPECT_TRUE(GetButtonState(Button(3)));
+  Press('\t');
+  EXPECT_TRUE(GetButtonState(Button(1)));  // past the hidden "&Go"
+  EXPECT_FALSE(GetButtonState(Button(0)));
+  Press('P');
+  Press('X');
+  EXPECT_FALSE(IsWindowVisible(monitor_));
+  EXPECT_FALSE(Ports.gps.port);
+  EXPECT_FALSE(Ports.gps.reader.joinable());
+  // Running again for the next showing.
+  EXPECT_TRUE(IsWindowEnabled(Button(1)));
+  EXPECT_FALSE(IsWindowEnabled(Button(0)));
+  EXPECT_EQ(GetFocus(), main_window());
+}
+
+TEST_F(MonitorGpsTest, TheListKeepsTheLatestThousandLines) {
+  OpenMonitor();
+  std::string burst;
+  for (int i = 0; i < kMonitorListMax + 5; ++i) burst += sim::FinishSentence("GPTXT,01,01,02," + std::to_string(i));
+  receiver_.Send(burst);
+  ASSERT_TRUE(RunMessagesUntil(
+      [&] { return Lines() == kMonitorListMax && GetListString(list_, kMonitorListMax - 1).find(",1004*") != std::string::npos; },
+      20000));
+  EXPECT_NE(GetListString(list_, 0).find(",5*"), std::string::npos);
+}
+
+TEST(MonitorRingTest, KeysAndRing) {
+  EXPECT_EQ(MonitorCommandOfChar('g'), MonitorCommand::kGo);
+  EXPECT_EQ(MonitorCommandOfChar('X'), MonitorCommand::kExit);
+  EXPECT_EQ(MonitorCommandOfChar('\r'), MonitorCommand::kRunRing);
+  EXPECT_EQ(MonitorCommandOfChar('q'), MonitorCommand::kNone);
+  EXPECT_EQ(NextMonitorRing(3, true), 1);
+  EXPECT_EQ(NextMonitorRing(0, false), 2);
+  EXPECT_EQ(NextMonitorRing(3, false), 0);
+  EXPECT_EQ(MonitorRingAfter(0, true), 1);
+  EXPECT_EQ(MonitorRingAfter(1, false), 0);
+  EXPECT_EQ(MonitorRingAfter(2, false), 2);
+}
+
+}  // namespace
+}  // namespace tq

@@ -1,0 +1,300 @@
+// The setup dialogs' lists, mode mappings, clamps and what OK stores, and the
+// profile scale dialog's clamps, without a display.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plot/profile_scale.h"
+#include "settings/settings.h"
+#include "setup/display_options.h"
+#include "setup/gps_port_setup.h"
+#include "setup/logger_setup.h"
+#include "setup/survey_setup.h"
+
+namespace tq {
+namespace {
+
+using Entries = std::vector<std::string>;
+
+// --- Survey setup ------------------------------------------------------------
+
+TEST(SurveyModeListTest, PositionsMapToModesPerKind) {
+  struct Case {
+    int32_t kind;
+    Entries entries;
+    std::vector<int32_t> mode_of_position;
+  };
+  const Case cases[] = {
+      {kKindTq62, {"Auto", "Wheel", "Manual"}, {0, 1, 2}},
+      {kKindTq68Mk2, {"Auto", "Manual"}, {0, 2}},
+      {kKindFrz62, {"Auto", "Manual"}, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    EXPECT_EQ(SurveyModeEntries(c.kind), c.entries);
+    for (size_t p = 0; p < c.mode_of_position.size(); ++p) {
+      EXPECT_EQ(SurveyModeOfPosition(c.kind, static_cast<int32_t>(p)), c.mode_of_position[p]);
+      EXPECT_EQ(PositionOfSurveyMode(c.kind, c.mode_of_position[p]), static_cast<int32_t>(p));
+    }
+  }
+  // A stored Manual (2) on the FRZ62 shows as "Manual" and is mode 1 from then on.
+  SettingsStore s;
+  s.SurveyMode = 2;
+  EXPECT_EQ(PositionOfSurveyMode(kKindFrz62, 2), 1);
+  EXPECT_EQ(TakeSurveySetupCopies(s, kKindFrz62).mode, kSurveyWheel);
+}
+
+TEST(SurveyModeChangeTest, Tq68AutoToManualOffersBothAgainInBothLists) {
+  SettingsStore s;
+  s.Component = 2;  // "Conductivity", position 1 of the short list
+  s.DipoleMode = 1;
+  SurveySetupCopies c = TakeSurveySetupCopies(s, kKindTq68);
+  EXPECT_EQ(ComponentEntries(kKindTq68, c.mode), (Entries{"Inphase", "Conductivity"}));
+  EXPECT_EQ(c.component_position, 1);
+  EXPECT_EQ(DipoleEntries(kKindTq68, c.mode), (Entries{"Vertical", "Horizontal"}));
+  ASSERT_TRUE(ChangeSurveyMode(c, kKindTq68, kSurveyManual));
+  EXPECT_EQ(ComponentEntries(kKindTq68, c.mode), (Entries{"Both", "Inphase", "Conductivity"}));
+  EXPECT_EQ(c.component_position, 2);  // still "Conductivity"
+  EXPECT_EQ(DipoleEntries(kKindTq68, c.mode), (Entries{"Vertical", "Horizontal", "Both"}));
+  // Back out of Manual: "Inphase" stays "Inphase", "Both" for the dipole falls back to "Vertical".
+  c.component_position = 1;
+  c.dipole = 2;
+  ASSERT_TRUE(ChangeSurveyMode(c, kKindTq68, kSurveyAuto));
+  EXPECT_EQ(c.component_position, 0);
+  EXPECT_EQ(c.dipole, 0);
+}
+
+TEST(SurveyModeChangeTest, EachModeKeepsItsOwnIncrementCopy) {
+  SettingsStore s;  // Auto 1.0, Wheel 0.2, Manual 2.0
+  SurveySetupCopies c = TakeSurveySetupCopies(s, kKindTq62);
+  EXPECT_FALSE(EditIncrementText(c, "3.5"));
+  ASSERT_TRUE(ChangeSurveyMode(c, kKindTq62, kSurveyWheel));
+  EXPECT_FLOAT_EQ(c.increment_shown, 0.2f);
+  EXPECT_EQ(RateFieldFor(kKindTq62, c, false).text, "Not Available");
+  EXPECT_TRUE(RateFieldFor(kKindTq62, c, false).read_only);
+  EXPECT_EQ(IncrementLabel(kKindTq62, kSurveyWheel), "Wheel Inc.");
+  ASSERT_TRUE(ChangeSurveyMode(c, kKindTq62, kSurveyAuto));
+  EXPECT_FLOAT_EQ(c.increment_shown, 3.5f);
+  EXPECT_EQ(EditIncrementText(c, "0"), std::optional<std::string>("1.000"));
+  EXPECT_FLOAT_EQ(c.increments[0], 1.0f);
+}
+
+TEST(SurveySetupEditTest, Frz62RateAboveOneIsShownAsOne) {
+  SettingsStore s;
+  SurveySetupCopies c = TakeSurveySetupCopies(s, kKindFrz62);
+  EXPECT_EQ(EditRateText(c, kKindFrz62, "4"), std::optional<std::string>("1.00"));
+  EXPECT_EQ(EditRateText(c, kKindFrz62, "0.5"), std::nullopt);
+  EXPECT_FLOAT_EQ(c.readings_per_second, 0.5f);
+}
+
+SurveySetupEntry EntryFor(int32_t mode_position, std::string rate) {
+  SurveySetupEntry e;
+  e.mode_position = mode_position;
+  e.rate = std::move(rate);
+  e.line = "L1";
+  e.line_increment = "1";
+  e.start_station = "0";
+  e.station_increment = "5";
+  return e;
+}
+
+TEST(SurveySetupOkTest, RatesAndSamplesAreClamped) {
+  const BuildConfig mk2{kKindTq68Mk2, 1, 0};
+  SettingsStore s;
+  ApplySurveySetup(s, mk2, EntryFor(0, "0"));
+  EXPECT_FLOAT_EQ(s.ReadingInterval, 1.0f);
+  EXPECT_EQ(s.ReadingsPerSecond, 1);
+  ApplySurveySetup(s, mk2, EntryFor(0, "5"));
+  EXPECT_FLOAT_EQ(s.ReadingInterval, 0.2f);
+  EXPECT_EQ(s.ReadingsPerSecond, 4);  // 1 / 0.2f in double precision is just below 5
+  ApplySurveySetup(s, mk2, EntryFor(1, "500"));
+  EXPECT_EQ(s.SurveyMode, 2);
+  EXPECT_EQ(s.SamplesPerReading, 100);
+  ApplySurveySetup(s, mk2, EntryFor(1, "0"));
+  EXPECT_EQ(s.SamplesPerReading, 1);
+  EXPECT_FLOAT_EQ(s.ReadingInterval, 0.2f);  // Manual leaves the rate alone
+}
+
+TEST(SurveySetupOkTest, OnlyTheChosenModesIncrementChangesAndTheLineIsCut) {
+  const BuildConfig tq62{kKindTq62, 1, 0};
+  SettingsStore s;
+  s.CurrentStation = 40.0;
+  SurveySetupEntry e = EntryFor(1, "Not Available");
+  e.line = "ABCDEFGHIJKLMN";
+  e.start_station = "12.345";
+  ApplySurveySetup(s, tq62, e);
+  EXPECT_EQ(s.SurveyMode, 1);
+  EXPECT_EQ(s.SurveyDialogMode, 1);
+  EXPECT_FLOAT_EQ(s.WheelStationIncrement, 5.0f);
+  EXPECT_FLOAT_EQ(s.AutoStationIncrement, 1.0f);
+  EXPECT_FLOAT_EQ(s.ManualStationIncrement, 2.0f);
+  EXPECT_FLOAT_EQ(s.StationIncrement, 5.0f);
+  EXPECT_EQ(s.SurveyLine, "ABCDEFGHIJK");
+  EXPECT_DOUBLE_EQ(s.StartStation, 12.345);
+  EXPECT_DOUBLE_EQ(s.CurrentStation, 12.345);
+}
+
+TEST(SurveySetupOkTest, ComponentPositionsByKindAndMode) {
+  SettingsStore s;
+  SurveySetupEntry e = EntryFor(0, "5");
+  e.component_position = 0;
+  ApplySurveySetup(s, BuildConfig{kKindTq68dd, 1, 0}, e);
+  EXPECT_EQ(s.Component, 1);  // "Inphase" heads the short list
+  e.mode_position = 2;
+  ApplySurveySetup(s, BuildConfig{kKindTq68dd, 1, 0}, e);
+  EXPECT_EQ(s.Component, 0);  // "Both"
+  s.Component = 2;
+  ApplySurveySetup(s, BuildConfig{kKindTq68Mk2, 1, 0}, EntryFor(0, "5"));
+  EXPECT_EQ(s.Component, 0);  // no list: always both
+}
+
+// --- Logger and GPS port setup -------------------------------------------------
+
+TEST(LoggerSetupListsTest, MarkerPortsSkipCom6AndPauseKeysFollowKindAndScreen) {
+  Entries marker = ExtMarkerEntries();
+  ASSERT_EQ(marker.size(), 12u);
+  EXPECT_EQ(marker[0], "Disabled");
+  EXPECT_EQ(marker[5], "COM5:");
+  EXPECT_EQ(marker[6], "COM7:");
+  EXPECT_EQ(marker[11], "COM12:");
+  EXPECT_EQ(PauseKeyEntries(kKindTq62, true), (Entries{"any key"}));
+  EXPECT_EQ(PauseKeyEntries(kKindTq62, false), (Entries{"any key", "<Space Bar>", "<Enter>", "<P>"}));
+  EXPECT_EQ(PauseKeyEntries(kKindTq68Mk2, true)[0], "any non numeric key");
+  EXPECT_EQ(SoftMarkerEntries(true, 1), (Entries{"Disabled", "any arrow key"}));
+  EXPECT_EQ(SoftMarkerEntries(true, 0), (Entries{"Disabled", "any numeric key"}));
+  EXPECT_EQ(InstrumentPortLabel(kKindTq68Mk2), "TQ68-MK2 Port");
+  EXPECT_EQ(InstrumentPortLabel(kKindTq93), "");
+  EXPECT_EQ(SeaWaterEntries().back(), "3000 mS/m");
+}
+
+TEST(LoggerSetupOkTest, StoresWhatTheKindHasAndPinsTheMk2PortraitPauseKey) {
+  LoggerSetupEntry e;
+  e.ice_option = 1;
+  e.variant = 0;
+  e.ext_marker = 6;
+  e.pause_key = 3;
+  SettingsStore mk2;
+  ApplyLoggerSetup(mk2, BuildConfig{kKindTq68Mk2, 1, 0}, true, e);
+  EXPECT_EQ(mk2.Mk2Variant, 1);
+  EXPECT_EQ(mk2.ExtMarkerPort, 6);
+  EXPECT_EQ(mk2.PauseKey, 2);
+  EXPECT_EQ(mk2.IceOption, 0);
+  SettingsStore tq62;
+  ApplyLoggerSetup(tq62, BuildConfig{kKindTq62, 1, 0}, false, e);
+  EXPECT_EQ(tq62.IceOption, 0);  // not built with the option
+  EXPECT_EQ(tq62.ExtMarkerPort, 0);
+  EXPECT_EQ(tq62.PauseKey, 3);
+  ApplyLoggerSetup(tq62, BuildConfig{kKindTq62, 1, 1}, false, e);
+  EXPECT_EQ(tq62.IceOption, 1);
+}
+
+TEST(GpsPortSetupTest, ListsInDialogOrderSelectTheDefaults) {
+  SettingsStore s;
+  std::array<int32_t, kGpsPortListCount> selected = GpsPortSelections(s);
+  const char* shown[] = {"Disabled", "COM2:", "9600", "No", "8", "1"};
+  for (size_t i = 0; i < kGpsPortListCount; ++i) {
+    EXPECT_EQ(GpsPortListEntries(i).at(static_cast<size_t>(selected[i])), shown[i]) << i;
+  }
+  ApplyGpsPortSetup(s, {1, 4, 5, 2, 0, 1});
+  EXPECT_EQ((std::array<int32_t, 6>{s.GpsInput, s.GpsPort, s.GpsBaud, s.GpsParity, s.GpsDataBits, s.GpsStopBits}),
+            (std::array<int32_t, 6>{1, 4, 5, 2, 0, 1}));
+}
+
+// --- Display options -----------------------------------------------------------
+
+TEST(DisplayOptionsTest, BoxesTheTemplateLacksCountAsUnchecked) {
+  const BuildConfig tq68b{kKindTq68b, 1, 0};
+  SettingsStore s;
+  DisplayOptionsEntry e;
+  e.visible = {true, false, true, true, false, false, false, false};
+  e.grid_position = 1;
+  ApplyDisplayOptions(s, tq68b, e);
+  EXPECT_EQ(s.TraceVisible, (std::array<int32_t, 8>{1, 0, 1, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(s.GridFor, 1);
+}
+
+TEST(DisplayOptionsTest, Mk2OfOneCoilPairNeverShowsItsHalfMetreTraces) {
+  const BuildConfig mk2{kKindTq68Mk2, 1, 0};
+  SettingsStore s;
+  s.Mk2Variant = 1;
+  ActivateDisplaySelection(s, mk2);
+  EXPECT_EQ(s.TraceActive, (std::array<int32_t, 8>{1, 0, 1, 0, 0, 0, 0, 0}));
+  s.Mk2Variant = 2;
+  ActivateDisplaySelection(s, mk2);
+  EXPECT_EQ(s.TraceActive, (std::array<int32_t, 8>{1, 0, 1, 0, 1, 0, 1, 0}));
+}
+
+TEST(DisplayOptionsTest, IceProfileChoiceDrivesTheGridAndCancelRestoresLooks) {
+  EXPECT_EQ(GridForShowProfile(1, 1), 2);
+  EXPECT_EQ(GridForShowProfile(2, 0), 0);
+  EXPECT_EQ(GridForShowProfile(1, 0), 1);
+  const BuildConfig ice{kKindTq62, 1, 1};
+  EXPECT_EQ(DisplaySlotCount(ice), 5);
+  EXPECT_EQ(DisplayOptionsTemplate(ice), "GetOptionsIceNew");
+  SettingsStore s;
+  TraceLooks looks = TakeTraceLooks(s);
+  s.TraceThickness[4] = 4;
+  s.TraceColor[0] = 0x123456;
+  s.TraceThickness[7] = 3;  // beyond the five slots this dialog manages
+  RestoreTraceLooks(s, ice, looks);
+  EXPECT_EQ(s.TraceThickness[4], 1);
+  EXPECT_EQ(s.TraceColor[0], 0xFF0000u);
+  EXPECT_EQ(s.TraceThickness[7], 3);
+}
+
+// --- Profile scale ---------------------------------------------------------------
+
+TEST(ProfileScaleTest, ClampsFromTheDocumentedCases) {
+  struct Case {
+    int32_t kind;
+    const char *bottom, *top;
+    float stored_bottom, stored_top;
+  };
+  const Case cases[] = {
+      {kKindTq68Mk2, "50", "20", 50.0f, 150.0f},
+      {kKindTq68Mk2, "-12000", "12000", -9000.0f, 9000.0f},
+      {kKindTq68Mk2, "abc", "", 0.0f, 100.0f},
+      {kKindFrz62, "12", "15", 9.0f, 10.0f},
+      {kKindFrz62, "3", "3", 3.0f, 4.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.bottom) + " / " + c.top);
+    SettingsStore s;
+    s.PlotHeight = 200;
+    ApplyProfileScale(s, c.kind, ScaleTexts{c.bottom, c.top, "-10", "10", {}, {}});
+    EXPECT_FLOAT_EQ(s.CondScaleMin, c.stored_bottom);
+    EXPECT_FLOAT_EQ(s.CondScaleMax, c.stored_top);
+    EXPECT_FLOAT_EQ(s.CondPixelsPerUnit, 200.0f / (c.stored_top - c.stored_bottom));
+    EXPECT_FLOAT_EQ(s.InphasePixelsPerUnit, 10.0f);
+  }
+}
+
+TEST(ProfileScaleTest, IceScaleFollowsItsFieldsAndStaysWithoutThem) {
+  SettingsStore s;
+  s.IceOption = 1;
+  ScaleTexts texts = ProfileScaleTexts(s, kKindTq62);
+  EXPECT_EQ(texts.cond_top, "500");
+  ASSERT_TRUE(texts.ice_top.has_value());
+  EXPECT_EQ(*texts.ice_top, "5");
+  texts.ice_bottom = "12";
+  texts.ice_top = "15";
+  ApplyProfileScale(s, kKindTq62, texts);
+  EXPECT_FLOAT_EQ(s.IceScaleMin, 9.0f);
+  EXPECT_FLOAT_EQ(s.IceScaleMax, 10.0f);
+  // The viewer's template has no ice fields: the ice scale stays.
+  texts.ice_bottom.reset();
+  texts.ice_top.reset();
+  texts.cond_top = "600";
+  ApplyProfileScale(s, kKindTq62, texts);
+  EXPECT_FLOAT_EQ(s.CondScaleMax, 600.0f);
+  EXPECT_FLOAT_EQ(s.IceScaleMin, 9.0f);
+  EXPECT_FLOAT_EQ(s.IceScaleMax, 10.0f);
+  EXPECT_EQ(ProfileScaleTemplate(BuildConfig{kKindTq62, 1, 1}, 1, true), "GETNEWPROFILESCALEICE");
+  EXPECT_EQ(ProfileScaleTemplate(BuildConfig{kKindTq62, 1, 1}, 1, true, true), "GETNEWPROFILESCALE62");
+  EXPECT_EQ(ProfileScaleTemplate(BuildConfig{kKindTq68Mk2, 1, 0}, 0, false), "GETNEWPROFILESCALE62H");
+  EXPECT_EQ(ProfileScaleTemplate(BuildConfig{kKindTq64, 1, 0}, 0, false), "GETNEWPROFILESCALE64");
+}
+
+}  // namespace
+}  // namespace tq
