@@ -5,6 +5,7 @@
 // later record out of alignment.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -20,5 +21,10 @@ namespace tq {
 // binary bytes may be anything, LF included. False for any other length.
 // Header 1 is told by its place and not by this test.
 bool IsWholeRecord(std::span<const uint8_t> record);
+
+// How many records of `record_length` bytes, one after the other from the
+// start of `bytes`, pass IsWholeRecord: the same test, made in one pass over
+// a buffer of records.
+size_t WholeRecordsAt(std::span<const uint8_t> bytes, size_t record_length);
 
 }  // namespace tq

@@ -265,23 +265,25 @@ void RecordCursor::Refresh() {
   size_ = size;
   torn_tail_ = size_ % static_cast<int64_t>(record_length_) != 0;
   buffer_size_ = 0;
+  checked_from_ = checked_to_ = 0;
   position_ = std::min(position_, size_);
 }
 
 void RecordCursor::Seek(int64_t index) {
+  checked_from_ = checked_to_ = 0;
   position_ = index >= record_count() ? size_
                                       : std::max<int64_t>(index, 0) *
                                             static_cast<int64_t>(record_length_);
 }
 
-void RecordCursor::SeekOffset(int64_t offset) { position_ = std::clamp<int64_t>(offset, 0, size_); }
+void RecordCursor::SeekOffset(int64_t offset) {
+  checked_from_ = checked_to_ = 0;
+  position_ = std::clamp<int64_t>(offset, 0, size_);
+}
 
-const uint8_t* RecordCursor::Bytes(int64_t offset, size_t count, bool backwards) {
+const uint8_t* RecordCursor::Load(int64_t offset, size_t count, bool backwards) {
   if (offset < 0 || offset + static_cast<int64_t>(count) > size_) return nullptr;
-  if (offset >= buffer_offset_ &&
-      offset + static_cast<int64_t>(count) <= buffer_offset_ + static_cast<int64_t>(buffer_size_)) {
-    return buffer_.data() + (offset - buffer_offset_);
-  }
+  checked_from_ = checked_to_ = 0;
   const auto capacity = static_cast<int64_t>(buffer_.size());
   const int64_t first =
       backwards ? std::max<int64_t>(0, offset + static_cast<int64_t>(count) - capacity) : offset;
@@ -309,7 +311,10 @@ const uint8_t* RecordCursor::Bytes(int64_t offset, size_t count, bool backwards)
 }
 
 bool RecordCursor::Passes(int64_t offset, bool backwards) {
-  const uint8_t* bytes = Bytes(offset, record_length_, backwards);
+  return PassesAt(offset, Bytes(offset, record_length_, backwards));
+}
+
+bool RecordCursor::PassesAt(int64_t offset, const uint8_t* bytes) const {
   if (bytes == nullptr) return false;
   // Header 1 is told by its place; its identifier may begin like a reading.
   if (offset == 0) return bytes[record_length_ - 1] == '\n';
@@ -340,11 +345,27 @@ SkippedRange RecordCursor::Skip(int64_t first, int64_t end) {
 std::optional<std::span<const uint8_t>> RecordCursor::Next() {
   skipped_.reset();
   const auto length = static_cast<int64_t>(record_length_);
+  if (position_ >= checked_from_ && position_ + length <= checked_to_) {
+    const uint8_t* bytes = buffer_.data() + (position_ - buffer_offset_);
+    record_offset_ = position_;
+    position_ += length;
+    return std::span<const uint8_t>(bytes, record_length_);
+  }
   if (position_ + length > size_) {
     torn_tail_ = position_ < size_;
     return std::nullopt;
   }
-  if (!Passes(position_, false)) {
+  const uint8_t* bytes = Bytes(position_, record_length_, false);
+  if (bytes != nullptr && position_ != 0) {
+    // Test the rest of the buffer at once; the records that follow are then
+    // taken as they stand.
+    const auto held = static_cast<size_t>(buffer_offset_ + static_cast<int64_t>(buffer_size_) -
+                                          position_);
+    const size_t run = WholeRecordsAt(std::span(bytes, held), record_length_);
+    checked_from_ = position_;
+    checked_to_ = position_ + static_cast<int64_t>(run) * length;
+  }
+  if (!PassesAt(position_, bytes)) {
     if (failed()) return std::nullopt;
     if (position_ + length > size_) return std::nullopt;  // the file shrank under us
     int64_t found = position_ + 1;
@@ -359,9 +380,9 @@ std::optional<std::span<const uint8_t>> RecordCursor::Next() {
       torn_tail_ = false;
       return std::nullopt;
     }
+    bytes = Bytes(position_, record_length_, false);
+    if (bytes == nullptr) return std::nullopt;
   }
-  const uint8_t* bytes = Bytes(position_, record_length_, false);
-  if (bytes == nullptr) return std::nullopt;
   record_offset_ = position_;
   position_ += length;
   return std::span<const uint8_t>(bytes, record_length_);
@@ -369,6 +390,7 @@ std::optional<std::span<const uint8_t>> RecordCursor::Next() {
 
 std::optional<std::span<const uint8_t>> RecordCursor::Previous() {
   skipped_.reset();
+  checked_from_ = checked_to_ = 0;
   const auto length = static_cast<int64_t>(record_length_);
   position_ = std::min(position_, size_);
   if (position_ < length) return std::nullopt;

@@ -199,8 +199,17 @@ class RecordCursor {
   // Bytes [offset, offset + count) of the file, read into the buffer when it
   // does not hold them (ending there when reading `backwards`); nullptr past
   // the end of the file or on a read error.
-  const uint8_t* Bytes(int64_t offset, size_t count, bool backwards);
+  const uint8_t* Bytes(int64_t offset, size_t count, bool backwards) {
+    if (offset >= buffer_offset_ &&
+        offset + static_cast<int64_t>(count) <=
+            buffer_offset_ + static_cast<int64_t>(buffer_size_)) {
+      return buffer_.data() + (offset - buffer_offset_);
+    }
+    return Load(offset, count, backwards);
+  }
+  const uint8_t* Load(int64_t offset, size_t count, bool backwards);
   bool Passes(int64_t offset, bool backwards);
+  bool PassesAt(int64_t offset, const uint8_t* bytes) const;
   bool RunPasses(int64_t first, bool backwards);
   SkippedRange Skip(int64_t first, int64_t end);
 
@@ -211,6 +220,10 @@ class RecordCursor {
   int64_t position_ = 0;
   int64_t record_offset_ = 0;
   std::optional<SkippedRange> skipped_;
+  // Records from checked_from_ on, up to checked_to_, one after the other,
+  // are known to pass: reading on through them needs no further test.
+  int64_t checked_from_ = 0;
+  int64_t checked_to_ = 0;
   std::vector<uint8_t> buffer_;
   int64_t buffer_offset_ = 0;  // file offset of buffer_[0]
   size_t buffer_size_ = 0;     // bytes held
