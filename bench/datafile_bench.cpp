@@ -1,14 +1,17 @@
 // Reading stored data files: the record cursor with the station rule over a
-// whole file, and the viewer's line index build, on generated TQ68-MK2 files
-// of 250,000 and 1,000,000 readings. Each run also reports its peak resident
+// whole file, undamaged and with damage every 10,000 records, and the
+// viewer's line index build, on generated TQ68-MK2 files of 250,000 and
+// 1,000,000 readings. Each run also reports its peak resident
 // memory (the process peak is reset before the run), which must not grow with
 // the file.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -130,6 +133,54 @@ void BM_CursorWithStations(benchmark::State& state) {
   state.counters["peak_rss_kb"] = PeakMemoryKb();
 }
 BENCHMARK(BM_CursorWithStations)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The generated file with five bytes inserted inside every 10,000th record,
+// so the cursor resynchronises a hundred times per million records.
+std::filesystem::path DamagedFile(int64_t readings) {
+  static std::map<int64_t, std::filesystem::path> made;
+  if (auto it = made.find(readings); it != made.end()) return it->second;
+  std::ifstream in(GeneratedFile(readings), std::ios::binary);
+  const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto path = Dir().path() / ("damaged" + std::to_string(readings) + ".N68");
+  std::ofstream out(path, std::ios::binary);
+  constexpr size_t kEvery = 10000 * kLongRecordLength;
+  for (size_t at = 0; at < whole.size(); at += kEvery) {
+    const size_t piece = std::min(kEvery, whole.size() - at);
+    out.write(whole.data() + at, static_cast<std::streamsize>(piece));
+    if (piece == kEvery) out.write("~~~~~", 5);
+  }
+  made[readings] = path;
+  return path;
+}
+
+void BM_CursorOverDamage(benchmark::State& state) {
+  const auto path = DamagedFile(state.range(0));
+  int64_t records = 0;
+  int64_t skipped = 0;
+  for (auto _ : state) {
+    auto cursor = RecordCursor::Open(path, kLongRecordLength);
+    if (!cursor) {
+      state.SkipWithError("cannot open the damaged file");
+      return;
+    }
+    cursor->Seek(kFirstBodyRecord);
+    StationTracker tracker;
+    double sum = 0.0;
+    skipped = 0;
+    while (auto record = cursor->Next()) {
+      if (cursor->skipped()) {
+        tracker.Skip(*cursor->skipped());
+        ++skipped;
+      }
+      if (IsReading(tracker.Feed(*record))) sum += tracker.station();
+    }
+    benchmark::DoNotOptimize(sum);
+    records += cursor->record_count();
+  }
+  state.SetItemsProcessed(records);
+  state.counters["skipped_ranges"] = static_cast<double>(skipped);
+}
+BENCHMARK(BM_CursorOverDamage)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void BM_LineIndexBuild(benchmark::State& state) {
   const auto path = GeneratedFile(state.range(0));

@@ -169,11 +169,13 @@ std::optional<DataFileScan> ScanDataFile(const std::filesystem::path& path,
   scan.sea_water_index = static_cast<uint32_t>(header->SeaWaterIndex);
 
   cursor->Seek(kFirstBodyRecord);
-  for (int64_t index = cursor->position(); auto record = cursor->Next(); ++index) {
+  while (auto record = cursor->Next()) {
+    if (cursor->skipped()) scan.skipped.push_back(*cursor->skipped());
     if ((*record)[0] != kLineNameLetter) continue;
-    scan.line_offsets.push_back(index * static_cast<int64_t>(header->record_length));
+    scan.line_offsets.push_back(cursor->record_offset());
     scan.line_names.push_back(LineBoxName(*record));
   }
+  if (cursor->skipped()) scan.skipped.push_back(*cursor->skipped());
   if (cursor->failed()) {
     if (error != nullptr) *error = cursor->error();
     return std::nullopt;
@@ -217,7 +219,7 @@ LineIndexResult BuildLineIndexCache(const std::filesystem::path& data_file,
     writer.Finish();
     return result;
   }
-  cursor->Seek(scan.line_offsets[static_cast<size_t>(line) - 1] / static_cast<int64_t>(length));
+  cursor->SeekOffset(scan.line_offsets[static_cast<size_t>(line) - 1]);
 
   StoredHeader as_kind = scan.header;
   as_kind.kind = scan.kind;
@@ -241,6 +243,14 @@ LineIndexResult BuildLineIndexCache(const std::filesystem::path& data_file,
   if (auto first = cursor->Next()) tracker.Feed(*first);  // the line's own "L"
   while (!writer.failed()) {
     std::optional<std::span<const uint8_t>> record = cursor->Next();
+    if (cursor->skipped() && cursor->skipped()->station_openers > 0) {
+      // A station whose first reading the damage took still began there:
+      // the one before it is complete as it stands, and readings after the
+      // damage gather at the new one.
+      if (pending.count > 0) write_pending();
+      tracker.Skip(*cursor->skipped());
+      pending = PendingStation{};
+    }
     if (!record) break;
     if ((*record)[0] < kLowestReadingLetter) continue;
     const RecordKind kind = RecordKindOf(*record);

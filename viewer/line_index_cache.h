@@ -48,8 +48,10 @@ struct DataFileScan {
   StoredHeader header;
   int32_t kind = kKindTq68Mk2;             // the header's, else the build's
   bool torn_tail = false;                  // a partial record ends the file
-  std::vector<int64_t> line_offsets;       // byte offset of each "L" record
+  std::vector<int64_t> line_offsets;       // byte offset of each "L" record, as found
+                                           // (not always a whole number of records)
   std::vector<std::string> line_names;     // as the line box shows them (UTF-8)
+  std::vector<SkippedRange> skipped;       // bytes passed over as damage
   int32_t readings_per_station = 1;
   bool ice_thickness = false;              // a TQ62 file recorded with ice thickness,
                                            // seen in a build with the ice option
