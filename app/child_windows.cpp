@@ -4,6 +4,7 @@
 
 #include "platform/drawing.h"
 #include "platform/window.h"
+#include "viewer/view_files_wnd.h"
 
 namespace tq {
 namespace {
@@ -12,7 +13,7 @@ intptr_t OnChildCreate(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; 
 
 constexpr std::array<MessageEntry, 1> kChildMessages = {{{WM_CREATE, OnChildCreate}}};
 
-constexpr const char* kChildClasses[] = {"MonitorGPSWnd", "LoggingWnd", "ViewFilesWnd"};
+constexpr const char* kChildClasses[] = {"MonitorGPSWnd", "LoggingWnd"};
 
 }  // namespace
 
@@ -21,7 +22,7 @@ bool RegisterChildWindowClasses() {
     WindowClass window_class{name, kChildMessages, kLightGrayBrush.color, true};
     if (!RegisterClass(window_class)) return false;
   }
-  return true;
+  return RegisterViewFilesWindowClass();
 }
 
 }  // namespace tq

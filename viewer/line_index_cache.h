@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,10 +59,15 @@ struct DataFileScan {
   uint32_t sea_water_index = 0;            // of that file
 };
 
+// Told now and then how far a long pass through a data file has come:
+// bytes done of the bytes it has to read. It may draw and handle messages.
+using FilePassProgress = std::function<void(int64_t done, int64_t total)>;
+
 // Scans the data file at `path` for its header and line records. nullopt
 // (and `error`) when the file cannot be read or has no whole header.
 std::optional<DataFileScan> ScanDataFile(const std::filesystem::path& path,
-                                         const BuildConfig& build, std::string* error = nullptr);
+                                         const BuildConfig& build, std::string* error = nullptr,
+                                         const FilePassProgress& progress = {});
 
 // The line box text of an "L" record: the name from its second character up
 // to the first blank after it, at most 8 characters, widened to UTF-8.
@@ -87,7 +93,8 @@ struct LineIndexResult {
 // as a gap pair, a value that does not fit as an absent channel.
 LineIndexResult BuildLineIndexCache(const std::filesystem::path& data_file,
                                     const DataFileScan& scan, int32_t line,
-                                    const LineCachePaths& paths);
+                                    const LineCachePaths& paths,
+                                    const FilePassProgress& progress = {});
 
 // One station of the viewer's window.
 struct StationEntry {
