@@ -193,15 +193,12 @@ void RedrawLineLabel() {
 void DrawScaleReadout(DcHandle dc) {
   const int title_width = MeasureText(Shell.NormalFont, "File:WWWWWWWW").cx;
   int x = kTextX + title_width + 6;
-  const std::vector<std::string> cells = FormatScaleReadout(Settings, FileKind());
-  // The widest any scale can print, so an old readout never shows through.
-  FillRect(dc, Rect{x, 0, Shell.ScreenWidth, TextHeight() + 1}, CreateSolidBrush(kBackground));
-  if (Shell.Portrait != 1 && LineBoxY() < TextHeight()) {
-    // In landscape the line box shares the top row.
-    FillRect(dc, Rect{x, 0, LineBoxX() - 1, TextHeight() + 1}, CreateSolidBrush(kBackground));
-  }
+  // Up to the line label, which shares the top row in landscape.
+  const int label_left = LineBoxX() - MeasureText(Shell.BoldFont, "Line").cx - 4;
+  const int right = LineBoxY() < TextHeight() ? label_left : Shell.ScreenWidth;
+  FillRect(dc, Rect{x, 0, right, TextHeight() + 1}, CreateSolidBrush(kBackground));
   SetBkMode(dc, TRANSPARENT);
-  for (const std::string& cell : cells) {
+  for (const std::string& cell : FormatScaleReadout(Settings, FileKind())) {
     TextOut(dc, x, 1, cell);
     x += MeasureText(Shell.NormalFont, cell).cx + 2 * kCellGap;
   }
@@ -292,6 +289,12 @@ FilePassProgress ProgressOfPass(int32_t from_percent, int32_t span_percent) {
   };
 }
 
+// Every dialog leaves the screen full and the keys with the viewer.
+void AfterDialog() {
+  if (WindowHandle parent = GetParent(View.viewer)) HideTaskBarFor(parent);
+  SetFocus(View.viewer);
+}
+
 void LoadWindow() {
   const WindowLoadResult loaded =
       LoadStationWindow(View.stations, 1, Columns(), View.first_record, View.source);
@@ -324,6 +327,7 @@ void OpenFile() {
   options.default_extension = folders.default_extension;
   options.initial_folder = MapSystemPath(folders.dialog_folder).string();
   const std::optional<std::string> chosen = GetOpenFileName(View.viewer, options);
+  AfterDialog();
   if (!chosen) {
     if (View.loaded != 0) {
       View.loaded = 2;
@@ -426,12 +430,14 @@ void RunCommand(ViewCommand command) {
     case ViewCommand::kFile: OpenFile(); return;
     case ViewCommand::kScale:
       RunViewerScaleDialog(View.viewer);
+      AfterDialog();
       RedrawScaleReadout();
       RepaintProfile();
       return;
     case ViewCommand::kExit: CloseViewer(); return;
     case ViewCommand::kHelp:
       MessageBox(View.viewer, ViewHelpText(Build().StorageRoot), kViewHelpCaption, MB_OK);
+      AfterDialog();
       return;
     case ViewCommand::kLineBox: OpenLineBox(); return;
   }
