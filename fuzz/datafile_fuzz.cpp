@@ -1,6 +1,7 @@
 // The data-file readers over arbitrary files: the header, the record cursor
 // forwards and backwards, the station rule, the viewer's scan, its line
-// index builder and its station window. Every record a cursor returns is
+// index builder and its station window, and tqexport's rows, CSV and record
+// listing. Every record a cursor returns is
 // whole (header 1 aside), and the records and skipped ranges it reports
 // tile the file without gap or overlap, whichever way it reads.
 #include <algorithm>
@@ -12,6 +13,8 @@
 #include "settings/settings.h"
 #include "survey/record_check.h"
 #include "survey/record_reader.h"
+#include "tools/tqexport/export_rows.h"
+#include "tools/tqexport/export_writers.h"
 #include "viewer/line_index_cache.h"
 
 namespace {
@@ -69,6 +72,32 @@ void ReadBothWays(const std::filesystem::path& path, size_t length) {
   }
 }
 
+// What tqexport makes of the file, as it reads it: every record listed, and
+// the rows of the readings, with positions, as CSV.
+void Export(const std::filesystem::path& path, const StoredHeader& header) {
+  if (header.kind < 0 || header.record_length != RecordLengthFor(header.kind)) return;
+  std::optional<RecordCursor> cursor = RecordCursor::Open(path, header.record_length);
+  if (!cursor) return;
+  exporter::TextOut out;
+  exporter::RecordLister lister(header, out);
+  exporter::RowBuilder rows(header, true);
+  exporter::CsvWriter csv(exporter::RowColumnsFor(header), out);
+  csv.Begin();
+  const auto length = static_cast<int64_t>(header.record_length);
+  for (int64_t index = 0; auto record = cursor->Next(); ++index) {
+    if (const auto& skip = cursor->skipped()) {
+      lister.Skipped(*skip);
+      rows.Skip(*skip);
+    }
+    const int64_t offset = cursor->record_offset();
+    lister.List(*record, index, offset < 2 * length ? offset / length : kFirstBodyRecord);
+    if (offset >= 2 * length) rows.Feed(*record, index);
+    while (auto row = rows.TakeRow()) csv.Write(*row);
+  }
+  rows.Finish();
+  while (auto row = rows.TakeRow()) csv.Write(*row);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -82,6 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::optional<StoredHeader> header = ReadHeader(path);
   for (size_t length : {kShortRecordLength, kLongRecordLength}) ReadBothWays(path, length);
   if (!header) return 0;
+  Export(path, *header);
 
   const BuildConfig build{header->kind >= 0 ? header->kind : kKindTq68Mk2, 1, 1};
   const std::optional<DataFileScan> scan = ScanDataFile(path, build);

@@ -449,10 +449,10 @@ emagpy: one row per station. First the coordinates: latitude, longitude,
   a GPS station without a position, gives no row; standard error counts
   them.
 
-records read as damage: where bytes inside the file do not make whole
-  records (a byte inserted or lost, two files glued together), the reader
-  skips to the first place where three records in a row are whole again,
-  and everything else is exported. Standard error names each skipped
+damaged files: where bytes inside a file do not make whole records (a
+  byte inserted or lost, two files glued together), the reader skips to
+  the first place where three records in a row are whole again, and
+  everything else is exported. Standard error names each skipped
   range, "bytes 52,013-52,077 skipped: not records" (byte offsets from 0,
   both included), and --format records lists it in its place as
   "skipped bytes=52013-52077 length=65". A station whose first reading was
