@@ -300,6 +300,7 @@ void LoadWindow() {
       LoadStationWindow(View.stations, 1, Columns(), View.first_record, View.source);
   if (!loaded.line1_opened) MessageBox(View.viewer, kInvalidHandle1Text, kInvalidHandleCaption, MB_OK);
   if (!loaded.line2_opened) MessageBox(View.viewer, kInvalidHandle2Text, kInvalidHandleCaption, MB_OK);
+  if (!loaded.line1_opened || !loaded.line2_opened) AfterDialog();
 }
 
 // Builds the cache for line `line` (0-based) and loads its first window.

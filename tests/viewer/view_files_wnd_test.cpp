@@ -236,6 +236,19 @@ TEST_F(ViewerTest, CancelHidesTheProfileAndExitForgetsTheFileAndHides) {
   EXPECT_EQ(GetComboCount(LineBox()), 0);
 }
 
+TEST_F(ViewerTest, ACacheFileGoneAfterTheBuildIsReportedAndShowsNoStation) {
+  Open(WriteFile("A.R62", Tq62Line("1", 300)));
+  std::filesystem::remove(MapSystemPath("Storage\\FLDINI\\LINE2.R6X"));
+  ScriptedResponder responder;
+  responder.OnMessageBox("IHV", IDOK);
+  ScopedModalResponder scoped(&responder);
+  Key(VK_HOME);
+  ASSERT_EQ(responder.Requests().size(), 1u);
+  EXPECT_EQ(responder.Requests()[0].text, "invalid handle 2");
+  EXPECT_EQ(ViewerStatusNow().readout.station, "");
+  EXPECT_NE(CurvePixel(10, 81), kBlue);
+}
+
 TEST_F(ViewerTest, HelpAndTheFocusRing) {
   ScriptedResponder responder;
   responder.OnMessageBox(kViewHelpCaption, IDOK);
