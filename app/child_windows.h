@@ -1,6 +1,5 @@
 // The main window's full-screen children: the logging window, the Monitor
-// GPS window and the file viewer. The viewer shows a light grey screen and
-// takes the messages posted to it, so far.
+// GPS window and the file viewer, each registered with its own handling.
 #pragma once
 
 namespace tq {

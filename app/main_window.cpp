@@ -225,7 +225,7 @@ intptr_t OnCreate(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
 
 intptr_t OnSize(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
   ApplyScreenLayout(LayoutOfClient(window, CommandBarHeight(window)));
-  for (WindowHandle child : {Shell.LoggingWindow, Shell.MonitorGpsWindow}) {
+  for (WindowHandle child : {Shell.LoggingWindow, Shell.MonitorGpsWindow, Shell.ViewFilesWindow}) {
     if (child != nullptr) SetWindowPos(child, 0, 0, Shell.ScreenWidth, Shell.ScreenHeight, SWP_NOZORDER);
   }
   return 0;

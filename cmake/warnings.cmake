@@ -10,6 +10,11 @@ if(TQ_SANITIZE)
                          -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(tq_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(TQ_LIBFUZZER)
+  # Without coverage in the code under test the fuzzer sees only its own
+  # few edges and mutates blind.
+  target_compile_options(tq_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 # Sources include each other by folder: "platform/serial.h".
 target_include_directories(tq_options INTERFACE ${PROJECT_SOURCE_DIR}
                            ${PROJECT_BINARY_DIR}/generated)

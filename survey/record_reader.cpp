@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "settings/settings.h"
+#include "survey/record_check.h"
 
 namespace tq {
 namespace {
@@ -229,9 +230,15 @@ RecordKind StationTracker::Feed(std::span<const uint8_t> record) {
   return kind;
 }
 
+void StationTracker::Skip(const SkippedRange& range) {
+  station_ += increment_ * range.station_openers;
+}
+
 RecordCursor::RecordCursor(File file, size_t record_length)
     : file_(std::move(file)), record_length_(record_length) {
-  buffer_.resize(std::max<size_t>(1, kCursorBufferBytes / record_length_) * record_length_);
+  // Room for a whole buffer of records and for the three records a
+  // resynchronisation looks at together, whatever the record length.
+  buffer_.resize(std::max(kCursorBufferBytes / record_length_, size_t{4}) * record_length_);
   Refresh();
 }
 
@@ -255,63 +262,159 @@ void RecordCursor::Refresh() {
     error_ = "cannot tell the file size";
     return;
   }
-  const auto length = static_cast<int64_t>(record_length_);
-  record_count_ = size / length;
-  torn_tail_ = size % length != 0;
-  buffer_count_ = 0;
-  position_ = std::min(position_, record_count_);
+  size_ = size;
+  torn_tail_ = size_ % static_cast<int64_t>(record_length_) != 0;
+  buffer_size_ = 0;
+  checked_from_ = checked_to_ = 0;
+  position_ = std::min(position_, size_);
 }
 
-void RecordCursor::Seek(int64_t index) { position_ = std::clamp<int64_t>(index, 0, record_count_); }
+void RecordCursor::Seek(int64_t index) {
+  checked_from_ = checked_to_ = 0;
+  position_ = index >= record_count() ? size_
+                                      : std::max<int64_t>(index, 0) *
+                                            static_cast<int64_t>(record_length_);
+}
 
-bool RecordCursor::Fill(int64_t first, int64_t count) {
-  buffer_count_ = 0;
-  const auto length = static_cast<int64_t>(record_length_);
-  if (!file_.Seek(first * length)) {
+void RecordCursor::SeekOffset(int64_t offset) {
+  checked_from_ = checked_to_ = 0;
+  position_ = std::clamp<int64_t>(offset, 0, size_);
+}
+
+const uint8_t* RecordCursor::Load(int64_t offset, size_t count, bool backwards) {
+  if (offset < 0 || offset + static_cast<int64_t>(count) > size_) return nullptr;
+  checked_from_ = checked_to_ = 0;
+  const auto capacity = static_cast<int64_t>(buffer_.size());
+  const int64_t first =
+      backwards ? std::max<int64_t>(0, offset + static_cast<int64_t>(count) - capacity) : offset;
+  const auto wanted = static_cast<size_t>(std::min(capacity, size_ - first));
+  buffer_size_ = 0;
+  if (!file_.Seek(first)) {
     error_ = file_.LastError();
-    return false;
+    return nullptr;
   }
-  const size_t wanted = static_cast<size_t>(count) * record_length_;
   size_t got = 0;
   while (got < wanted) {
     const long n = file_.Read(std::span(buffer_).subspan(got, wanted - got));
     if (n < 0) {
       error_ = file_.LastError();
-      return false;
+      return nullptr;
     }
-    if (n == 0) break;  // the file shrank under us
+    if (n == 0) break;
     got += static_cast<size_t>(n);
   }
-  buffer_first_ = first;
-  buffer_count_ = static_cast<int64_t>(got / record_length_);
-  if (buffer_count_ < count) record_count_ = first + buffer_count_;
-  return buffer_count_ > 0;
+  buffer_offset_ = first;
+  buffer_size_ = got;
+  if (got < wanted) size_ = first + static_cast<int64_t>(got);  // the file shrank under us
+  if (offset + static_cast<int64_t>(count) > first + static_cast<int64_t>(got)) return nullptr;
+  return buffer_.data() + (offset - first);
+}
+
+bool RecordCursor::Passes(int64_t offset, bool backwards) {
+  return PassesAt(offset, Bytes(offset, record_length_, backwards));
+}
+
+bool RecordCursor::PassesAt(int64_t offset, const uint8_t* bytes) const {
+  if (bytes == nullptr) return false;
+  // Header 1 is told by its place; its identifier may begin like a reading.
+  if (offset == 0) return bytes[record_length_ - 1] == '\n';
+  return IsWholeRecord(std::span(bytes, record_length_));
+}
+
+bool RecordCursor::RunPasses(int64_t from, bool backwards) {
+  // Forwards: the records starting at `from`; backwards: those ending there.
+  const auto length = static_cast<int64_t>(record_length_);
+  for (int64_t k = 0; k < 3; ++k) {
+    const int64_t at = backwards ? from - (k + 1) * length : from + k * length;
+    if (at < 0 || at + length > size_) return k > 0;  // every record that fits passed
+    if (!Passes(at, backwards)) return false;
+  }
+  return true;
+}
+
+SkippedRange RecordCursor::Skip(int64_t first, int64_t end) {
+  SkippedRange range{first, end, 0};
+  const auto length = static_cast<int64_t>(record_length_);
+  for (int64_t at = first; at < end && (at == first || at + length <= end); at += length) {
+    const uint8_t* letter = Bytes(at, 1, false);
+    if (letter != nullptr && (*letter == 'T' || *letter == 't')) ++range.station_openers;
+  }
+  return range;
 }
 
 std::optional<std::span<const uint8_t>> RecordCursor::Next() {
-  if (position_ >= record_count_) return std::nullopt;
-  if (position_ < buffer_first_ || position_ >= buffer_first_ + buffer_count_) {
-    const auto per_buffer = static_cast<int64_t>(buffer_.size() / record_length_);
-    if (!Fill(position_, std::min(per_buffer, record_count_ - position_))) return std::nullopt;
+  skipped_.reset();
+  const auto length = static_cast<int64_t>(record_length_);
+  if (position_ >= checked_from_ && position_ + length <= checked_to_) {
+    const uint8_t* bytes = buffer_.data() + (position_ - buffer_offset_);
+    record_offset_ = position_;
+    position_ += length;
+    return std::span<const uint8_t>(bytes, record_length_);
   }
-  const auto offset = static_cast<size_t>(position_ - buffer_first_) * record_length_;
-  ++position_;
-  return std::span<const uint8_t>(buffer_.data() + offset, record_length_);
+  if (position_ + length > size_) {
+    torn_tail_ = position_ < size_;
+    return std::nullopt;
+  }
+  const uint8_t* bytes = Bytes(position_, record_length_, false);
+  if (bytes != nullptr && position_ != 0) {
+    // Test the rest of the buffer at once; the records that follow are then
+    // taken as they stand.
+    const auto held = static_cast<size_t>(buffer_offset_ + static_cast<int64_t>(buffer_size_) -
+                                          position_);
+    const size_t run = WholeRecordsAt(std::span(bytes, held), record_length_);
+    checked_from_ = position_;
+    checked_to_ = position_ + static_cast<int64_t>(run) * length;
+  }
+  if (!PassesAt(position_, bytes)) {
+    if (failed()) return std::nullopt;
+    if (position_ + length > size_) return std::nullopt;  // the file shrank under us
+    int64_t found = position_ + 1;
+    while (found + length <= size_ && !RunPasses(found, false)) {
+      if (failed()) return std::nullopt;
+      ++found;
+    }
+    if (found + length > size_) found = size_;
+    skipped_ = Skip(position_, found);
+    position_ = found;
+    if (found == size_) {
+      torn_tail_ = false;
+      return std::nullopt;
+    }
+    bytes = Bytes(position_, record_length_, false);
+    if (bytes == nullptr) return std::nullopt;
+  }
+  record_offset_ = position_;
+  position_ += length;
+  return std::span<const uint8_t>(bytes, record_length_);
 }
 
 std::optional<std::span<const uint8_t>> RecordCursor::Previous() {
-  if (position_ <= 0) return std::nullopt;
-  const int64_t index = position_ - 1;
-  if (index < buffer_first_ || index >= buffer_first_ + buffer_count_) {
-    const auto per_buffer = static_cast<int64_t>(buffer_.size() / record_length_);
-    const int64_t first = std::max<int64_t>(0, index + 1 - per_buffer);
-    if (!Fill(first, index + 1 - first) || index >= buffer_first_ + buffer_count_) {
-      return std::nullopt;
+  skipped_.reset();
+  checked_from_ = checked_to_ = 0;
+  const auto length = static_cast<int64_t>(record_length_);
+  position_ = std::min(position_, size_);
+  if (position_ < length) return std::nullopt;
+  if (!Passes(position_ - length, true)) {
+    if (failed()) return std::nullopt;
+    int64_t found = position_ - 1;
+    while (found >= length && !RunPasses(found, true)) {
+      if (failed()) return std::nullopt;
+      --found;
     }
+    if (found < length) found = 0;
+    if (position_ == size_ && position_ - found < length && found > 0) {
+      torn_tail_ = true;
+    } else {
+      skipped_ = Skip(found, position_);
+    }
+    position_ = found;
+    if (found == 0) return std::nullopt;
   }
-  const auto offset = static_cast<size_t>(index - buffer_first_) * record_length_;
-  position_ = index;
-  return std::span<const uint8_t>(buffer_.data() + offset, record_length_);
+  const uint8_t* bytes = Bytes(position_ - length, record_length_, true);
+  if (bytes == nullptr) return std::nullopt;
+  position_ -= length;
+  record_offset_ = position_;
+  return std::span<const uint8_t>(bytes, record_length_);
 }
 
 }  // namespace tq

@@ -8,6 +8,7 @@
 //   cursor->Seek(kFirstBodyRecord);
 //   StationTracker stations;
 //   while (auto record = cursor->Next()) {
+//     if (cursor->skipped()) stations.Skip(*cursor->skipped());  // and report it
 //     RecordKind kind = stations.Feed(*record);
 //     if (IsReading(kind)) ... stations.station() ...
 //   }
@@ -102,6 +103,17 @@ StoredDecoding StoredDecodingFor(const StoredHeader& header);
 // decoded; the marker digit in byte 0 does not change the result.
 Reading DecodeStoredReading(std::span<const uint8_t> record, const StoredDecoding& decoding);
 
+// Bytes a reader passed over because they did not make whole records.
+struct SkippedRange {
+  int64_t first = 0;  // byte offset of the first byte passed over
+  int64_t end = 0;    // one past the last
+  // Records the damage cut that opened a station ("T" or "t" still standing
+  // at the start of the range, or a whole record's length further on inside
+  // it): the station rule counts them, so the readings after the damage keep
+  // their stations. A record whose first byte the damage took is not counted.
+  int32_t station_openers = 0;
+};
+
 // Rebuilds the station of every reading, record by record, forwards from the
 // first body record (or from any "L" record):
 //   "L" begins a line; "B" gives start s, "A" increment d, station = s - d;
@@ -112,6 +124,9 @@ class StationTracker {
   // Takes one body record; returns its kind. Records shorter than their
   // fields read the missing bytes as absent.
   RecordKind Feed(std::span<const uint8_t> record);
+  // Takes a range the cursor passed over: each station it cut moves the
+  // station on as its reading would have.
+  void Skip(const SkippedRange& range);
 
   double station() const { return station_; }        // of the last reading fed
   double start() const { return start_; }
@@ -129,9 +144,15 @@ class StationTracker {
 };
 
 // Whole records of a data file, read forwards or backwards through a large
-// buffer (one system call per buffer, not per record). A file whose size is
-// not a whole number of records is read up to its last whole record. The
-// span a move returns stays valid until the next move.
+// buffer (one system call per buffer, not per record). Every record but
+// header 1 must pass IsWholeRecord (survey/record_check.h). At one that
+// fails, the cursor looks byte by byte (ahead when moving forwards, back
+// when moving backwards) for the first offset where three records in a row
+// pass (or, near an end of the file, every whole record that fits there),
+// moves there and reports the bytes it passed over. A file without damage
+// is read record by record with nothing passed over; bytes short of a whole
+// record at the end of the file are a torn tail, not damage. The span a
+// move returns stays valid until the next move.
 class RecordCursor {
  public:
   // Opens `path` for reading; nullopt (and `error`) when it cannot be opened.
@@ -139,20 +160,33 @@ class RecordCursor {
                                           size_t record_length, std::string* error = nullptr);
 
   size_t record_length() const { return record_length_; }
-  // Whole records in the file when it was opened or last refreshed.
-  int64_t record_count() const { return record_count_; }
-  // True when bytes short of a whole record follow the last whole record.
+  // Bytes in the file when it was opened or last refreshed.
+  int64_t size() const { return size_; }
+  // Whole records the file would hold without damage: size() / record_length().
+  int64_t record_count() const { return size_ / static_cast<int64_t>(record_length_); }
+  // True when a move reached the end of the file with bytes short of a whole
+  // record left over; before any, when the size is no whole number of records.
   bool has_torn_tail() const { return torn_tail_; }
-  // The index of the record Next() returns.
-  int64_t position() const { return position_; }
+  // Byte offset of the record Next() returns.
+  int64_t offset() const { return position_; }
+  // offset() / record_length(): the index of that record in a file without damage.
+  int64_t position() const { return position_ / static_cast<int64_t>(record_length_); }
+  // Byte offset of the record the last move returned.
+  int64_t record_offset() const { return record_offset_; }
+  // What the last move passed over before it returned its record or reached
+  // the end of the file; nullopt when it passed over nothing.
+  const std::optional<SkippedRange>& skipped() const { return skipped_; }
 
-  // Moves to record `index`, clamped to 0..record_count().
+  // Moves to record `index` of a file without damage (byte index times the
+  // record length); at record_count() or beyond, to the end of the file.
   void Seek(int64_t index);
-  // The record at position(), then moves past it; nullopt at the end or on a
+  // Moves to byte `offset`, clamped to 0..size().
+  void SeekOffset(int64_t offset);
+  // The record at offset(), then moves past it; nullopt at the end or on a
   // read error (failed() then tells).
   std::optional<std::span<const uint8_t>> Next();
-  // The record before position(), then moves onto it; nullopt at the start
-  // or on a read error.
+  // The record that ends at offset(), then moves onto it; nullopt at the
+  // start or on a read error.
   std::optional<std::span<const uint8_t>> Previous();
   // Takes in records appended since the file was opened.
   void Refresh();
@@ -162,16 +196,37 @@ class RecordCursor {
 
  private:
   RecordCursor(File file, size_t record_length);
-  bool Fill(int64_t first, int64_t count);
+  // Bytes [offset, offset + count) of the file, read into the buffer when it
+  // does not hold them (ending there when reading `backwards`); nullptr past
+  // the end of the file or on a read error.
+  const uint8_t* Bytes(int64_t offset, size_t count, bool backwards) {
+    if (offset >= buffer_offset_ &&
+        offset + static_cast<int64_t>(count) <=
+            buffer_offset_ + static_cast<int64_t>(buffer_size_)) {
+      return buffer_.data() + (offset - buffer_offset_);
+    }
+    return Load(offset, count, backwards);
+  }
+  const uint8_t* Load(int64_t offset, size_t count, bool backwards);
+  bool Passes(int64_t offset, bool backwards);
+  bool PassesAt(int64_t offset, const uint8_t* bytes) const;
+  bool RunPasses(int64_t first, bool backwards);
+  SkippedRange Skip(int64_t first, int64_t end);
 
   File file_;
   size_t record_length_;
-  int64_t record_count_ = 0;
+  int64_t size_ = 0;
   bool torn_tail_ = false;
   int64_t position_ = 0;
+  int64_t record_offset_ = 0;
+  std::optional<SkippedRange> skipped_;
+  // Records from checked_from_ on, up to checked_to_, one after the other,
+  // are known to pass: reading on through them needs no further test.
+  int64_t checked_from_ = 0;
+  int64_t checked_to_ = 0;
   std::vector<uint8_t> buffer_;
-  int64_t buffer_first_ = 0;  // record index of buffer_[0]
-  int64_t buffer_count_ = 0;  // whole records held
+  int64_t buffer_offset_ = 0;  // file offset of buffer_[0]
+  size_t buffer_size_ = 0;     // bytes held
   std::string error_;
 };
 

@@ -18,6 +18,8 @@ constexpr size_t kNumberWidth = 12;
 constexpr size_t kFlagWidth = 2;
 constexpr size_t kLineNameMax = 8;
 constexpr size_t kCacheFlushBytes = 64 * 1024;
+// Often enough for a moving progress bar, rarely enough to cost nothing.
+constexpr int64_t kRecordsPerReport = 32 * 1024;
 constexpr std::string_view kGapStation = "          -1";
 constexpr std::string_view kGapValue = "       -9999";
 constexpr std::string_view kZeroValue = "        0.00";
@@ -151,7 +153,8 @@ std::string LineBoxName(std::span<const uint8_t> record) {
 }
 
 std::optional<DataFileScan> ScanDataFile(const std::filesystem::path& path,
-                                         const BuildConfig& build, std::string* error) {
+                                         const BuildConfig& build, std::string* error,
+                                         const FilePassProgress& progress) {
   std::optional<StoredHeader> header = ReadHeader(path, error);
   if (!header) return std::nullopt;
   std::optional<RecordCursor> cursor = RecordCursor::Open(path, header->record_length, error);
@@ -169,11 +172,18 @@ std::optional<DataFileScan> ScanDataFile(const std::filesystem::path& path,
   scan.sea_water_index = static_cast<uint32_t>(header->SeaWaterIndex);
 
   cursor->Seek(kFirstBodyRecord);
-  for (int64_t index = cursor->position(); auto record = cursor->Next(); ++index) {
+  int64_t until_report = kRecordsPerReport;
+  while (auto record = cursor->Next()) {
+    if (progress && --until_report == 0) {
+      until_report = kRecordsPerReport;
+      progress(cursor->offset(), cursor->size());
+    }
+    if (cursor->skipped()) scan.skipped.push_back(*cursor->skipped());
     if ((*record)[0] != kLineNameLetter) continue;
-    scan.line_offsets.push_back(index * static_cast<int64_t>(header->record_length));
+    scan.line_offsets.push_back(cursor->record_offset());
     scan.line_names.push_back(LineBoxName(*record));
   }
+  if (cursor->skipped()) scan.skipped.push_back(*cursor->skipped());
   if (cursor->failed()) {
     if (error != nullptr) *error = cursor->error();
     return std::nullopt;
@@ -199,7 +209,8 @@ bool FormatCacheNumber(double value, char* out) {
 
 LineIndexResult BuildLineIndexCache(const std::filesystem::path& data_file,
                                     const DataFileScan& scan, int32_t line,
-                                    const LineCachePaths& paths) {
+                                    const LineCachePaths& paths,
+                                    const FilePassProgress& progress) {
   LineIndexResult result;
   CacheWriter writer;
   if (!writer.Open(paths)) {
@@ -217,7 +228,12 @@ LineIndexResult BuildLineIndexCache(const std::filesystem::path& data_file,
     writer.Finish();
     return result;
   }
-  cursor->Seek(scan.line_offsets[static_cast<size_t>(line) - 1] / static_cast<int64_t>(length));
+  const int64_t line_start = scan.line_offsets[static_cast<size_t>(line) - 1];
+  const int64_t line_end = static_cast<size_t>(line) < scan.line_offsets.size()
+                               ? scan.line_offsets[static_cast<size_t>(line)]
+                               : cursor->size();
+  cursor->SeekOffset(line_start);
+  int64_t until_report = kRecordsPerReport;
 
   StoredHeader as_kind = scan.header;
   as_kind.kind = scan.kind;
@@ -241,6 +257,18 @@ LineIndexResult BuildLineIndexCache(const std::filesystem::path& data_file,
   if (auto first = cursor->Next()) tracker.Feed(*first);  // the line's own "L"
   while (!writer.failed()) {
     std::optional<std::span<const uint8_t>> record = cursor->Next();
+    if (progress && --until_report == 0) {
+      until_report = kRecordsPerReport;
+      progress(std::min(cursor->offset(), line_end) - line_start, line_end - line_start);
+    }
+    if (cursor->skipped() && cursor->skipped()->station_openers > 0) {
+      // A station whose first reading the damage took still began there:
+      // the one before it is complete as it stands, and readings after the
+      // damage gather at the new one.
+      if (pending.count > 0) write_pending();
+      tracker.Skip(*cursor->skipped());
+      pending = PendingStation{};
+    }
     if (!record) break;
     if ((*record)[0] < kLowestReadingLetter) continue;
     const RecordKind kind = RecordKindOf(*record);

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,18 +49,25 @@ struct DataFileScan {
   StoredHeader header;
   int32_t kind = kKindTq68Mk2;             // the header's, else the build's
   bool torn_tail = false;                  // a partial record ends the file
-  std::vector<int64_t> line_offsets;       // byte offset of each "L" record
+  std::vector<int64_t> line_offsets;       // byte offset of each "L" record, as found
+                                           // (not always a whole number of records)
   std::vector<std::string> line_names;     // as the line box shows them (UTF-8)
+  std::vector<SkippedRange> skipped;       // bytes passed over as damage
   int32_t readings_per_station = 1;
   bool ice_thickness = false;              // a TQ62 file recorded with ice thickness,
                                            // seen in a build with the ice option
   uint32_t sea_water_index = 0;            // of that file
 };
 
+// Told now and then how far a long pass through a data file has come:
+// bytes done of the bytes it has to read. It may draw and handle messages.
+using FilePassProgress = std::function<void(int64_t done, int64_t total)>;
+
 // Scans the data file at `path` for its header and line records. nullopt
 // (and `error`) when the file cannot be read or has no whole header.
 std::optional<DataFileScan> ScanDataFile(const std::filesystem::path& path,
-                                         const BuildConfig& build, std::string* error = nullptr);
+                                         const BuildConfig& build, std::string* error = nullptr,
+                                         const FilePassProgress& progress = {});
 
 // The line box text of an "L" record: the name from its second character up
 // to the first blank after it, at most 8 characters, widened to UTF-8.
@@ -85,7 +93,8 @@ struct LineIndexResult {
 // as a gap pair, a value that does not fit as an absent channel.
 LineIndexResult BuildLineIndexCache(const std::filesystem::path& data_file,
                                     const DataFileScan& scan, int32_t line,
-                                    const LineCachePaths& paths);
+                                    const LineCachePaths& paths,
+                                    const FilePassProgress& progress = {});
 
 // One station of the viewer's window.
 struct StationEntry {

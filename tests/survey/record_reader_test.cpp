@@ -253,6 +253,74 @@ TEST_F(RecordCursorTest, StopsAtTheLastWholeRecordOfATornFile) {
   EXPECT_FALSE(cursor->failed());
 }
 
+TEST_F(RecordCursorTest, BothWaysPassOverTheSameDamageAndNameIt) {
+  // Three bytes inserted inside record 10 of 20: it alone is lost.
+  std::string bytes;
+  for (int i = 0; i < 20; ++i) bytes += NumberedRecord(i);
+  bytes.insert(10 * 26 + 5, "xyz");
+  const auto path = dir.path() / "D.N68";
+  WriteFileBytes(path, bytes);
+  auto cursor = RecordCursor::Open(path, 26);
+  ASSERT_TRUE(cursor.has_value());
+
+  std::vector<std::string> seen;
+  std::vector<SkippedRange> skips;
+  while (auto r = cursor->Next()) {
+    if (cursor->skipped()) skips.push_back(*cursor->skipped());
+    seen.push_back(Text(*r));
+  }
+  EXPECT_FALSE(cursor->has_torn_tail());
+  ASSERT_EQ(skips.size(), 1u);
+  EXPECT_EQ(skips[0].first, 260);
+  EXPECT_EQ(skips[0].end, 289);
+  EXPECT_EQ(skips[0].station_openers, 1);  // record 10 began with "T"
+  ASSERT_EQ(seen.size(), 19u);
+  EXPECT_EQ(seen[9], NumberedRecord(9));
+  EXPECT_EQ(seen[10], NumberedRecord(11));
+  EXPECT_EQ(cursor->record_offset(), 289 + 8 * 26);
+
+  std::vector<std::string> back;
+  std::vector<SkippedRange> back_skips;
+  while (auto r = cursor->Previous()) {
+    if (cursor->skipped()) back_skips.push_back(*cursor->skipped());
+    back.push_back(Text(*r));
+  }
+  ASSERT_EQ(back_skips.size(), 1u);
+  EXPECT_EQ(back_skips[0].first, 260);
+  EXPECT_EQ(back_skips[0].end, 289);
+  EXPECT_EQ(back_skips[0].station_openers, 1);
+  EXPECT_EQ(std::vector<std::string>(back.rbegin(), back.rend()), seen);
+  EXPECT_FALSE(cursor->failed());
+}
+
+TEST_F(RecordCursorTest, BackwardsFromTheEndATornTailIsNoDamage) {
+  auto cursor = RecordCursor::Open(WriteNumbered(5, "T0000\n"), 26);
+  ASSERT_TRUE(cursor.has_value());
+  cursor->Seek(cursor->record_count());
+  EXPECT_EQ(cursor->offset(), 5 * 26 + 6);
+  EXPECT_EQ(Text(*cursor->Previous()), NumberedRecord(4));
+  EXPECT_FALSE(cursor->skipped().has_value());
+  EXPECT_TRUE(cursor->has_torn_tail());
+}
+
+TEST_F(RecordCursorTest, DamageRunningToTheEndIsPassedOverToTheEnd) {
+  // The last two records overwritten: nothing after them to resynchronise on.
+  std::string bytes;
+  for (int i = 0; i < 6; ++i) bytes += NumberedRecord(i);
+  bytes.replace(4 * 26 + 20, 32, std::string(32, '~'));
+  const auto path = dir.path() / "E.N68";
+  WriteFileBytes(path, bytes);
+  auto cursor = RecordCursor::Open(path, 26);
+  ASSERT_TRUE(cursor.has_value());
+  int seen = 0;
+  while (cursor->Next()) ++seen;
+  EXPECT_EQ(seen, 4);
+  ASSERT_TRUE(cursor->skipped().has_value());
+  EXPECT_EQ(cursor->skipped()->first, 4 * 26);
+  EXPECT_EQ(cursor->skipped()->end, 6 * 26);
+  EXPECT_FALSE(cursor->has_torn_tail());
+}
+
 TEST_F(RecordCursorTest, RefreshTakesInAppendedRecords) {
   const auto path = WriteNumbered(3);
   auto cursor = RecordCursor::Open(path, 26);

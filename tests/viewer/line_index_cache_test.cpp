@@ -224,6 +224,38 @@ TEST_F(Mk2LineIndexTest, IncompleteStationBeforeANewStationGoesBeforeTheGap) {
   EXPECT_EQ(one.substr(5 * 29, 29), Line1("50.00", {1, 1, 1, 1, 1, 1, 1, 1}));
 }
 
+TEST_F(Mk2LineIndexTest, DamageInsideAStationsFirstReadingLosesOnlyThatReading) {
+  std::vector<std::string> records = LineStart();
+  for (int station = 0; station < 3; ++station) {
+    records.push_back(Mk2Reading('T', 6, 0x8400));
+    records.push_back(Mk2Reading('2', 2, 0x8800));
+  }
+  records[records.size() - 4].insert(17, "~~~~");  // station 1's first reading
+  for (const char* r : {"L2", "B      50.00", "AN            5.000"}) records.push_back(Line(r, 26));
+  records.push_back(Mk2Reading('T', 6, 0x8400));
+  records.push_back(Mk2Reading('2', 2, 0x8800));
+  int64_t second_line = 2 * 26;
+  for (size_t i = 0; i + 5 < records.size(); ++i) second_line += static_cast<int64_t>(records[i].size());
+
+  const auto file = WriteMk2(records);
+  scan = ScanDataFile(file, {kKindTq68Mk2, 1, 0});
+  ASSERT_TRUE(scan.has_value());
+  ASSERT_EQ(scan->skipped.size(), 1u);
+  EXPECT_EQ(scan->skipped[0].end - scan->skipped[0].first, 26 + 4);
+  ASSERT_EQ(scan->line_offsets.size(), 2u);
+  EXPECT_EQ(scan->line_offsets[1], second_line);
+
+  LineIndexResult built = BuildLineIndexCache(file, *scan, 1, paths);
+  ASSERT_TRUE(built.ok) << built.error;
+  EXPECT_EQ(built.record_total, 3);
+  EXPECT_EQ(Cache1(), Line1("0.00", {1, 1, 1, 1, 1, 1, 1, 1}) +
+                          Line1("1.00", {0, 1, 0, 1, 0, 1, 0, 1}) +
+                          Line1("2.00", {1, 1, 1, 1, 1, 1, 1, 1}));
+  built = BuildLineIndexCache(file, *scan, 2, paths);
+  ASSERT_TRUE(built.ok) << built.error;
+  EXPECT_EQ(Cache1(), Line1("50.00", {1, 1, 1, 1, 1, 1, 1, 1}));
+}
+
 TEST_F(LineIndexTest, StationTooWideForItsFieldBecomesAGap) {
   const auto file = WriteShort("0000", {"L1", "B 10000000000.00", "AE            1.000",
                                         kTq62Reading});

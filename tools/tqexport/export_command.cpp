@@ -165,14 +165,29 @@ class PendingOutput {
   int fd_ = -1;
 };
 
-// Feeds the body records to a row builder and every settled row to `write`.
+// "52,013": byte offsets as the damage report names them.
+std::string GroupedNumber(int64_t n) {
+  std::string digits = std::to_string(n);
+  for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+    digits.insert(static_cast<size_t>(at), 1, ',');
+  }
+  return digits;
+}
+
+// Feeds the body records to a row builder and every settled row to `write`;
+// the ranges the cursor passed over go to `skipped`.
 template <typename Write>
 void ExportRows(RecordCursor& cursor, const StoredHeader& header, bool positions,
-                Progress& progress, const TextOut& out, Write write) {
+                Progress& progress, const TextOut& out, std::vector<SkippedRange>& skipped,
+                Write write) {
   RowBuilder rows(header, positions);
   cursor.Seek(kFirstBodyRecord);
   int64_t index = kFirstBodyRecord;
   while (const std::optional<std::span<const uint8_t>> record = cursor.Next()) {
+    if (cursor.skipped()) {
+      skipped.push_back(*cursor.skipped());
+      rows.Skip(*cursor.skipped());
+    }
     rows.Feed(*record, index);
     while (std::optional<ExportRow> row = rows.TakeRow()) write(*row);
     if (++index % kProgressEvery == 0) {
@@ -180,6 +195,7 @@ void ExportRows(RecordCursor& cursor, const StoredHeader& header, bool positions
       if (out.failed()) return;
     }
   }
+  if (cursor.skipped()) skipped.push_back(*cursor.skipped());
   rows.Finish();
   while (std::optional<ExportRow> row = rows.TakeRow()) write(*row);
 }
@@ -191,7 +207,8 @@ std::vector<CoilColumn> FilledCoils(RecordCursor& cursor, const StoredHeader& he
   std::vector<bool> filled(candidates.size(), false);
   Progress quiet(nullptr, {}, 0, false);
   const TextOut none;
-  ExportRows(cursor, header, false, quiet, none, [&](const ExportRow& row) {
+  std::vector<SkippedRange> skipped;  // reported by the pass that writes
+  ExportRows(cursor, header, false, quiet, none, skipped, [&](const ExportRow& row) {
     for (size_t i = 0; i < candidates.size(); ++i) {
       if (!filled[i] && FillsCoil(candidates[i], row)) filled[i] = true;
     }
@@ -203,21 +220,23 @@ std::vector<CoilColumn> FilledCoils(RecordCursor& cursor, const StoredHeader& he
   return columns;
 }
 
-// The whole export into `out`; false when reading the file failed.
+// The whole export into `out`, with the ranges passed over as damage in
+// `skipped`; false when reading the file failed.
 bool WriteExport(const ExportOptions& options, const StoredHeader& header, RecordCursor& cursor,
                  const std::vector<CoilColumn>& coils, TextOut& out, Progress& progress,
-                 std::FILE* messages) {
+                 std::vector<SkippedRange>& skipped, std::FILE* messages) {
   switch (options.format) {
     case Format::kCsv: {
       CsvWriter csv(RowColumnsFor(header), out);
       csv.Begin();
-      ExportRows(cursor, header, true, progress, out, [&](const ExportRow& row) { csv.Write(row); });
+      ExportRows(cursor, header, true, progress, out, skipped,
+                 [&](const ExportRow& row) { csv.Write(row); });
       break;
     }
     case Format::kGeoJson: {
       GeoJsonWriter json(RowColumnsFor(header), out);
       json.Begin();
-      ExportRows(cursor, header, true, progress, out,
+      ExportRows(cursor, header, true, progress, out, skipped,
                  [&](const ExportRow& row) { json.Write(row); });
       json.End();
       if (json.features() == 0) {
@@ -230,7 +249,7 @@ bool WriteExport(const ExportOptions& options, const StoredHeader& header, Recor
     case Format::kEmagpy: {
       EmagpyWriter emagpy(coils, header.gps_survey, out);
       emagpy.Begin();
-      ExportRows(cursor, header, header.gps_survey, progress, out,
+      ExportRows(cursor, header, header.gps_survey, progress, out, skipped,
                  [&](const ExportRow& row) { emagpy.Write(row); });
       emagpy.End();
       if (emagpy.incomplete() > 0) {
@@ -248,13 +267,24 @@ bool WriteExport(const ExportOptions& options, const StoredHeader& header, Recor
     case Format::kRecords: {
       RecordLister lister(header, out);
       cursor.Seek(0);
+      const auto length = static_cast<int64_t>(header.record_length);
       int64_t index = 0;
       while (const std::optional<std::span<const uint8_t>> record = cursor.Next()) {
-        lister.List(*record, index);
+        if (cursor.skipped()) {
+          skipped.push_back(*cursor.skipped());
+          lister.Skipped(*cursor.skipped());
+        }
+        // The headers go by their place in the file, whatever was passed over.
+        const int64_t offset = cursor.record_offset();
+        lister.List(*record, index, offset < 2 * length ? offset / length : kFirstBodyRecord);
         if (++index % kProgressEvery == 0) {
           progress.Show(index);
           if (out.failed()) break;
         }
+      }
+      if (cursor.skipped()) {
+        skipped.push_back(*cursor.skipped());
+        lister.Skipped(*cursor.skipped());
       }
       break;
     }
@@ -399,9 +429,9 @@ geojson: a FeatureCollection of Point features ([lon, lat] or [lon, lat,
   alt]), one per reading with a position; the properties are the csv
   columns, numbers as numbers, empty cells as null. Grid surveys have none.
 
-records: one line per record: its number (from 0), its kind and its fields
-  (texts as JSON strings), readings decoded, GPS sentences put back together
-  from their pieces.
+records: one line per record: its number (from 0, counting the records
+  read), its kind and its fields (texts as JSON strings), readings decoded,
+  GPS sentences put back together from their pieces.
 
 emagpy: one row per station. First the coordinates: latitude, longitude,
   elevation in GPS surveys (the position of the station's last placed
@@ -419,9 +449,19 @@ emagpy: one row per station. First the coordinates: latitude, longitude,
   a GPS station without a position, gives no row; standard error counts
   them.
 
-Exit status: 0 done; 2 bad options, or a FILE that cannot be opened or is
-not a data file of a known kind (nothing is written); 1 reading the file or
-writing the output failed. A last record cut short is skipped with a warning.
+damaged files: where bytes inside a file do not make whole records (a
+  byte inserted or lost, two files glued together), the reader skips to
+  the first place where three records in a row are whole again, and
+  everything else is exported. Standard error names each skipped
+  range, "bytes 52,013-52,077 skipped: not records" (byte offsets from 0,
+  both included), and --format records lists it in its place as
+  "skipped bytes=52013-52077 length=65". A station whose first reading was
+  lost still counts, so the readings after the damage keep their stations.
+
+Exit status: 0 done; 3 done, but damaged bytes were skipped (see above);
+2 bad options, or a FILE that cannot be opened or is not a data file of a
+known kind (nothing is written); 1 reading the file or writing the output
+failed. A last record cut short is skipped with a warning (status 0).
 
 Examples:
   tqexport LINE7.N68 > line7.csv
@@ -457,15 +497,6 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
     Say(messages, options.input, error);
     return kExitFailure;
   }
-  if (cursor->has_torn_tail()) {
-    std::error_code ec;
-    const auto size = static_cast<int64_t>(fs::file_size(options.input, ec));
-    Say(messages, options.input,
-        "warning: the last record is cut short (" +
-            std::to_string(size % static_cast<int64_t>(header->record_length)) + " of " +
-            std::to_string(header->record_length) + " bytes) and was skipped");
-  }
-
   std::vector<CoilColumn> coils;
   if (options.format == Format::kEmagpy) {
     const std::vector<CoilColumn> candidates = CoilColumnsFor(*header, options.naming, &error);
@@ -506,11 +537,23 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
   Progress shown(messages, options.input, cursor->record_count(),
                  progress && cursor->record_count() * static_cast<int64_t>(header->record_length) >
                                  kProgressFileBytes);
-  const bool read = WriteExport(options, *header, *cursor, coils, out, shown, messages);
+  std::vector<SkippedRange> skipped;
+  const bool read = WriteExport(options, *header, *cursor, coils, out, shown, skipped, messages);
   shown.Done();
   if (!read) {
     Say(messages, options.input, "cannot read: " + cursor->error());
     return kExitFailure;
+  }
+  for (const SkippedRange& range : skipped) {
+    Say(messages, options.input,
+        "bytes " + GroupedNumber(range.first) + "-" + GroupedNumber(range.end - 1) +
+            " skipped: not records");
+  }
+  if (cursor->has_torn_tail()) {
+    const int64_t tail = cursor->size() - cursor->offset();
+    Say(messages, options.input,
+        "warning: the last record is cut short (" + std::to_string(tail) + " of " +
+            std::to_string(header->record_length) + " bytes) and was skipped");
   }
   if (!out.Flush()) {
     Say(messages, options.output.empty() ? fs::path("standard output") : options.output,
@@ -521,7 +564,7 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
     Say(messages, options.output, error);
     return kExitFailure;
   }
-  return kExitOk;
+  return skipped.empty() ? kExitOk : kExitDamaged;
 }
 
 }  // namespace tq::exporter

@@ -36,6 +36,7 @@ std::string HelpText();
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // reading the file or writing the output failed
 inline constexpr int kExitUsage = 2;    // bad options, or a file that cannot be exported
+inline constexpr int kExitDamaged = 3;  // exported, but bytes that were no records were skipped
 
 // Files larger than this show their progress when `progress` is asked for.
 inline constexpr int64_t kProgressFileBytes = 4 * 1024 * 1024;
@@ -45,8 +46,8 @@ inline constexpr int64_t kProgressFileBytes = 4 * 1024 * 1024;
 // renamed over it (or over the file its symbolic link names) only when the
 // whole export succeeded; on failure it is left as it was. A device or a
 // pipe is written straight. Errors and warnings go to `messages` as lines starting
-// "tqexport: FILE:", progress too when `progress` is set. Returns the exit
-// status.
+// "tqexport: FILE:", progress too when `progress` is set, and so does every
+// range of the file skipped as damage. Returns the exit status.
 int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, bool progress);
 
 }  // namespace tq::exporter

@@ -63,6 +63,16 @@ void RowBuilder::Feed(std::span<const uint8_t> record, int64_t index) {
   }
 }
 
+void RowBuilder::Skip(const SkippedRange& range) {
+  stations_.Skip(range);
+  sentences_.Drop();
+  if (range.station_openers > 0) {
+    // The lost reading was the first of its station; later ones there count on.
+    reading_ = 1;
+    ++station_group_;
+  }
+}
+
 void RowBuilder::AddReading(std::span<const uint8_t> record, int64_t index) {
   if (++reading_ == 1) ++station_group_;
   ExportRow row;

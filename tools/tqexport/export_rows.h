@@ -50,6 +50,9 @@ class RowBuilder {
 
   // Takes the next body record (from record 2 on) with its index.
   void Feed(std::span<const uint8_t> record, int64_t index);
+  // Takes a range of bytes the cursor passed over between two records: the
+  // stations it cut still count, the GPS line it cut is dropped.
+  void Skip(const SkippedRange& range);
   // The file has ended: every held row gets its position.
   void Finish();
   // The next row in file order whose position is settled; nullopt when none.

@@ -293,10 +293,21 @@ void EmagpyWriter::End() {
 RecordLister::RecordLister(const StoredHeader& header, TextOut& out)
     : header_(header), out_(out), rows_(header, false), channels_(ChannelColumnsFor(header)) {}
 
-void RecordLister::List(std::span<const uint8_t> record, int64_t index) {
+void RecordLister::Skipped(const SkippedRange& range) {
+  out_.Put("skipped bytes=");
+  out_.PutInt(range.first);
+  out_.Put('-');
+  out_.PutInt(range.end - 1);
+  out_.Put(" length=");
+  out_.PutInt(range.end - range.first);
+  out_.Put('\n');
+  rows_.Skip(range);
+}
+
+void RecordLister::List(std::span<const uint8_t> record, int64_t index, int64_t place) {
   out_.PutInt(index);
-  const RecordKind kind = RecordKindAt(index, record);
-  if (index >= kFirstBodyRecord) rows_.Feed(record, index);
+  const RecordKind kind = RecordKindAt(place, record);
+  if (place >= kFirstBodyRecord) rows_.Feed(record, index);
   switch (kind) {
     case RecordKind::kHeader1:
       out_.Put(" header1 identifier=");

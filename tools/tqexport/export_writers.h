@@ -100,8 +100,11 @@ class EmagpyWriter {
 class RecordLister {
  public:
   RecordLister(const StoredHeader& header, TextOut& out);
-  // Record `index` of the file (0 and 1 are the headers).
-  void List(std::span<const uint8_t> record, int64_t index);
+  // The record numbered `index`, at record `place` of the file (0 and 1 are
+  // the headers, 2 stands for any body record).
+  void List(std::span<const uint8_t> record, int64_t index, int64_t place);
+  // A range of the file passed over as damage, listed in its place.
+  void Skipped(const SkippedRange& range);
 
  private:
   void ListReading(std::span<const uint8_t> record, const ExportRow& row);

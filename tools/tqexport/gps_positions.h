@@ -34,6 +34,11 @@ class GpsSentenceAssembler {
   // its first piece is dropped, and so is a line that grows beyond
   // kNmeaLineMax.
   std::optional<StoredSentence> Feed(std::span<const uint8_t> record);
+  // Drops the line being put together: damage cut it.
+  void Drop() {
+    text_.clear();
+    open_ = false;
+  }
 
  private:
   std::string text_;
