@@ -5,7 +5,12 @@ target_compile_options(tq_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
 if(TQ_WERROR)
   target_compile_options(tq_options INTERFACE -Werror)
 endif()
-if(TQ_SANITIZE)
+# TQ_SANITIZE=thread checks the reader threads and the window for data races
+# instead; it cannot be combined with AddressSanitizer.
+if(TQ_SANITIZE STREQUAL "thread")
+  target_compile_options(tq_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tq_options INTERFACE -fsanitize=thread)
+elseif(TQ_SANITIZE)
   target_compile_options(tq_options INTERFACE -fsanitize=address,undefined
                          -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(tq_options INTERFACE -fsanitize=address,undefined)
