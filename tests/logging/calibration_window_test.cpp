@@ -3,7 +3,10 @@
 // settings file and the calibration records; the GPS row's counter.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -25,6 +28,7 @@
 #include "tests/app/main_window_fixture.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"
+#include "tools/sim/simulator.h"
 
 namespace tq {
 namespace {
@@ -219,6 +223,38 @@ TEST_F(CalibrationWindowTest, DeleteAsksAndOnYesZeroesSavesAndRecords) {
     EXPECT_EQ(records[line_start_records + i].first, "     0.000");
     EXPECT_EQ(records[line_start_records + i].second, Field(kOld[i]));
   }
+}
+
+TEST_F(CalibrationWindowTest, OverAPseudoTerminalWithTheSimulatorTurningTheInstrument) {
+  InstallClock(nullptr);  // the reader's frames and the steps on one real clock
+  responder_.OnMessageBox("CALIBRATION", IDYES);
+  Key('A');
+  ASSERT_EQ(Acquisition.CalibrationState.load(), -1);
+  sim::SimulatorOptions options;
+  options.walk.pace_mps = 0.1;
+  options.walk.turn_after_s = 4.0;  // after the 2 s vertical phase, well within 60 s
+  sim::PacedStream stream = sim::MakeInstrumentStream(options, nullptr);
+  std::atomic<bool> sending{true};
+  std::thread instrument([&] {
+    for (uint64_t i = 0; sending.load(); ++i) {
+      std::vector<uint8_t> frame = stream.next(i);
+      instrument_.Send(frame);
+      std::this_thread::sleep_for(std::chrono::milliseconds(stream.period_ms));
+    }
+  });
+  const bool ended = RunMessagesUntil([] { return Acquisition.CalibrationState.load() == 0; }, 20000);
+  sending = false;
+  instrument.join();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(Logging.PreviousMk2Offsets, kOld) << "the procedure succeeded";
+  const Mk2Offsets& o = Settings.Mk2Calibration;
+  ExpectOffsetsNear(SavedOffsets(), o);
+  // The walk's ground: conductivity about 30 mS/m, inphase 1.5 to 4.5 ppt
+  // and 0.7 to 2.3 ppt in either orientation.
+  EXPECT_LT(o[0], -10.0f);
+  EXPECT_GT(o[0], -50.0f);
+  for (size_t i : {2u, 4u}) EXPECT_TRUE(o[i] > 1.4f && o[i] < 4.6f) << "O" << i + 1 << " " << o[i];
+  for (size_t i : {3u, 5u}) EXPECT_TRUE(o[i] > 0.6f && o[i] < 2.4f) << "O" << i + 1 << " " << o[i];
 }
 
 TEST_F(CalibrationWindowTest, GoodGgaSentencesCountOnlyWhileLogging) {
