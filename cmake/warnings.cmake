@@ -31,5 +31,11 @@ function(tq_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tq_options ${ARG_DEPS} GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  if(TQ_SANITIZE STREQUAL "thread")
+    # Children (tqlog, tqsim) inherit the suppressions of the uninstrumented Qt.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 ENVIRONMENT
+                         "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan_qt.supp")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  endif()
 endfunction()
