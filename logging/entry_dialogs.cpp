@@ -86,7 +86,9 @@ DialogOutcome RunCreateFileDialog(WindowHandle owner) {
     options.initial_folder = MapSystemPath(folders.dialog_folder).string();
     options.initial_name = ProposeFileName(build, GetLocalTime());
     std::optional<std::string> chosen = GetSaveFileName(owner, options);
-    if (!chosen) return outcome;
+    // The watchdog may have ended the run while the dialog was open; the
+    // save dialog is not among the windows it can close.
+    if (!chosen || Shell.LoggingActive != 1) return outcome;
     // Created new, never over an existing file: a name taken meanwhile is
     // refused like one that was taken all along.
     DataFileSetup setup{Settings, build, Shell.Portrait == 1, Logging.PreviousMk2Offsets};

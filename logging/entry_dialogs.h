@@ -19,7 +19,8 @@ struct DialogOutcome {
 // Proposes a free name, asks for the file in the save dialog, refuses names
 // that exist (the "WARNING" box, then a fresh proposal) and creates the file
 // with its opening records. Accepted when a file is open afterwards; then
-// Logging.DataFilePath and DataFileBaseName name it.
+// Logging.DataFilePath and DataFileBaseName name it. Nothing is created once
+// the run has ended meanwhile.
 DialogOutcome RunCreateFileDialog(WindowHandle owner);
 
 // "New Line": on OK applies the entry (and saves the settings); the caller

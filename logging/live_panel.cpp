@@ -1,6 +1,7 @@
 #include "logging/live_panel.h"
 
 #include <string>
+#include <vector>
 
 #include "acquisition/decoding_text.h"
 #include "app/shell_state.h"
@@ -19,6 +20,30 @@ namespace {
 constexpr size_t kFileNameShown = 8;
 
 PanelLayout g_painted;
+
+// What each field drawn since the last paint shows. A field drawn over
+// another (the message row over the values) makes the other's entry stale.
+struct ShownText {
+  Rect rect;
+  std::string text;
+};
+std::vector<ShownText> g_shown;
+
+bool Overlap(const Rect& a, const Rect& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+void Remember(const Rect& rect, std::string_view text) {
+  std::erase_if(g_shown, [&](const ShownText& s) { return Overlap(s.rect, rect); });
+  g_shown.push_back(ShownText{rect, std::string(text)});
+}
+
+bool Showing(const Rect& rect, std::string_view text) {
+  for (const ShownText& s : g_shown) {
+    if (s.rect == rect) return s.text == text;
+  }
+  return false;
+}
 
 Font FontOf(PanelFont font) { return font == PanelFont::kValue ? Shell.BoldFont : Shell.NormalFont; }
 
@@ -68,7 +93,10 @@ PanelLayout CurrentPanelLayout() {
 
 const PanelLayout& PaintedPanelLayout() { return g_painted; }
 
-void PlacePanelFields() { g_painted = CurrentPanelLayout(); }
+void PlacePanelFields() {
+  g_painted = CurrentPanelLayout();
+  g_shown.clear();
+}
 
 void PaintPanel(WindowHandle window) {
   PaintInfo paint;
@@ -103,7 +131,12 @@ void DrawPanelField(WindowHandle window, const PanelField& field, std::string_vi
     SetBkMode(dc, TRANSPARENT);
     FillField(dc, field, text);
     ReleaseDC(window, dc);
+    Remember(field.rect, text);
   }
+}
+
+void DrawChangedPanelField(WindowHandle window, const PanelField& field, std::string_view text) {
+  if (!Showing(field.rect, text)) DrawPanelField(window, field, text);
 }
 
 void ClearPanelField(WindowHandle window, const PanelField& field) {

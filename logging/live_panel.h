@@ -26,6 +26,9 @@ void PaintPanel(WindowHandle window);
 // Clears `field` with the panel's grey and draws `text` at its corner.
 void DrawPanelField(WindowHandle window, const PanelField& field, std::string_view text);
 void ClearPanelField(WindowHandle window, const PanelField& field);
+// The same, unless the field already shows `text`: most fields of a reading
+// repeat the one before, and the panel is drawn twenty times a second.
+void DrawChangedPanelField(WindowHandle window, const PanelField& field, std::string_view text);
 
 // "File:" and the first 8 characters of the base name.
 void DrawFileField(WindowHandle window, std::string_view base_name);

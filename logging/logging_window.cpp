@@ -15,12 +15,12 @@
 #include "logging/logging_commands.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
-#include "plot/curve_wnd.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "platform/power.h"
 #include "platform/window.h"
+#include "plot/curve_wnd.h"
 #include "settings/settings.h"
 #include "survey/data_records.h"
 
@@ -315,7 +315,7 @@ void DrawReadingTexts(WindowHandle window, const PanelUpdate& u) {
   };
   for (const Item& item : items) {
     if (!item.text.drawn() || (item.reading_row && !row_free)) continue;
-    DrawPanelField(window, item.field, item.text.view());
+    DrawChangedPanelField(window, item.field, item.text.view());
   }
   if (u.sample.drawn() && row_free) {
     DrawPanelField(window, p.message, u.sample.view());

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <unordered_set>
@@ -100,25 +101,51 @@ bool BoldLooksBold(const QString& family) {
   return render(false) != render(true);
 }
 
-// A painter on the context's image with its clip, exact pixels.
+// A painter on the context's image with its clip, exact pixels. `changed`
+// bounds what the operation may touch: only that part of the window is shown
+// again, so that a few fields redrawn many times a second do not repaint the
+// whole window and its controls each time. Empty: the whole window.
 class DcPainter {
  public:
-  explicit DcPainter(DeviceContext* dc) : dc_(dc), painter_(dc->Target()) {
+  explicit DcPainter(DeviceContext* dc, const QRect& changed = QRect())
+      : dc_(dc), changed_(changed), painter_(dc->Target()) {
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setRenderHint(QPainter::TextAntialiasing, false);
     if (dc->clipped) painter_.setClipRect(dc->clip);
   }
   ~DcPainter() {
     painter_.end();
-    if (dc_->window != nullptr) ShowImageChanges(dc_->window);
+    if (dc_->window == nullptr) return;
+    if (changed_.isNull()) {
+      ShowImageChanges(dc_->window);
+    } else {
+      QRect shown = dc_->clipped ? changed_.intersected(dc_->clip) : changed_;
+      if (!shown.isEmpty()) ShowImageChanges(dc_->window, shown);
+    }
   }
   QPainter& operator*() { return painter_; }
   QPainter* operator->() { return &painter_; }
 
  private:
   DeviceContext* dc_;
+  QRect changed_;
   QPainter painter_;
 };
+
+// The box around `points` with room for a pen `pen_width` wide.
+QRect AroundPoints(std::initializer_list<QPoint> points, int pen_width) {
+  QRect box;
+  for (const QPoint& q : points) box = box.united(QRect(q, QSize(1, 1)));
+  int margin = std::max(pen_width, 1) + 1;
+  return box.adjusted(-margin, -margin, margin, margin);
+}
+
+// Where text drawn with its cell's corner at (x, y) may land: a bold face
+// drawn twice, and glyphs that reach a little past their advance.
+QRect AroundText(const DeviceContext* dc, int x, int y, const QString& text) {
+  QFontMetrics fm(QtFont(dc->font));
+  return QRect(x - 2, y - 1, fm.horizontalAdvance(text) + 6, fm.height() + 2);
+}
 
 QPen QtPen(const Pen& pen) {
   if (pen.style == PS_NULL) return QPen(Qt::NoPen);
@@ -325,8 +352,9 @@ int SetBkMode(DcHandle handle, int mode) {
 bool TextOut(DcHandle handle, int x, int y, std::string_view text) {
   DeviceContext* dc = ResolveDc(handle);
   if (dc == nullptr) return false;
-  DcPainter p(dc);
-  DrawTextAt(*p, dc, x, y, ToQt(text));
+  QString q = ToQt(text);
+  DcPainter p(dc, AroundText(dc, x, y, q));
+  DrawTextAt(*p, dc, x, y, q);
   return true;
 }
 
@@ -343,9 +371,9 @@ int DrawText(DcHandle handle, std::string_view text, const Rect& rect, uint32_t 
     if (format & DT_VCENTER) y = rect.top + (rect.Height() - line_height) / 2;
     if (format & DT_BOTTOM) y = rect.bottom - line_height;
   }
-  DcPainter p(dc);
   // The system clips DrawText to its rectangle.
   QRect box(rect.left, rect.top, rect.Width(), rect.Height());
+  DcPainter p(dc, box);
   p->setClipRect(dc->clipped ? box.intersected(dc->clip) : box);
   for (QString line : lines) {
     if (line.endsWith('\r')) line.chop(1);
@@ -403,9 +431,10 @@ bool LineTo(DcHandle handle, int x, int y) {
   DeviceContext* dc = ResolveDc(handle);
   if (dc == nullptr) return false;
   {
-    DcPainter p(dc);
+    QPoint from(dc->position.x, dc->position.y);
+    DcPainter p(dc, AroundPoints({from, QPoint(x, y)}, dc->pen.width));
     p->setPen(QtPen(dc->pen));
-    p->drawLine(QPoint(dc->position.x, dc->position.y), QPoint(x, y));
+    p->drawLine(from, QPoint(x, y));
   }
   dc->position = Point{x, y};
   return true;
@@ -414,7 +443,9 @@ bool LineTo(DcHandle handle, int x, int y) {
 bool Polyline(DcHandle handle, std::span<const Point> points) {
   DeviceContext* dc = ResolveDc(handle);
   if (dc == nullptr || points.empty()) return false;
-  DcPainter p(dc);
+  QRect box;
+  for (const Point& q : points) box = box.united(AroundPoints({QPoint(q.x, q.y)}, dc->pen.width));
+  DcPainter p(dc, box);
   bool all_same = std::all_of(points.begin(), points.end(), [&](const Point& q) { return q == points[0]; });
   if (all_same) {
     DrawDot(*p, dc->pen, points[0]);
@@ -432,8 +463,9 @@ bool FillRect(DcHandle handle, const Rect& rect, Brush brush) {
   DeviceContext* dc = ResolveDc(handle);
   if (dc == nullptr) return false;
   if (brush.hollow || rect.Width() <= 0 || rect.Height() <= 0) return true;
-  DcPainter p(dc);
-  p->fillRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()), ToQColor(brush.color));
+  QRect box(rect.left, rect.top, rect.Width(), rect.Height());
+  DcPainter p(dc, box);
+  p->fillRect(box, ToQColor(brush.color));
   return true;
 }
 
@@ -441,7 +473,7 @@ bool Rectangle(DcHandle handle, int left, int top, int right, int bottom) {
   DeviceContext* dc = ResolveDc(handle);
   if (dc == nullptr) return false;
   if (right <= left || bottom <= top) return true;
-  DcPainter p(dc);
+  DcPainter p(dc, QRect(left, top, right - left, bottom - top));
   if (!dc->brush.hollow) p->fillRect(QRect(left, top, right - left, bottom - top), ToQColor(dc->brush.color));
   if (dc->pen.style != PS_NULL) {
     QPen pen = QtPen(dc->pen);
@@ -459,7 +491,7 @@ bool Ellipse(DcHandle handle, int left, int top, int right, int bottom) {
   DeviceContext* dc = ResolveDc(handle);
   if (dc == nullptr) return false;
   if (right <= left || bottom <= top) return true;
-  DcPainter p(dc);
+  DcPainter p(dc, QRect(left, top, right - left, bottom - top));
   p->setBrush(dc->brush.hollow ? QBrush(Qt::NoBrush) : QBrush(ToQColor(dc->brush.color)));
   if (dc->pen.style == PS_NULL) {
     p->setPen(Qt::NoPen);
@@ -481,8 +513,9 @@ bool BitBlt(DcHandle dest_handle, int x, int y, int width, int height, DcHandle 
   QRect from = QRect(sx, sy, width, height).intersected(source->Target()->rect());
   if (from.isEmpty()) return true;
   QImage block = source->Target()->copy(from);
-  DcPainter p(dest);
-  p->drawImage(QPoint(x + (from.left() - sx), y + (from.top() - sy)), block);
+  QPoint to(x + (from.left() - sx), y + (from.top() - sy));
+  DcPainter p(dest, QRect(to, from.size()));
+  p->drawImage(to, block);
   return true;
 }
 
@@ -497,7 +530,7 @@ bool SetPixel(DcHandle handle, int x, int y, ColorRef color) {
   if (dc == nullptr || !dc->Target()->valid(x, y)) return false;
   if (dc->clipped && !dc->clip.contains(x, y)) return true;
   dc->Target()->setPixel(x, y, ToQColor(color).rgb());
-  if (dc->window != nullptr) ShowImageChanges(dc->window);
+  if (dc->window != nullptr) ShowImageChanges(dc->window, QRect(x, y, 1, 1));
   return true;
 }
 
@@ -525,7 +558,7 @@ Size GetBitmapSize(BitmapHandle bitmap) {
 bool DrawBitmap(DcHandle handle, int x, int y, BitmapHandle bitmap) {
   DeviceContext* dc = ResolveDc(handle);
   if (dc == nullptr || bitmap == nullptr) return false;
-  DcPainter p(dc);
+  DcPainter p(dc, QRect(QPoint(x, y), bitmap->image.size()));
   p->drawImage(x, y, bitmap->image);
   return true;
 }

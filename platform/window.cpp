@@ -452,6 +452,10 @@ void ShowImageChanges(Window* w) {
   if (w->widget) w->widget->update();
 }
 
+void ShowImageChanges(Window* w, const QRect& area) {
+  if (w->widget) w->widget->update(area.translated(w->border, w->border));
+}
+
 void MarkDirty(Window* w, const QRect& rect, bool erase) {
   if (rect.isEmpty()) return;
   w->dirty = w->dirty.united(rect);

@@ -96,6 +96,8 @@ void NotifyParent(Window* control, int code);
 void ResizeImage(Window* window, int width, int height);
 // The screen shows the image again after drawing.
 void ShowImageChanges(Window* window);
+// Only `area` (image coordinates) of the window has changed.
+void ShowImageChanges(Window* window, const QRect& area);
 void MarkDirty(Window* window, const QRect& rect, bool erase);
 void SchedulePaint(Window* window);
 void PaintNow(Window* window);

@@ -128,7 +128,7 @@ TEST_F(MainWindowCreation, ASquareClientAreaIsPortraitAndTheWindowTakesThePortra
 }
 
 TEST_F(MainWindowCreation, AChildWindowThatCannotBeCreatedTakesTheMainWindowWithIt) {
-  for (const char* name : {"MonitorGPSWnd", "LoggingWnd", "ViewFilesWnd"}) {
+  for (const char* name : {"MonitorGPSWnd", "LoggingWnd", "CurveWnd", "ViewFilesWnd"}) {
     ASSERT_TRUE(UnregisterClass(name)) << name;
   }
   EXPECT_EQ(CreateMainWindow(240, 320), nullptr);

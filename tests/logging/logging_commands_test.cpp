@@ -129,13 +129,6 @@ TEST(LoggingCommands, KeysDoNothingOnceTheRunIsNoLongerActive) {
   EXPECT_EQ(ResolveLoggingCommand(false, Click(0), c).action, A::kStartLogging);
 }
 
-TEST(LoggingCommands, SoftMarkerLetsGoOnArrowsInPortraitAndDigitsInLandscape) {
-  EXPECT_TRUE(ReleasesSoftMarker(VK_UP, true));
-  EXPECT_FALSE(ReleasesSoftMarker('4', true));
-  EXPECT_TRUE(ReleasesSoftMarker('4', false));
-  EXPECT_FALSE(ReleasesSoftMarker(VK_UP, false));
-}
-
 TEST(LoggingButtons, PausePromptFollowsPauseKeyModeScreenAndKind) {
   struct Case {
     int32_t pause_key, survey_mode;
@@ -164,16 +157,7 @@ TEST(LoggingButtons, PausePromptFollowsPauseKeyModeScreenAndKind) {
 TEST(LoggingButtons, RowsByKindAndScreen) {
   EXPECT_EQ(MonitorButtonCount(0), 2);
   EXPECT_EQ(MonitorButtonCount(7), 4);
-  auto mk2_portrait = MonitorButtonTexts(7, true);
-  EXPECT_EQ(std::string(mk2_portrait[0]) + "|" + std::string(mk2_portrait[1]) + "|" +
-                std::string(mk2_portrait[2]) + "|" + std::string(mk2_portrait[3]),
-            "&Cr. File|C&alib.|D&el Cal.|E&xit");
-  auto mk2_landscape = MonitorButtonTexts(7, false);
-  EXPECT_EQ(mk2_landscape[1], "C&alibrate");
-  EXPECT_EQ(mk2_landscape[2], "D&el Calibr.");
-  EXPECT_EQ(MonitorButtonTexts(3, true)[1], "E&xit");
-  EXPECT_EQ(RunButtonText(5), "E&xit");
-
+  EXPECT_EQ(MonitorButtonTexts(7, false)[2], "D&el Calibr.");
   struct Case {
     bool portrait;
     int32_t kind;
@@ -225,19 +209,6 @@ TEST(LoggingWatchdog, Tq64NotesOneBreakPerOutageAndNeverGivesUp) {
     EXPECT_TRUE(later.hold_missed_at_two) << missed;
   }
   EXPECT_FALSE(DecideMissedCheck(1, kKindTq64, kMon).write_break);
-}
-
-TEST(LoggingTexts, StatesModesAndTheStationTemplate) {
-  EXPECT_EQ(StateText(kMon), "Monitor");
-  EXPECT_EQ(StateText(kStb), "Stand By");
-  EXPECT_EQ(StateText(kLog), "Logging");
-  EXPECT_EQ(SurveyModeText(0, 7), "Auto");
-  EXPECT_EQ(SurveyModeText(1, 7), "Wheel");
-  EXPECT_EQ(SurveyModeText(1, kKindFrz62), "Manual");
-  EXPECT_EQ(SurveyModeText(2, 0), "Manual");
-  EXPECT_EQ(NewStationTemplate(1, false), "GETNEWSTATIONWM6");
-  EXPECT_EQ(NewStationTemplate(1, true), "GETNEWSTATION");
-  EXPECT_EQ(NewStationTemplate(0, false), "GETNEWSTATION");
 }
 
 }  // namespace

@@ -53,6 +53,8 @@ class LoggingProcessTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return testing::ReadFileBytes(dir_.path() / "xvfb.out").ends_with("\n"); }));
     std::string display = testing::ReadFileBytes(dir_.path() / "xvfb.out");
     setenv("DISPLAY", (":" + display.substr(0, display.size() - 1)).c_str(), 1);
+    // The test suite runs the window tests offscreen; this tqlog shows itself.
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
     root_ = dir_.path() / "root";
     std::vector<std::string> sim = {TQSIM_PATH, "--kind", "7", "--instrument",
                                     (root_ / "ports" / "COM1").string()};

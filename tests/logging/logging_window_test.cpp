@@ -387,6 +387,72 @@ TEST_F(LoggingWindowTest, GivingUpClosesAnOpenDialogFirst) {
   EXPECT_EQ(Notes().back(), "$CONN END  ");
 }
 
+// The instrument goes quiet while the save dialog is open: the run ends, and
+// the name chosen afterwards creates no file.
+class QuietDuringSave : public ModalResponder {
+ public:
+  QuietDuringSave(FakeClock& clock, std::filesystem::path path) : clock_(clock), path_(std::move(path)) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    ModalAnswer answer;
+    if (request.kind == ModalKind::kMessageBox) {
+      answer.result = IDOK;
+    } else {
+      clock_.Advance(301);
+      for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      answer.path = path_.string();
+    }
+    return answer;
+  }
+
+ private:
+  FakeClock& clock_;
+  std::filesystem::path path_;
+};
+
+TEST_F(LoggingWindowTest, ANameChosenAfterTheRunEndedCreatesNoFile) {
+  StartRun();
+  QuietDuringSave quiet(clock_, DataPath("LATE.N68"));
+  ScopedModalResponder scoped(&quiet);
+  Key('C');
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(std::filesystem::exists(DataPath("LATE.N68")));
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+  EXPECT_EQ(Logging.state, LoggingState::Monitor);
+}
+
+// The instrument goes quiet while "Exit Logging?" waits for an answer.
+class QuietDuringQuestion : public ModalResponder {
+ public:
+  explicit QuietDuringQuestion(FakeClock& clock) : clock_(clock) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    ModalAnswer answer;
+    answer.result = IDOK;
+    if (request.name == "Confirm Exit") {
+      clock_.Advance(301);
+      for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      question_left_open = IsWindow(request.window);
+      answer.result = IDNO;
+    }
+    return answer;
+  }
+  bool question_left_open = true;
+
+ private:
+  FakeClock& clock_;
+};
+
+TEST_F(LoggingWindowTest, GivingUpTakesAwayTheExitQuestion) {
+  StartRun();
+  CreateFile("QUESTION.N68");
+  QuietDuringQuestion quiet(clock_);
+  ScopedModalResponder scoped(&quiet);
+  Key('X');
+  EXPECT_FALSE(quiet.question_left_open);
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(IsWindowVisible(window()));
+  EXPECT_EQ(Notes().back(), "$CONN END  ");
+}
+
 TEST_F(LoggingWindowTest, Tq64WritesOneBreakPerOutageAndNeverGivesUp) {
   Build().InstrumentKind = kKindTq64;
   StartRun();
@@ -513,21 +579,6 @@ TEST_F(LoggingWindowTest, SoftMarkerDigitsHoldWhileLoggingAndLetGoOnRelease) {
   EXPECT_EQ(Logging.state, LoggingState::Logging);
   SendMessage(window(), WM_KEYUP, VK_UP);
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
-}
-
-TEST_F(LoggingWindowTest, PauseKeyThreePausesOnSAndOnP) {
-  StartRun();
-  Settings.PauseKey = 3;
-  CreateFile("KEYS.N68");
-  Key('G');
-  EXPECT_EQ(GetWindowText(Logging.PauseButtons[3]), "TAP ME or press key S to Pause");
-  Key(VK_RETURN);
-  EXPECT_EQ(Logging.state, LoggingState::Logging);
-  Key('S');
-  EXPECT_EQ(Logging.state, LoggingState::StandBy);
-  Key('G');
-  Key('P');
-  EXPECT_EQ(Logging.state, LoggingState::StandBy);
 }
 
 TEST_F(LoggingWindowTest, TheMenuOpensAtItsCornerAndItsCommandsComeBack) {

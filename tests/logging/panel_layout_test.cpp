@@ -75,15 +75,6 @@ TEST(PanelLayout, ManualModeCountsReadingsBetweenSAndColon) {
   EXPECT_EQ(ComputePanelLayout(in, Mono).station_label, "Stn:");
 }
 
-TEST(PanelLayout, Tq68DdSizesItsValuesForTheDualTexts) {
-  PanelInputs in = Screen(true);
-  in.kind = kKindTq68dd;
-  PanelLayout p = ComputePanelLayout(in, Mono);
-  // "CH:-2000.00" and "IH:-2000.00": 77 pixels each.
-  EXPECT_EQ(p.conductivity.rect, Row(21, 98, 257));
-  EXPECT_EQ(p.inphase.rect, Row(141, 218, 257));
-}
-
 TEST(PanelLayout, IceOptionPutsThicknessBeforeTheRangeInLandscape) {
   PanelInputs in = Screen(false);
   in.kind = kKindTq62;
