@@ -42,6 +42,9 @@ constexpr uint16_t kU10 = 33024, kU20 = 33280, kU40 = 33792, kU80 = 34816, kU120
 // Words in the order C, D, A, B, E, F.
 const Bytes kVertical = BinaryFrame('T', 6, {kU80, kU120, kU40, kU40, 0, 0});
 const Bytes kHorizontal = BinaryFrame('t', 2, {kU20, kU40, kU10, kU80, 0, 0});
+// Frames far off the others: counted anywhere, they would show in the offsets.
+const Bytes kOddVertical = BinaryFrame('T', 6, {kU120, kU120, kU120, kU120, 0, 0});
+const Bytes kOddHorizontal = BinaryFrame('t', 2, {kU120, kU120, kU120, kU120, 0, 0});
 
 const Mk2Offsets kOld = {1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f};
 // Vertical conductivity 40 and 80, horizontal 10 and 20; the inphase means.
@@ -151,8 +154,16 @@ TEST_F(CalibrationWindowTest, SuccessKeepsSavesAndRecordsTheNewOffsets) {
   EXPECT_EQ(Settings.Mk2Calibration, Mk2Offsets{});
 
   Frames(kVertical, 2100);
-  Frames(kHorizontal, 1100);  // the first one starts the preparation
-  Frames(kHorizontal, 2100);
+  Frames(kVertical, 5000);  // not turned yet: nothing starts
+  // The first horizontal frame starts the 1-second preparation, in which
+  // nothing is counted, nor in the frame that ends it.
+  Frames(kHorizontal, kFrameMs);
+  Frames(kOddHorizontal, 1000);
+  // Measuring: vertical frames between the horizontal ones are left out.
+  for (uint32_t t = 0; t < 2100; t += 6 * kFrameMs) {
+    Frames(kHorizontal, 5 * kFrameMs);
+    Frames(kOddVertical, kFrameMs);
+  }
   Frames(kHorizontal, 3100);
   EXPECT_EQ(Acquisition.CalibrationState.load(), 0);
   ExpectOffsetsNear(Settings.Mk2Calibration, kCalibrated);
@@ -175,23 +186,43 @@ TEST_F(CalibrationWindowTest, SuccessKeepsSavesAndRecordsTheNewOffsets) {
   EXPECT_EQ(Settings.Mk2Calibration[0], kCalibrated[0]);
 }
 
-TEST_F(CalibrationWindowTest, AFailureOrNoPutsTheOffsetsBackAndSavesNothing) {
-  const std::string settings_before = SettingsFileBytes();
+TEST_F(CalibrationWindowTest, NoPutsTheOffsetsBack) {
   responder_.OnMessageBox("CALIBRATION", IDNO);
   Key('A');
   EXPECT_EQ(Acquisition.CalibrationState.load(), 0);
   EXPECT_EQ(Settings.Mk2Calibration, kOld);
+}
 
+// Each failure: what the operator does wrong, as frames.
+struct Failure {
+  const char* name;
+  std::vector<std::pair<const Bytes*, uint32_t>> frames;
+};
+
+class CalibrationFailureTest : public CalibrationWindowTest,
+                               public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(CalibrationFailureTest, PutsTheOffsetsBackAndSavesNothing) {
+  const std::string settings_before = SettingsFileBytes();
   responder_.OnMessageBox("CALIBRATION", IDYES);
   Key('A');
   ASSERT_EQ(Acquisition.CalibrationState.load(), -1);
-  Frames(kVertical, 2100);
-  Frames(kVertical, 61000);  // never turned
+  for (const auto& [frame, ms] : GetParam().frames) Frames(*frame, ms);
+  EXPECT_EQ(Acquisition.CalibrationState.load(), -1) << "ended before its 3 s of text";
   Frames(kVertical, 3100);
   EXPECT_EQ(Acquisition.CalibrationState.load(), 0);
   EXPECT_EQ(Settings.Mk2Calibration, kOld);
+  EXPECT_EQ(Logging.PreviousMk2Offsets, Mk2Offsets{});
   EXPECT_EQ(SettingsFileBytes(), settings_before);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, CalibrationFailureTest,
+    ::testing::Values(Failure{"VerticalHeldHorizontal", {{&kHorizontal, 2100}}},
+                      Failure{"TurnedBackBeforeMeasuring",
+                              {{&kVertical, 2100}, {&kHorizontal, 1100}, {&kVertical, 2100}}},
+                      Failure{"NeverTurned", {{&kVertical, 2100}, {&kVertical, 61000}}}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(CalibrationWindowTest, ARunEndingDuringACalibrationPutsTheOffsetsBack) {
   responder_.OnMessageBox("CALIBRATION", IDYES);
