@@ -114,6 +114,7 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
     if (Ports.gps.port) {
       GpsFix.Recording = 0;
       GpsFix.SentenceCounter = 0;
+      GpsFix.ActivityMark = '\\';  // as the panel paints it
       GpsReaderContext gps{Ports.gps.port.get(), &GpsFix, &Acquisition.CalibrationState,
                            logging_window, &DataFileHandle};
       Ports.gps.reader = std::thread(&GpsReader, gps);
