@@ -84,8 +84,19 @@ class LoggingProcessTest : public ::testing::Test {
   virtual void PrepareRoot() {}
 
   // The title of the window that has the keyboard.
-  bool WaitForFocus(const std::string& title) {
-    return WaitUntil([&] { return Xdotool({"getwindowfocus", "getwindowname"}) == title + "\n"; });
+  bool WaitForFocus(const std::string& title, milliseconds timeout = kPatience) {
+    return WaitUntil([&] { return Xdotool({"getwindowfocus", "getwindowname"}) == title + "\n"; }, timeout);
+  }
+
+  // Presses `key` until the window `title` takes the keyboard: on a busy
+  // machine the window meant for the key may not be up yet, and the key
+  // then does nothing.
+  bool PressUntilFocus(const std::string& key, const std::string& title) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      Key(key);
+      if (WaitForFocus(title, milliseconds(4000))) return true;
+    }
+    return false;
   }
 
   fs::path DataFile() const {
@@ -132,8 +143,7 @@ bool AllDigits(const std::string& text) { return text.find_first_not_of("0123456
 TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
   Key("l");
   std::this_thread::sleep_for(milliseconds(1000));
-  Key("c");
-  ASSERT_TRUE(WaitForFocus("Create Data File"));
+  ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
   Key("Return");
   ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
   ASSERT_TRUE(WaitForFocus("TQ62"));
@@ -142,8 +152,7 @@ TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
   std::this_thread::sleep_for(milliseconds(3000));
   Key("Return");
   ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
-  Key("l");
-  ASSERT_TRUE(WaitForFocus("New Line"));
+  ASSERT_TRUE(PressUntilFocus("l", "New Line"));
   Key("Return");
   ASSERT_TRUE(WaitForFocus("TQ62"));
   Key("g");
@@ -151,12 +160,14 @@ TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
   std::this_thread::sleep_for(milliseconds(2000));
   Key("Return");
   ASSERT_TRUE(WaitForNotes("$PAUSED", 2));
-  Key("x");
-  ASSERT_TRUE(WaitForFocus("Confirm Exit"));
+  ASSERT_TRUE(PressUntilFocus("x", "Confirm Exit"));
   Key("Return");  // Yes
-  std::this_thread::sleep_for(milliseconds(500));
-  Key("x");  // the title page's Exit
-  EXPECT_EQ(tqlog_->WaitExit(kPatience), 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
+  std::optional<int> status;
+  for (int attempt = 0; attempt < 5 && !status; ++attempt) {
+    Key("x");  // the title page's Exit, once it has the keys again
+    status = tqlog_->WaitExit(milliseconds(4000));
+  }
+  EXPECT_EQ(status, 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
 
   std::string bytes = testing::ReadFileBytes(DataFile());
   ASSERT_EQ(bytes.size() % kRecord, 0u) << "only whole records";
