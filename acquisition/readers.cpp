@@ -118,6 +118,15 @@ int IceReader(const ReaderContext& c) {
   return 0;
 }
 
+int MarkerReader(const ReaderContext& c) {
+  Port& port = *c.port;
+  while (port.IsOpen()) {
+    if (port.WaitEvent(kEventCts) == 0) break;  // closed
+    c.state->ExtMarkerLine.store(static_cast<int32_t>(port.ModemStatus()));
+  }
+  return 0;
+}
+
 ReaderFunction ReaderForKind(int32_t kind) {
   switch (KindInfoFor(kind).syntax) {
     case FrameSyntax::kIce: return &IceReader;

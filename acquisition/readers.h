@@ -39,6 +39,11 @@ int IceReader(const ReaderContext& context);
 // Kind 7: binary frames with marker bits, posts WM_BINARY_READING.
 int BinaryReader(const ReaderContext& context);
 
+// The external marker on a port of its own: after every change of the CTS
+// line the whole modem-status word goes into ExtMarkerLine, which the binary
+// reader folds into each frame. Returns 0 when the port closes.
+int MarkerReader(const ReaderContext& context);
+
 using ReaderFunction = int (*)(const ReaderContext&);
 
 // The reader of `kind` (by its frame syntax).

@@ -7,6 +7,7 @@
 #include "acquisition/readers.h"
 #include "acquisition/serial_ports.h"
 #include "app/shell_state.h"
+#include "gps/gps_reader.h"
 #include "ice/ice_thickness.h"
 #include "logging/logging_window.h"
 #include "platform/clock.h"
@@ -95,7 +96,12 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
   Ports.instrument.reader = std::thread(ReaderForKind(kind), context);
   if (NeedsSeparateMarkerPort(s, kind)) {
     Ports.marker.port = OpenMarkerPort(s, kind);
-    if (!Ports.marker.port) ShowPortMessage(owner, MarkerOpenFailure());
+    if (Ports.marker.port) {
+      ReaderContext marker{Ports.marker.port.get(), &Acquisition, logging_window, kind, false};
+      Ports.marker.reader = std::thread(&MarkerReader, marker);
+    } else {
+      ShowPortMessage(owner, MarkerOpenFailure());
+    }
   }
 
   WaitMs(kReaderSettleMs);
@@ -105,7 +111,16 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
 
   if (s.GpsInput == 1) {
     Ports.gps.port = OpenGpsPort(s);
-    if (!Ports.gps.port) ShowPortMessage(owner, GpsOpenFailure());
+    if (Ports.gps.port) {
+      GpsFix.Recording = 0;
+      GpsFix.SentenceCounter = 0;
+      GpsFix.ActivityMark = '\\';  // as the panel paints it
+      GpsReaderContext gps{Ports.gps.port.get(), &GpsFix, &Acquisition.CalibrationState,
+                           logging_window, &DataFileHandle};
+      Ports.gps.reader = std::thread(&GpsReader, gps);
+    } else {
+      ShowPortMessage(owner, GpsOpenFailure());
+    }
   }
 
   PrepareLoggingWindow(logging_window);

@@ -5,7 +5,12 @@ target_compile_options(tq_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
 if(TQ_WERROR)
   target_compile_options(tq_options INTERFACE -Werror)
 endif()
-if(TQ_SANITIZE)
+# TQ_SANITIZE=thread checks the reader threads and the window for data races
+# instead; it cannot be combined with AddressSanitizer.
+if(TQ_SANITIZE STREQUAL "thread")
+  target_compile_options(tq_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tq_options INTERFACE -fsanitize=thread)
+elseif(TQ_SANITIZE)
   target_compile_options(tq_options INTERFACE -fsanitize=address,undefined
                          -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(tq_options INTERFACE -fsanitize=address,undefined)
@@ -31,5 +36,11 @@ function(tq_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tq_options ${ARG_DEPS} GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  if(TQ_SANITIZE STREQUAL "thread")
+    # Children (tqlog, tqsim) inherit the suppressions of the uninstrumented Qt.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 ENVIRONMENT
+                         "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan_qt.supp")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  endif()
 endfunction()

@@ -7,7 +7,10 @@
 #include "acquisition/acquisition_state.h"
 #include "acquisition/serial_ports.h"
 #include "app/shell_state.h"
+#include "gps/gps_fix.h"
+#include "logging/calibration_window.h"
 #include "logging/entry_dialogs.h"
+#include "logging/gps_panel.h"
 #include "logging/live_panel.h"
 #include "logging/logging_commands.h"
 #include "logging/menu_dialogs.h"
@@ -180,6 +183,7 @@ void StartLoggingNow(WindowHandle window) {
   StartLogging(CurrentRun.handlers);
   Acquisition.FramesPerReading = s.SurveyMode == kSurveyModeAuto ? s.FramesPerInterval : 1;
   MessageBeep(kStartBeep);
+  GpsFix.Recording = 1;
   ClearProfileScroll();
   ForgetProfileLastPoints();
   ClearMessage(window);
@@ -187,6 +191,7 @@ void StartLoggingNow(WindowHandle window) {
 }
 
 void PauseNow(WindowHandle window) {
+  GpsFix.Recording = 0;
   WriteResult noted = WriteNote(DataFileHandle, kNotePaused, 'X');
   // Everything written so far goes to storage now, not when the system
   // gets round to it.
@@ -254,8 +259,7 @@ void PopUpMenu(WindowHandle window) {
   RepaintProfile();
 }
 
-// Every menu command ends so; the calibration commands have no dialogs of
-// their own yet.
+// Every menu command ends so.
 void AfterMenuCommand(WindowHandle window) {
   ShowInputPanelButton(false);
   RepaintProfile();
@@ -272,10 +276,22 @@ void RunAction(WindowHandle window, LoggingAction action) {
     case LoggingAction::kComment: Comment(window); break;
     case LoggingAction::kMenu: PopUpMenu(window); break;
     case LoggingAction::kEndRun: EndLoggingRun(false); break;
-    case LoggingAction::kScale: RunScaleMenuCommand(DialogOwner(window)); AfterMenuCommand(window); break;
-    case LoggingAction::kDisplayOptions: RunDisplayOptionsMenuCommand(window); AfterMenuCommand(window); break;
+    case LoggingAction::kScale:
+      RunScaleMenuCommand(DialogOwner(window));
+      AfterMenuCommand(window);
+      break;
+    case LoggingAction::kDisplayOptions:
+      RunDisplayOptionsMenuCommand(window);
+      AfterMenuCommand(window);
+      break;
     case LoggingAction::kCalibrate:
-    case LoggingAction::kDeleteCalibration: AfterMenuCommand(window); break;
+      StartCalibration(window);
+      AfterMenuCommand(window);
+      break;
+    case LoggingAction::kDeleteCalibration:
+      if (!DeleteCalibration(window)) ShowWarning(window, "Calibration not saved");
+      AfterMenuCommand(window);
+      break;
     case LoggingAction::kNone: break;
   }
 }
@@ -338,7 +354,11 @@ intptr_t OnReading(WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
   ReadingStep step;
   if (message == WM_BINARY_READING) {
     // A calibration takes the frames for itself.
-    if (Acquisition.CalibrationState.load() == -1) return 0;
+    if (Acquisition.CalibrationState.load() == -1) {
+      if (!CalibrationOnFrame(window, frame)) ShowWarning(window, "Calibration not saved");
+      Acquisition.ClearLastFrameStart();
+      return 0;
+    }
     step = DecideBinaryReading(frame, run, CurrentRun.handlers, position);
   } else if (message == WM_ICE_READING) {
     step = DecideIceReading(frame, run, CurrentRun.handlers, position);
@@ -359,6 +379,14 @@ intptr_t OnReading(WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
   DrawReadingTexts(window, step.panel);
   ReportDroppedReadings(window);
   Acquisition.ClearLastFrameStart();
+  return 0;
+}
+
+intptr_t OnGpsSentence(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
+  PostedSentence sentence;
+  if (!GpsFix.TakeSentence(&sentence)) return 0;
+  DrawGpsSentence(window, sentence, Logging.state == LoggingState::Logging);
+  if (GpsFix.FailedWrites.exchange(0) > 0) ShowWarning(window, "Not saved: GPS sentence");
   return 0;
 }
 
@@ -469,7 +497,7 @@ intptr_t OnKeyUp(WindowHandle window, uint32_t, uintptr_t key, intptr_t) {
   return 0;
 }
 
-constexpr std::array<MessageEntry, 9> kLoggingMessages = {{
+constexpr std::array<MessageEntry, 10> kLoggingMessages = {{
     {WM_CREATE, OnCreate},
     {WM_PAINT, OnPaint},
     {WM_COMMAND, OnCommandOrKey},
@@ -477,6 +505,7 @@ constexpr std::array<MessageEntry, 9> kLoggingMessages = {{
     {WM_INSTRUMENT_READING, OnReading},
     {WM_ICE_READING, OnReading},
     {WM_BINARY_READING, OnReading},
+    {WM_GPS_SENTENCE, OnGpsSentence},
     {WM_KEYDOWN, OnCommandOrKey},
     {WM_KEYUP, OnKeyUp},
 }};
@@ -516,10 +545,13 @@ void EndLoggingRun(bool quiet) {
       SetFocus(window);
       return;
     }
+    GpsFix.Recording = 0;
     closed = DataFileHandle.Close();
+    GpsFix.SentenceCounter = 0;
   }
+  AbandonCalibration();
   Shell.LoggingActive = 0;
-  CloseRunPorts(Ports, nullptr, [window, quiet] {
+  CloseRunPorts(Ports, [] { return GpsFix.GpsReaderRunning.load() != 1; }, [window, quiet] {
     if (!quiet) KillTimer(window, kWatchdogTimerId);
   });
   Logging.state = LoggingState::Monitor;

@@ -241,6 +241,7 @@ TEST_F(LoggingRunTest, AMarkerOnTheInstrumentsOwnPortOpensNoSecondPort) {
   ClickMainButton(0);
   EXPECT_EQ(Shell.LoggingActive, 1);
   EXPECT_FALSE(Ports.marker.port);
+  EXPECT_FALSE(Ports.marker.reader.joinable());
 }
 
 TEST_F(LoggingRunTest, AMarkerOnItsOwnPortIsOpenedForTheRun) {
@@ -251,6 +252,7 @@ TEST_F(LoggingRunTest, AMarkerOnItsOwnPortIsOpenedForTheRun) {
   ClickMainButton(0);
   EXPECT_EQ(Shell.LoggingActive, 1);
   EXPECT_TRUE(Ports.marker.port);
+  EXPECT_TRUE(Ports.marker.reader.joinable());
   StopAndExpectReleased(marker);
 }
 

@@ -4,6 +4,7 @@
 // Skipped where Xvfb or xdotool is not installed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "settings/build_config.h"
 #include "settings/settings.h"
 #include "survey/data_records.h"
 #include "survey/record_layout.h"
@@ -55,10 +57,12 @@ class LoggingProcessTest : public ::testing::Test {
     // The test suite runs the window tests offscreen; this tqlog shows itself.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     root_ = dir_.path() / "root";
-    sim_.emplace(std::vector<std::string>{TQSIM_PATH, "--kind", "7", "--instrument",
-                                          (root_ / "ports" / "COM1").string()},
-                 dir_.path() / "tqsim.out", dir_.path() / "tqsim.err");
+    std::vector<std::string> sim = {TQSIM_PATH, "--kind", "7", "--instrument",
+                                    (root_ / "ports" / "COM1").string()};
+    for (const std::string& arg : MoreSimulatorArguments()) sim.push_back(arg);
+    sim_.emplace(sim, dir_.path() / "tqsim.out", dir_.path() / "tqsim.err");
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM1"); }));
+    PrepareRoot();
     tqlog_.emplace(std::vector<std::string>{TQLOG_PATH, "--root", root_.string()}, dir_.path() / "tqlog.out",
                    dir_.path() / "tqlog.err");
     ASSERT_TRUE(WaitForFocus("TQ62")) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
@@ -74,6 +78,11 @@ class LoggingProcessTest : public ::testing::Test {
   }
 
   void Key(const std::string& key) { Xdotool({"key", key}); }
+
+  // What a test adds to tqsim's command line, and prepares in the data root
+  // before tqlog starts.
+  virtual std::vector<std::string> MoreSimulatorArguments() const { return {}; }
+  virtual void PrepareRoot() {}
 
   // The title of the window that has the keyboard.
   bool WaitForFocus(const std::string& title, milliseconds timeout = kPatience) {
@@ -215,6 +224,135 @@ TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
     EXPECT_GE(TickOf(r[i]), last_tick) << "ticks never go back, record " << i;
     last_tick = TickOf(r[i]);
   }
+}
+
+}  // namespace
+}  // namespace tq
+
+namespace tq {
+namespace {
+
+// A GPS survey: tqsim's receiver on COM2 with some sentences damaged, the
+// logger set to GPS input on COM2 by its settings file.
+class GpsSurveyProcessTest : public LoggingProcessTest {
+ protected:
+  std::vector<std::string> MoreSimulatorArguments() const override {
+    return {"--gps", (root_ / "ports" / "COM2").string(), "--bad-checksum", "0.3", "--seed", "7"};
+  }
+
+  void PrepareRoot() override {
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM2"); }));
+    BuildConfig build = DefaultBuildConfig();
+    SettingsStore settings;
+    ApplyKindDefaults(settings, build);
+    settings.GpsInput = 1;
+    settings.GpsPort = 1;  // COM2
+    fs::create_directories(root_ / "Storage" / "FLDINI");
+    testing::WriteFileBytes(root_ / "Storage" / "FLDINI" / "TQ68MK2.INI",
+                            FormatSettingsFile(settings, build));
+  }
+};
+
+// The CSV cells of one line (no quoting: none of these cells has commas).
+std::vector<std::string> CsvCells(const std::string& line) {
+  std::vector<std::string> cells;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = line.find(',', start);
+    cells.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) return cells;
+    start = comma + 1;
+  }
+}
+
+TEST_F(GpsSurveyProcessTest, SentencesAndReadingsInterleaveWholeAndEveryReadingAfterTheFirstFixIsPlaced) {
+  Key("l");
+  std::this_thread::sleep_for(milliseconds(1000));
+  ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
+  Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
+  ASSERT_TRUE(WaitForFocus("TQ62"));
+  Key("g");
+  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
+  std::this_thread::sleep_for(milliseconds(7000));
+  Key("Return");
+  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
+  ASSERT_TRUE(PressUntilFocus("x", "Confirm Exit"));
+  Key("Return");  // Yes
+  std::optional<int> status;
+  for (int attempt = 0; attempt < 5 && !status; ++attempt) {
+    Key("x");  // the title page's Exit, once it has the keys again
+    status = tqlog_->WaitExit(milliseconds(4000));
+  }
+  ASSERT_EQ(status, 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
+
+  std::string bytes = testing::ReadFileBytes(DataFile());
+  ASSERT_EQ(bytes.size() % kRecord, 0u) << "only whole records";
+  std::vector<std::string> r = Records();
+  EXPECT_EQ(r[0].substr(0, 7), "TQ68MK2");
+
+  // Each sentence is a whole group: a first piece, its continuations, its
+  // tick; readings only between groups.
+  size_t good = 0, bad = 0, readings = 0, readings_between_groups = 0;
+  uint64_t first_fix_tick = 0;
+  bool after_group = false;
+  for (size_t i = 2; i < r.size(); ++i) {
+    ASSERT_EQ(r[i].back(), '\n') << i;
+    const char first = r[i][0];
+    if (first == 'T') {
+      ++readings;
+      if (after_group) ++readings_between_groups;
+      continue;
+    }
+    if (first != '@' && first != '?') continue;
+    const char next = first == '@' ? '#' : '"';
+    std::string text = r[i].substr(1, kRecord - 2);
+    size_t j = i + 1;
+    for (; j < r.size() && r[j][0] == next; ++j) text += r[j].substr(1, kRecord - 2);
+    ASSERT_LT(j, r.size());
+    ASSERT_EQ(r[j][0], '!') << "group at " << i << " ends in " << r[j];
+    (first == '@' ? good : bad) += 1;
+    if (first == '@' && first_fix_tick == 0 && text.starts_with("$GPGGA")) {
+      first_fix_tick = std::stoull(r[j].substr(1));
+    }
+    after_group = true;
+    i = j;
+  }
+  EXPECT_GE(readings, 20u);
+  EXPECT_GE(good, 5u);
+  EXPECT_GE(bad, 1u) << "tqsim damaged about a third of the sentences";
+  EXPECT_GT(readings_between_groups, 0u);
+  ASSERT_NE(first_fix_tick, 0u);
+
+  // tqexport places every reading after the first fix.
+  fs::path csv = dir_.path() / "out.csv";
+  ChildProcess export_run({TQEXPORT_PATH, DataFile().string(), "--format", "csv", "-o", csv.string()},
+                          dir_.path() / "export.out", dir_.path() / "export.err");
+  ASSERT_EQ(export_run.WaitExit(kPatience), 0) << testing::ReadFileBytes(dir_.path() / "export.err");
+  std::string table = testing::ReadFileBytes(csv);
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < table.size();) {
+    size_t end = table.find('\n', at);
+    lines.push_back(table.substr(at, end - at));
+    at = end == std::string::npos ? table.size() : end + 1;
+  }
+  ASSERT_GE(lines.size(), 2u);
+  std::vector<std::string> header = CsvCells(lines[0]);
+  auto column = [&](const std::string& name) {
+    return static_cast<size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+  };
+  const size_t tick_at = column("tick"), lat_at = column("lat"), lon_at = column("lon");
+  ASSERT_LT(lat_at, header.size()) << lines[0];
+  size_t placed = 0;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    std::vector<std::string> cells = CsvCells(lines[i]);
+    ASSERT_EQ(cells.size(), header.size()) << lines[i];
+    if (std::stoull(cells[tick_at]) <= first_fix_tick) continue;
+    EXPECT_FALSE(cells[lat_at].empty()) << lines[i];
+    EXPECT_FALSE(cells[lon_at].empty()) << lines[i];
+    ++placed;
+  }
+  EXPECT_GT(placed, 0u);
 }
 
 }  // namespace

@@ -8,11 +8,14 @@
 #include <thread>
 #include <vector>
 
+#include "gps/nmea.h"
 #include "platform/files.h"
 #include "platform/serial.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/sim_test_support.h"
 #include "tests/tools/tqsim_process.h"
+#include "tools/sim/simulator.h"
+#include "tools/sim/survey_walk.h"
 #include "tools/tqsim/command_line.h"
 
 namespace tq::sim {
@@ -142,7 +145,7 @@ TEST(TqsimTest, HelpExplainsEveryOption) {
   for (const char* option :
        {"--kind", "--instrument", "--gps", "--frame-length", "--readings", "--seed", "--garbage",
         "--drop", "--bad-checksum", "--silence-after", "--silence-for", "--marker-every",
-        "--pace", "--dipole"}) {
+        "--pace", "--dipole", "--turn-after", "--fix-quality", "--satellites"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }
@@ -156,7 +159,8 @@ TEST(CommandLineTest, ReadsEveryOptionInBothForms) {
       Parse({"--kind=3", "--frame-length", "7", "--instrument", "r/ports/COM1", "--gps=r/COM2",
              "--readings", "5", "--seed", "99", "--garbage", "0.5", "--drop=0.25",
              "--bad-checksum", "1", "--silence-after", "2.5", "--silence-for", "4",
-             "--marker-every", "0", "--pace", "1.5", "--dipole", "H"});
+             "--marker-every", "0", "--pace", "1.5", "--dipole", "H", "--turn-after", "4.5",
+             "--fix-quality", "0,1,2,3,4", "--satellites=11"});
   ASSERT_EQ(p.error, "");
   const SimulatorOptions& s = p.options.simulator;
   EXPECT_EQ(s.kind, 3);
@@ -173,6 +177,9 @@ TEST(CommandLineTest, ReadsEveryOptionInBothForms) {
   EXPECT_EQ(s.walk.marker_every, 0);
   EXPECT_DOUBLE_EQ(s.walk.pace_mps, 1.5);
   EXPECT_FALSE(s.walk.vertical);
+  EXPECT_DOUBLE_EQ(s.walk.turn_after_s, 4.5);
+  EXPECT_EQ(s.gps.fix_schedule, (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(s.gps.satellites, 11);
 }
 
 TEST(CommandLineTest, DefaultsAreKind7WithoutFaultsOrEnd) {
@@ -198,6 +205,13 @@ TEST(CommandLineTest, ErrorsNameTheOptionAndTheBadValue) {
       {{"--instrument", "a", "--silence-after", "1"},
        "--silence-after and --silence-for go together"},
       {{"--instrument", "a", "--dipole", "v"}, "--dipole: expected V or H, got \"v\""},
+      {{"--instrument", "a", "--fix-quality", "1,,2"},
+       "--fix-quality: expected fix qualities 0..8 separated by commas, got \"1,,2\""},
+      {{"--instrument", "a", "--fix-quality", "9"},
+       "--fix-quality: expected fix qualities 0..8 separated by commas, got \"9\""},
+      {{"--instrument", "a", "--satellites", "100"},
+       "--satellites: expected a whole number 0..99, got \"100\""},
+      {{"--instrument", "a", "--turn-after", "-2"}, "--turn-after: expected seconds, 0 or more, got \"-2\""},
       {{"--instrument", "a", "--pace", "0"},
        "--pace: expected metres per second above 0 and at most 20, got \"0\""},
       {{"--instrument", "a", "--seed", "+5"}, "--seed: expected a whole number 0 or more, got \"+5\""},
@@ -208,6 +222,26 @@ TEST(CommandLineTest, ErrorsNameTheOptionAndTheBadValue) {
        "--frame-length applies to kind 3 only"},
   };
   for (const Case& c : cases) EXPECT_EQ(Parse(c.args).error, c.error);
+}
+
+TEST(SimulatorScheduleTest, TheInstrumentTurnsOnceAndEachSecondTakesTheNextFixQuality) {
+  SimulatorOptions options;
+  options.walk.turn_after_s = 2.0;
+  EXPECT_TRUE(SampleWalk(options.walk, 1.99, 0).vertical);
+  EXPECT_FALSE(SampleWalk(options.walk, 2.0, 0).vertical);
+  EXPECT_FALSE(SampleWalk(options.walk, 500.0, 0).vertical);
+
+  options.gps.fix_schedule = {0, 1, 2, 3, 4};
+  options.gps.satellites = 5;
+  PacedStream stream = MakeGpsStream(options, nullptr, [] { return LocalTime{2009, 12, 6, 0, 14, 5, 7, 0}; });
+  for (uint64_t second = 0; second < 7; ++second) {
+    std::vector<uint8_t> bytes = stream.next(second);
+    std::string text(bytes.begin(), bytes.end());
+    std::optional<GgaFix> gga = ParseGga(text.substr(0, text.find('\n') + 1));
+    ASSERT_TRUE(gga) << text;
+    EXPECT_EQ(gga->quality, static_cast<int32_t>(second % 5)) << second;
+    EXPECT_EQ(gga->satellites, 5);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 #include "tools/sim/survey_walk.h"
@@ -13,6 +14,8 @@ namespace tq::sim {
 // What the receiver reports about its fix.
 struct GpsStatus {
   int fix_quality = 1;   // GGA quality: 0 none, 1 GPS, 2 differential, ...
+  // When not empty, the fix quality of each second in turn, round and round.
+  std::vector<int> fix_schedule;
   int satellites = 8;    // in use, at most 12 are listed in GSA
   double pdop = 1.8;
   double hdop = 0.9;

@@ -46,9 +46,12 @@ PacedStream MakeGpsStream(const SimulatorOptions& options, SendBytes send, UtcCl
     double elapsed_s = static_cast<double>(index);
     WalkSample sample = SampleWalk(options.walk, elapsed_s, index);
     LocalTime now = utc();
+    GpsStatus status = options.gps;
+    const std::vector<int>& schedule = status.fix_schedule;
+    if (!schedule.empty()) status.fix_quality = schedule[index % schedule.size()];
     std::vector<uint8_t> out;
-    for (const std::string& sentence : {FormatGga(sample, now, options.gps),
-                                        FormatGsa(options.gps), FormatRmc(sample, now, options.gps)}) {
+    for (const std::string& sentence : {FormatGga(sample, now, status), FormatGsa(status),
+                                        FormatRmc(sample, now, status)}) {
       AppendBytes(out, filter->Apply(BytesOf(sentence), elapsed_s));
     }
     return out;

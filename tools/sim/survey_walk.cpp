@@ -42,7 +42,8 @@ WalkSample SampleWalk(const WalkParams& params, double elapsed_s, uint64_t readi
 
   s.marker = params.marker_every > 0 &&
              (reading_index + 1) % static_cast<uint64_t>(params.marker_every) == 0;
-  s.vertical = params.vertical;
+  const bool turned = params.turn_after_s >= 0.0 && elapsed_s >= params.turn_after_s;
+  s.vertical = params.vertical != turned;
   return s;
 }
 

@@ -14,6 +14,7 @@ struct WalkParams {
   double bearing_deg = 90.0;     // direction of the outward leg
   int marker_every = 25;         // readings between marker presses; 0 never
   bool vertical = true;          // dipole orientation the instrument reports
+  double turn_after_s = -1.0;    // the instrument turns to the other dipole then; negative never
 };
 
 // Everything the instruments and the GPS receiver report at one moment.

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <type_traits>
+#include <vector>
 
 #include "settings/build_config.h"
 
@@ -122,6 +123,27 @@ struct Parser {
            sim.walk.pace_mps = pace;
            return true;
          }},
+        {"--turn-after", [&](auto o, auto v) { return Seconds(o, v, &sim.walk.turn_after_s); }},
+        {"--fix-quality",
+         [&](auto o, auto v) {
+           std::vector<int>& schedule = sim.gps.fix_schedule;
+           schedule.clear();
+           std::string_view rest = v;
+           for (;;) {
+             const size_t comma = rest.find(',');
+             int quality = 0;
+             if (!ParseNumber(rest.substr(0, comma), &quality) || quality < 0 || quality > 8) {
+               return Fail(o, "fix qualities 0..8 separated by commas", v);
+             }
+             schedule.push_back(quality);
+             if (comma == std::string_view::npos) break;
+             rest.remove_prefix(comma + 1);
+           }
+           sim.gps.fix_quality = schedule.front();
+           return true;
+         }},
+        {"--satellites",
+         [&](auto o, auto v) { return Whole(o, v, 0, 99, &sim.gps.satellites); }},
         {"--dipole",
          [&](auto o, auto v) {
            if (v != "V" && v != "H") return Fail(o, "V or H", v);
@@ -211,11 +233,18 @@ Instrument:
                         5 TQ93, 6 FRZ62 ice frames, 7 TQ68-MK2 binary (default)
   --frame-length 7|12   kind 3 only: frame length (default 12)
   --dipole V|H          dipole orientation the instrument reports (default V)
+  --turn-after S        turn the instrument to the other dipole S seconds
+                        after the start (a calibration needs both)
   --marker-every N      press the marker every N frames, 0 never (default 25;
                         kinds 6 and 7 send no marker bit)
   --pace M              walking pace in metres per second (default 1)
   --readings N          stop after N instrument frames, once the logger has
                         read them (or 3 s have passed)
+
+Receiver:
+  --fix-quality Q[,Q..] GGA fix quality 0..8 (default 1); a list gives each
+                        second the next one in turn, e.g. 0,1,2,3,4
+  --satellites N        satellites in use, 0..99 (default 8)
 
 Faults (all off by default; the same --seed gives the same damage):
   --garbage RATE        chance per byte that a random byte follows it
