@@ -45,7 +45,8 @@ bool SyncDirectory(const fs::path& dir) {
   }
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
+  // EINVAL: a filesystem that has no sync for folders; nothing more can be done.
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL;
   ::close(fd);
   return ok;
 }
