@@ -20,22 +20,33 @@ fs::path data_root;  // empty until set or first asked for
 
 std::atomic<FileFaults*> faults{nullptr};
 
-// Charges `size` bytes against the injected write budget; false when it is spent.
-bool ChargeWrite(size_t size) {
+// Charges `size` bytes against the injected write budget and returns how many
+// of them fit; `error` is what the write that does not fit fails with.
+size_t ChargeWrite(size_t size, int* error) {
   FileFaults* f = faults.load();
-  if (f == nullptr || f->write_budget < 0) return true;
-  if (static_cast<int64_t>(size) > f->write_budget) {
-    f->write_budget = 0;
-    return false;
-  }
-  f->write_budget -= static_cast<int64_t>(size);
-  return true;
+  if (f == nullptr || f->write_budget < 0) return size;
+  *error = f->write_error;
+  const size_t room = static_cast<size_t>(f->write_budget);
+  const size_t fits = size < room ? size : room;
+  f->write_budget -= static_cast<int64_t>(fits);
+  return fits;
+}
+
+// The injected sync failure's error number, or 0.
+int SyncFault(bool FileFaults::*which) {
+  FileFaults* f = faults.load();
+  return f != nullptr && f->*which ? f->sync_error : 0;
 }
 
 bool SyncDirectory(const fs::path& dir) {
+  if (int error = SyncFault(&FileFaults::fail_folder_sync); error != 0) {
+    errno = error;
+    return false;
+  }
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
+  // EINVAL: a filesystem that has no sync for folders; nothing more can be done.
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL;
   ::close(fd);
   return ok;
 }
@@ -145,14 +156,11 @@ long File::Read(std::span<uint8_t> buffer) {
 
 bool File::Write(std::span<const uint8_t> bytes) {
   if (fd_ < 0) return false;
-  if (!ChargeWrite(bytes.size())) {
-    errno = ENOSPC;
-    RecordError("write");
-    return false;
-  }
+  int fault = 0;
+  const size_t allowed = ChargeWrite(bytes.size(), &fault);
   size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+  while (done < allowed) {
+    ssize_t n = ::write(fd_, bytes.data() + done, allowed - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
@@ -160,6 +168,11 @@ bool File::Write(std::span<const uint8_t> bytes) {
       return false;
     }
     done += static_cast<size_t>(n);
+  }
+  if (allowed < bytes.size()) {
+    errno = fault;
+    RecordError("write");
+    return false;
   }
   return true;
 }
@@ -190,10 +203,17 @@ int64_t File::Size() const {
   return st.st_size;
 }
 
+bool File::Truncate(int64_t size) {
+  if (fd_ < 0 || ::ftruncate(fd_, size) != 0) {
+    RecordError("truncate");
+    return false;
+  }
+  return true;
+}
+
 bool File::Sync() {
-  FileFaults* f = faults.load();
-  if (f != nullptr && f->fail_sync) {
-    errno = EIO;
+  if (int error = SyncFault(&FileFaults::fail_sync); error != 0) {
+    errno = error;
     RecordError("fsync");
     return false;
   }
@@ -248,8 +268,9 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
     DeleteFile(temp);
     return false;
   }
-  SyncDirectory(path.has_parent_path() ? path.parent_path() : fs::path("."));
-  return true;
+  // The rename is only on storage once the folder is; saying "saved" before
+  // that would report a failed sync as success.
+  return SyncDirectory(path.has_parent_path() ? path.parent_path() : fs::path("."));
 }
 
 void InjectFileFaults(FileFaults* f) { faults.store(f); }

@@ -4,6 +4,7 @@
 // data root directory as <root>/Storage/FLDINI/TQ68MK2.INI.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -62,6 +63,8 @@ class File {
   bool SeekToEnd();
   // Size in bytes, -1 on failure.
   int64_t Size() const;
+  // Cuts the file to `size` bytes; false on failure.
+  bool Truncate(int64_t size);
   // Commits written data to storage; false when the system reports a failure.
   bool Sync();
   // Closes; false when the close reported a failure.
@@ -87,19 +90,26 @@ bool DeleteFile(const std::filesystem::path& path);
 
 // Replaces `path` with `bytes` so that a crash at any moment leaves either the
 // old file or the new one whole: writes a temporary file beside it, syncs it,
-// renames it over `path` and syncs the folder. False (old file untouched) on
-// any failure.
+// renames it over `path` and syncs the folder. False on any failure: the old
+// file is untouched, except when only the folder's sync failed, when the new
+// file is in place but a power cut may still bring the old one back.
 bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Test hook that makes file operations fail as a full disk or a crash would.
 struct FileFaults {
-  // Writes through File fail once this many bytes were written in total.
+  // Writes through File stop once this many bytes were written in total: the
+  // write that crosses the limit puts down what fits, as a filling disk
+  // does, and fails with `write_error`.
   int64_t write_budget = -1;
+  int write_error = ENOSPC;
   // ReplaceFileAtomically stops after writing its temporary file, as if the
   // machine had lost power before the rename.
   bool stop_before_rename = false;
-  // File::Sync fails as a storage error would.
+  // File::Sync, or the folder sync after ReplaceFileAtomically's rename,
+  // fails with `sync_error` as a storage error would.
   bool fail_sync = false;
+  bool fail_folder_sync = false;
+  int sync_error = EIO;
 };
 // Installs `faults` (nullptr removes them). Not for use outside tests.
 void InjectFileFaults(FileFaults* faults);

@@ -56,8 +56,11 @@ WriteResult DataFile::AppendLocked(const DataRecord& record) {
     return {};
   }
   WriteResult failed = Failure(file_.LastError());
-  // A write cut short by a full disk leaves part of a record behind; the next
-  // record overwrites it, so only whole records ever follow one another.
+  // A write cut short by a full disk leaves part of a record behind. It is cut
+  // off now, so that a run ended while the disk is full leaves whole records
+  // only; should that fail too, the next record overwrites it, or the close
+  // cuts it.
+  file_.Truncate(end_);
   file_.Seek(end_);
   return failed;
 }
@@ -97,7 +100,10 @@ WriteResult DataFile::Flush() {
 WriteResult DataFile::Close() {
   std::lock_guard lock(mutex_);
   if (!file_.IsOpen()) return {};
-  WriteResult result = FlushLocked();
+  WriteResult result;
+  if (file_.Size() > end_ && !file_.Truncate(end_)) result = Failure(file_.LastError());
+  WriteResult flushed = FlushLocked();
+  if (!flushed && result) result = std::move(flushed);
   if (!file_.Close() && result) result = Failure(file_.LastError());
   path_.clear();
   return result;

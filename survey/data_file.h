@@ -3,8 +3,8 @@
 // The window thread and the GPS reader append to the same file; every record
 // goes out whole in one write, and the appends are serialised here, so no
 // record is ever interleaved with another. A failed write is returned to the
-// caller (who shows it) and loses that record only: the next record goes
-// where the failed one should have been. Writers on a closed file do nothing
+// caller (who shows it) and loses that record only: what part of it reached
+// the disk is cut off, and the next record goes where it should have been. Writers on a closed file do nothing
 // and succeed.
 #pragma once
 

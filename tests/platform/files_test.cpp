@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "tests/support/temp_dir.h"
 
 namespace tq {
@@ -77,6 +79,36 @@ TEST(FileTest, FullDiskFailsTheWriteAndSaysSo) {
   InjectFileFaults(nullptr);
 }
 
+// A write that crosses the limit puts down what fits, as a filling disk does,
+// and fails with the error chosen; a failed sync is never a success.
+TEST(FileTest, InjectedFaultsFailWriteAndSyncWithTheirOwnErrors) {
+  struct Case {
+    int write_error;
+    int sync_error;
+    const char* write_text;
+    const char* sync_text;
+  };
+  for (const Case& c : {Case{ENOSPC, EIO, "write: No space left on device", "fsync: Input/output error"},
+                        Case{EIO, ENOSPC, "write: Input/output error", "fsync: No space left on device"}}) {
+    ScopedDataRoot root;
+    FileFaults faults;
+    faults.write_budget = 6;
+    faults.write_error = c.write_error;
+    faults.sync_error = c.sync_error;
+    InjectFileFaults(&faults);
+    File f = File::Open(root.path() / "b.dat", OpenMode::kCreateAlways, kWrite);
+    EXPECT_TRUE(f.Write("1234"));
+    EXPECT_FALSE(f.Write("5678"));
+    EXPECT_EQ(f.LastError(), c.write_text);
+    EXPECT_TRUE(f.Sync());
+    faults.fail_sync = true;
+    EXPECT_FALSE(f.Sync());
+    EXPECT_EQ(f.LastError(), c.sync_text);
+    InjectFileFaults(nullptr);
+    EXPECT_EQ(ReadFileBytes(root.path() / "b.dat"), "123456");
+  }
+}
+
 TEST(ReplaceFileAtomicallyTest, ReplacesTheWholeFile) {
   ScopedDataRoot root;
   auto path = root.path() / "s.ini";
@@ -109,6 +141,20 @@ TEST(ReplaceFileAtomicallyTest, StopBeforeRenameLeavesTheOldFileWhole) {
   EXPECT_FALSE(ReplaceFileAtomically(path, "new"));
   InjectFileFaults(nullptr);
   EXPECT_EQ(ReadFileBytes(path), "old");
+}
+
+TEST(ReplaceFileAtomicallyTest, AFailedFolderSyncIsNotReportedAsSaved) {
+  ScopedDataRoot root;
+  auto path = root.path() / "s.ini";
+  WriteFileBytes(path, "old");
+  FileFaults faults;
+  faults.fail_folder_sync = true;
+  InjectFileFaults(&faults);
+  EXPECT_FALSE(ReplaceFileAtomically(path, "new"));
+  InjectFileFaults(nullptr);
+  // In place, but not known to be on storage.
+  EXPECT_EQ(ReadFileBytes(path), "new");
+  EXPECT_FALSE(std::filesystem::exists(root.path() / "s.ini.tmp"));
 }
 
 TEST(CreateDirectoryTest, ExistingFolderIsNoError) {

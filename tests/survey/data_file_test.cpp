@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -160,12 +163,56 @@ TEST_F(DataFileTest, WriteCutShortByTheFileSizeLimitIsOverwrittenByTheNextRecord
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
   signal(SIGXFSZ, old_handler);
   EXPECT_FALSE(cut.ok);
-  EXPECT_EQ(ReadFileBytes(path()).size(), 3u * 24 + 7);  // a torn record is left
+  EXPECT_EQ(ReadFileBytes(path()).size(), 3u * 24);  // the torn part is cut off at once
   EXPECT_TRUE(file.Append(Reading(4)));
   EXPECT_TRUE(file.Close());
   const std::string bytes = ReadFileBytes(path());
   ASSERT_EQ(bytes.size(), 4u * 24);
   EXPECT_EQ(bytes.substr(3 * 24), std::string(Reading(4).text()));
+}
+
+// A real filesystem that fills up: a small tmpfs, where the write that
+// crosses the last free page is cut short by the kernel. Needs the right to
+// mount; skipped without it.
+TEST_F(DataFileTest, AFullFilesystemKeepsWholeRecordsAndTakesMoreOnceSpaceReturns) {
+  const std::filesystem::path mount_point = dir.path() / "card";
+  std::filesystem::create_directory(mount_point);
+  if (mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  struct Unmount {
+    std::filesystem::path at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mount_point};
+  // Fill the card, then free two pages for the data file.
+  const std::filesystem::path filler = mount_point / "FILLER";
+  File fill = File::Open(filler, OpenMode::kCreateNew, kWrite);
+  const std::string page(4096, 'f');
+  while (fill.Write(page)) {
+  }
+  ASSERT_TRUE(fill.Truncate(fill.Size() / 4096 * 4096 - 2 * 4096));
+  ASSERT_TRUE(fill.Close());
+
+  const std::filesystem::path data = mount_point / "A.R62";
+  ASSERT_TRUE(file.Create(data, 24));
+  uint32_t written = 0;
+  WriteResult full;
+  while ((full = file.Append(Reading(written))) && written < 10000) ++written;
+  ASSERT_FALSE(full.ok);
+  EXPECT_EQ(full.error, "write: No space left on device");
+  EXPECT_EQ(written, 2u * 4096 / 24);  // every record that fit whole; the next one tore
+  EXPECT_EQ(ReadFileBytes(data).size(), written * 24u);
+  EXPECT_FALSE(file.Append(Reading(written + 1)).ok);
+
+  ASSERT_TRUE(DeleteFile(filler));
+  for (uint32_t i = 0; i < 200; ++i) ASSERT_TRUE(file.Append(Reading(100000 + i)));
+  ASSERT_TRUE(file.Close());
+  const std::string bytes = ReadFileBytes(data);
+  ASSERT_EQ(bytes.size(), (written + 200u) * 24);
+  for (uint32_t i = 0; i < written + 200; ++i) {
+    const uint32_t expected = i < written ? i : 100000 + (i - written);
+    ASSERT_EQ(bytes.substr(i * 24, 24), std::string(Reading(expected).text())) << "record " << i;
+  }
 }
 
 TEST_F(DataFileTest, TwoThreadsAppendingAMillionRecordsLeaveEveryRecordWhole) {
