@@ -1,0 +1,68 @@
+#include "tests/support/virtual_display.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+namespace tq::testing {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+bool WaitUntil(const std::function<bool()>& done, milliseconds timeout) {
+  auto until = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  return true;
+}
+
+std::string RunTool(const fs::path& dir, const char* tool, const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {tool};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const fs::path out = dir / "tool.out";
+  ChildProcess run(argv, out, dir / "tool.err");
+  run.WaitExit(kProcessPatience);
+  return ReadFileBytes(out);
+}
+
+bool VirtualDisplay::Start(const fs::path& dir) {
+  dir_ = dir;
+  // A display number of its own, away from the low numbers that suites
+  // started at the same moment with -displayfd would race for.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const std::string number = std::to_string(300 + (::getpid() + attempt * 7) % 600);
+    const fs::path socket = "/tmp/.X11-unix/X" + number;
+    if (fs::exists(socket) || fs::exists("/tmp/.X" + number + "-lock")) continue;
+    xvfb_.emplace(std::vector<std::string>{kXvfb, ":" + number, "-screen", "0", "640x480x24", "-nolisten", "tcp"},
+                  dir / "xvfb.out", dir / "xvfb.err");
+    if (WaitUntil([&] { return fs::exists(socket); }, milliseconds(3000)) && !xvfb_->WaitExit(milliseconds(200))) {
+      setenv("DISPLAY", (":" + number).c_str(), 1);
+      // The suite runs the window tests offscreen; tqlog here shows itself.
+      setenv("QT_QPA_PLATFORM", "xcb", 1);
+      return true;
+    }
+    xvfb_.reset();
+  }
+  return false;
+}
+
+std::string VirtualDisplay::Error() const { return ReadFileBytes(dir_ / "xvfb.err"); }
+
+bool VirtualDisplay::WaitForFocus(const std::string& title, milliseconds timeout) const {
+  return WaitUntil([&] { return Xdotool({"getwindowfocus", "getwindowname"}) == title + "\n"; }, timeout);
+}
+
+bool VirtualDisplay::PressUntilFocus(const std::string& key, const std::string& title) const {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    Key(key);
+    if (WaitForFocus(title, milliseconds(4000))) return true;
+  }
+  return false;
+}
+
+}  // namespace tq::testing
