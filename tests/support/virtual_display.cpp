@@ -33,14 +33,20 @@ std::string RunTool(const fs::path& dir, const char* tool, const std::vector<std
 bool VirtualDisplay::Start(const fs::path& dir) {
   dir_ = dir;
   // A display number of its own, away from the low numbers that suites
-  // started at the same moment with -displayfd would race for.
+  // started at the same moment with -displayfd race for. Xvfb writes the
+  // number to -displayfd only once it takes connections on it: a socket that
+  // merely exists may be another server's, or one not listening yet.
   for (int attempt = 0; attempt < 20; ++attempt) {
     const std::string number = std::to_string(300 + (::getpid() + attempt * 7) % 600);
-    const fs::path socket = "/tmp/.X11-unix/X" + number;
-    if (fs::exists(socket) || fs::exists("/tmp/.X" + number + "-lock")) continue;
-    xvfb_.emplace(std::vector<std::string>{kXvfb, ":" + number, "-screen", "0", "640x480x24", "-nolisten", "tcp"},
-                  dir / "xvfb.out", dir / "xvfb.err");
-    if (WaitUntil([&] { return fs::exists(socket); }, milliseconds(3000)) && !xvfb_->WaitExit(milliseconds(200))) {
+    if (fs::exists("/tmp/.X11-unix/X" + number) || fs::exists("/tmp/.X" + number + "-lock")) continue;
+    const fs::path out = dir / "xvfb.out";
+    xvfb_.emplace(std::vector<std::string>{kXvfb, ":" + number, "-displayfd", "1", "-screen", "0", "640x480x24",
+                                           "-nolisten", "tcp"},
+                  out, dir / "xvfb.err");
+    bool gone = false;
+    WaitUntil([&] { return ReadFileBytes(out) == number + "\n" || (gone = xvfb_->WaitExit(milliseconds(0)).has_value()); },
+              milliseconds(5000));
+    if (!gone && ReadFileBytes(out) == number + "\n") {
       setenv("DISPLAY", (":" + number).c_str(), 1);
       // The suite runs the window tests offscreen; tqlog here shows itself.
       setenv("QT_QPA_PLATFORM", "xcb", 1);
