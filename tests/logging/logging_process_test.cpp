@@ -88,6 +88,39 @@ class LoggingProcessTest : public ::testing::Test {
     return WaitUntil([&] { return CountNotes(text) == count; });
   }
 
+  // From the title page: the logging window and a new data file with its
+  // headers and line start, back on the logging window.
+  void CreateDataFile() {
+    Key("l");
+    std::this_thread::sleep_for(milliseconds(1000));
+    ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
+    Key("Return");
+    ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
+    ASSERT_TRUE(WaitForFocus("TQ62"));
+  }
+
+  // Logs for about `span`, then pauses: the `run`-th start and pause.
+  void LogFor(milliseconds span, size_t run) {
+    Key("g");
+    ASSERT_TRUE(WaitForNotes("$STARTED", run));
+    std::this_thread::sleep_for(span);
+    Key("Return");
+    ASSERT_TRUE(WaitForNotes("$PAUSED", run));
+  }
+
+  // Exit confirmed, then the title page's Exit once it has the keys again:
+  // tqlog's exit status, nothing while it still runs.
+  std::optional<int> ExitTqlog() {
+    if (!PressUntilFocus("x", "Confirm Exit")) return std::nullopt;
+    Key("Return");  // Yes
+    std::optional<int> status;
+    for (int attempt = 0; attempt < 5 && !status; ++attempt) {
+      Key("x");
+      status = tqlog_->WaitExit(milliseconds(4000));
+    }
+    return status;
+  }
+
   testing::TempDir dir_;
   fs::path root_;
   testing::VirtualDisplay display_;
@@ -106,32 +139,13 @@ uint64_t TickOf(const std::string& record) { return std::stoull(record.substr(Ti
 bool AllDigits(const std::string& text) { return text.find_first_not_of("0123456789") == std::string::npos; }
 
 TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
-  Key("l");
-  std::this_thread::sleep_for(milliseconds(1000));
-  ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
-  Key("Return");
-  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
-  ASSERT_TRUE(WaitForFocus("TQ62"));
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
-  std::this_thread::sleep_for(milliseconds(3000));
-  Key("Return");
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
+  ASSERT_NO_FATAL_FAILURE(CreateDataFile());
+  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(3000), 1));
   ASSERT_TRUE(PressUntilFocus("l", "New Line"));
   Key("Return");
   ASSERT_TRUE(WaitForFocus("TQ62"));
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 2));
-  std::this_thread::sleep_for(milliseconds(2000));
-  Key("Return");
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 2));
-  ASSERT_TRUE(PressUntilFocus("x", "Confirm Exit"));
-  Key("Return");  // Yes
-  std::optional<int> status;
-  for (int attempt = 0; attempt < 5 && !status; ++attempt) {
-    Key("x");  // the title page's Exit, once it has the keys again
-    status = tqlog_->WaitExit(milliseconds(4000));
-  }
+  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(2000), 2));
+  std::optional<int> status = ExitTqlog();
   EXPECT_EQ(status, 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
 
   std::string bytes = testing::ReadFileBytes(DataFile());
@@ -230,24 +244,9 @@ std::vector<std::string> CsvCells(const std::string& line) {
 }
 
 TEST_F(GpsSurveyProcessTest, SentencesAndReadingsInterleaveWholeAndEveryReadingAfterTheFirstFixIsPlaced) {
-  Key("l");
-  std::this_thread::sleep_for(milliseconds(1000));
-  ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
-  Key("Return");
-  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
-  ASSERT_TRUE(WaitForFocus("TQ62"));
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
-  std::this_thread::sleep_for(milliseconds(7000));
-  Key("Return");
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
-  ASSERT_TRUE(PressUntilFocus("x", "Confirm Exit"));
-  Key("Return");  // Yes
-  std::optional<int> status;
-  for (int attempt = 0; attempt < 5 && !status; ++attempt) {
-    Key("x");  // the title page's Exit, once it has the keys again
-    status = tqlog_->WaitExit(milliseconds(4000));
-  }
+  ASSERT_NO_FATAL_FAILURE(CreateDataFile());
+  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(7000), 1));
+  std::optional<int> status = ExitTqlog();
   ASSERT_EQ(status, 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
 
   std::string bytes = testing::ReadFileBytes(DataFile());
@@ -347,24 +346,9 @@ TEST_F(LoggingProcessTest, SurveySetupByKeysReachesTheDataFileHeaders) {
   Key("Return");
   ASSERT_TRUE(WaitForFocus("TQ62"));
 
-  Key("l");
-  std::this_thread::sleep_for(milliseconds(1000));
-  Key("c");
-  ASSERT_TRUE(WaitForFocus("Create Data File"));
-  Key("Return");
-  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
-  ASSERT_TRUE(WaitForFocus("TQ62"));
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
-  std::this_thread::sleep_for(milliseconds(3000));
-  Key("Return");
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
-  Key("x");
-  ASSERT_TRUE(WaitForFocus("Confirm Exit"));
-  Key("Return");
-  std::this_thread::sleep_for(milliseconds(500));
-  Key("x");
-  EXPECT_EQ(tqlog_->WaitExit(kProcessPatience), 0) << testing::ReadFileBytes(dir_.path() / "tqlog2.err");
+  ASSERT_NO_FATAL_FAILURE(CreateDataFile());
+  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(3000), 1));
+  EXPECT_EQ(ExitTqlog(), 0) << testing::ReadFileBytes(dir_.path() / "tqlog2.err");
 
   SettingsStore expected = manual;
   expected.SurveyMode = 0;
