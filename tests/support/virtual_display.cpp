@@ -1,8 +1,8 @@
 #include "tests/support/virtual_display.h"
 
-#include <unistd.h>
-
+#include <csignal>
 #include <cstdlib>
+#include <random>
 #include <thread>
 
 #include "tests/support/temp_dir.h"
@@ -32,16 +32,21 @@ std::string RunTool(const fs::path& dir, const char* tool, const std::vector<std
 
 bool VirtualDisplay::Start(const fs::path& dir) {
   dir_ = dir;
-  // A display number of its own, away from the low numbers that suites
-  // started at the same moment with -displayfd race for. Xvfb writes the
+  // A display number of its own, drawn from a wide range: suites of other
+  // checkouts may share /tmp but not our process ids, and an Xvfb that sees a
+  // lock whose process it cannot see takes the number over. Xvfb writes the
   // number to -displayfd only once it takes connections on it: a socket that
-  // merely exists may be another server's, or one not listening yet.
+  // merely exists may be another server's, or one not listening yet. Without
+  // -noreset the server resets whenever its last client leaves, and a
+  // program connecting just then (tqlog between two xdotool calls) is
+  // refused.
+  std::random_device random;
   for (int attempt = 0; attempt < 20; ++attempt) {
-    const std::string number = std::to_string(300 + (::getpid() + attempt * 7) % 600);
+    const std::string number = std::to_string(1000 + random() % 30000);
     if (fs::exists("/tmp/.X11-unix/X" + number) || fs::exists("/tmp/.X" + number + "-lock")) continue;
     const fs::path out = dir / "xvfb.out";
     xvfb_.emplace(std::vector<std::string>{kXvfb, ":" + number, "-displayfd", "1", "-screen", "0", "640x480x24",
-                                           "-nolisten", "tcp"},
+                                           "-nolisten", "tcp", "-noreset"},
                   out, dir / "xvfb.err");
     bool gone = false;
     WaitUntil([&] { return ReadFileBytes(out) == number + "\n" || (gone = xvfb_->WaitExit(milliseconds(0)).has_value()); },
@@ -55,6 +60,13 @@ bool VirtualDisplay::Start(const fs::path& dir) {
     xvfb_.reset();
   }
   return false;
+}
+
+VirtualDisplay::~VirtualDisplay() {
+  // Asked to end, Xvfb removes its lock and socket; killed, it leaves them.
+  if (!xvfb_) return;
+  xvfb_->Signal(SIGTERM);
+  xvfb_->WaitExit(milliseconds(2000));
 }
 
 std::string VirtualDisplay::Error() const { return ReadFileBytes(dir_ / "xvfb.err"); }

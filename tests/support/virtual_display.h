@@ -26,6 +26,11 @@ std::string RunTool(const std::filesystem::path& dir, const char* tool, const st
 
 class VirtualDisplay {
  public:
+  VirtualDisplay() = default;
+  ~VirtualDisplay();
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
   // Starts Xvfb with its output in `dir`, and makes it the display of this
   // process and of the programs it starts, which show themselves on it
   // rather than offscreen. False, with Xvfb's complaint in Error(), when no
