@@ -50,8 +50,9 @@ int GpsMonitorReader(const GpsMonitorContext& c) {
     ReadResult result = port.ReadByte(&byte);
     if (result == ReadResult::kClosed) break;
     if (result == ReadResult::kByte) {
-      if (lines.Push(byte) == NmeaLineAssembler::Event::kLine) {
-        last_line = Tick();
+      uint32_t now = Tick();
+      if (lines.Push(byte, now)) {
+        last_line = now;
         HandOn(c, lines.Line());
       }
     } else if (Tick() - last_line > kGpsNoDataMs) {

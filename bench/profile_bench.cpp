@@ -4,9 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
-#include <cstdlib>
 
-#include "app/shell_state.h"
+#include "bench/window_bench.h"
 #include "platform/window.h"
 #include "plot/curve_wnd.h"
 #include "settings/build_config.h"
@@ -15,34 +14,25 @@
 namespace tq {
 namespace {
 
-intptr_t OnParentCreate(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
-constexpr std::array<MessageEntry, 1> kParentMessages = {{{WM_CREATE, OnParentCreate}}};
-
-void BM_UpdateLiveProfile(benchmark::State& bench) {
+void BM_UpdateLiveProfile(benchmark::State& state) {
   Build().InstrumentKind = kKindTq68Mk2;
-  Shell.Portrait = 1;
-  Shell.PlotLeft = 4;
-  Shell.PlotTop = 41;
-  Shell.PlotRight = 232;
-  Settings.PlotHeight = 216;
-  UpdatePixelFactors(Settings, Build());
+  bench::UsePortraitScreen();
   ApplyDisplaySelection(Settings, Build());
-  RegisterClass(WindowClass{"ProfileBenchParent", kParentMessages, Rgb(255, 255, 255), true});
   RegisterCurveWindowClass();
-  WindowHandle parent = CreateWindow("ProfileBenchParent", "", WS_VISIBLE, 0, 0, 240, 320, nullptr, 0);
+  WindowHandle parent = bench::CreateBenchParent();
   WindowHandle curve = CreateCurveWindow(parent);
   InvalidateRect(curve, nullptr, true);
   UpdateWindow(curve);
   ProfileChannels channels{};
   int step = 0;
-  for (auto _ : bench) {
+  for (auto _ : state) {
     ++step;
     for (size_t i = 0; i < channels.size(); ++i) {
       channels[i] = {static_cast<float>((step * 7 + static_cast<int>(i) * 13) % 50) - 25.0f, true};
     }
     UpdateLiveProfile(curve, channels, true);
   }
-  bench.SetItemsProcessed(bench.iterations());
+  state.SetItemsProcessed(state.iterations());
   DestroyWindow(parent);
 }
 BENCHMARK(BM_UpdateLiveProfile);
@@ -50,15 +40,4 @@ BENCHMARK(BM_UpdateLiveProfile);
 }  // namespace
 }  // namespace tq
 
-// The system's font configuration library keeps caches for the life of the
-// process; they are not this program's leaks.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (!tq::StartWindowing(argc, argv)) return 1;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tq::bench::RunWindowBenchmarks(argc, argv); }

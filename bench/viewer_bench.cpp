@@ -6,12 +6,10 @@
 // not grow with the file.
 #include <benchmark/benchmark.h>
 
-#include <array>
-#include <cstdlib>
 #include <string>
 
-#include "app/shell_state.h"
 #include "bench/generated_files.h"
+#include "bench/window_bench.h"
 #include "platform/files.h"
 #include "platform/modal_responder.h"
 #include "platform/window.h"
@@ -21,9 +19,6 @@
 
 namespace tq {
 namespace {
-
-intptr_t OnParentCreate(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
-constexpr std::array<MessageEntry, 1> kParentMessages = {{{WM_CREATE, OnParentCreate}}};
 
 // Answers every open-file dialog with the same file.
 class OpenWith : public ModalResponder {
@@ -42,22 +37,13 @@ void BM_ViewerOpensFirstLine(benchmark::State& state) {
   const auto path = bench::GeneratedFile(state.range(0));
   SetDataRoot(bench::BenchFolder());
   Build() = BuildConfig{kKindTq68Mk2, 1, 0};
-  Shell.Portrait = 1;
-  Shell.ScreenWidth = 240;
-  Shell.ScreenHeight = 320;
-  Shell.PlotLeft = 4;
-  Shell.PlotTop = 41;
-  Shell.PlotRight = 232;
-  Settings.PlotHeight = 216;
-  UpdatePixelFactors(Settings, Build());
-  static const bool registered =
-      RegisterClass(WindowClass{"ViewerBenchParent", kParentMessages, Rgb(255, 255, 255), true}) &&
-      RegisterViewFilesWindowClass();
-  if (!registered) {
+  bench::UsePortraitScreen();
+  static const bool registered = RegisterViewFilesWindowClass();
+  WindowHandle parent = bench::CreateBenchParent();
+  if (!registered || parent == nullptr) {
     state.SkipWithError("cannot register the windows");
     return;
   }
-  WindowHandle parent = CreateWindow("ViewerBenchParent", "", WS_VISIBLE, 0, 0, 240, 320, nullptr, 0);
   WindowHandle viewer = CreateWindow("ViewFilesWnd", "View Files", WS_CHILD | WS_VISIBLE, 0, 0, 240,
                                      320, parent, 8);
   OpenWith responder(path.string());
@@ -79,15 +65,4 @@ BENCHMARK(BM_ViewerOpensFirstLine)->Arg(250000)->Arg(1000000)->Unit(benchmark::k
 }  // namespace
 }  // namespace tq
 
-// The system's font configuration library keeps caches for the life of the
-// process; they are not this program's leaks.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (!tq::StartWindowing(argc, argv)) return 1;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tq::bench::RunWindowBenchmarks(argc, argv); }

@@ -9,32 +9,9 @@ namespace tq {
 char GpsFirstPrefix(bool valid) { return valid ? '@' : '?'; }
 char GpsNextPrefix(bool valid) { return valid ? '#' : '"'; }
 
-bool GpsLineAssembler::Push(uint8_t byte, uint32_t tick) {
-  if (byte == '$') {
-    tick_ = tick;
-    line_[0] = '$';
-    index_ = 1;
-    return false;
-  }
-  if (byte == '\n') {
-    size_t length = index_;
-    if (length > 0 && line_[length - 1] == '\r') --length;
-    index_ = 0;
-    if (length == 0) return false;
-    length_ = length;
-    return true;
-  }
-  if (index_ > kGpsLineRestart) index_ = 0;
-  // A line without "$" is stamped with the tick of its own first byte, not
-  // with that of an older sentence.
-  if (index_ == 0) tick_ = tick;
-  line_[index_++] = static_cast<char>(byte);
-  return false;
-}
-
 GpsLine GpsLineAssembler::Line() const {
-  std::string_view text(line_.data(), length_);
-  return GpsLine{text, tick_, GpsLineValid(text)};
+  std::string_view text = lines_.Line();
+  return GpsLine{text, lines_.LineTick(), GpsLineValid(text)};
 }
 
 bool GpsLineValid(std::string_view line) {

@@ -3,13 +3,13 @@
 // data file as GPS record groups.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "gps/gps_fix.h"
+#include "gps/nmea_line.h"
 #include "platform/messages.h"
 #include "platform/serial.h"
 #include "survey/data_file.h"
@@ -19,7 +19,7 @@ namespace tq {
 // A line restarts when more than this many characters arrive without a line
 // end; such a line is kept whole in the data file (up to 201 characters) and
 // shown cut to 127.
-inline constexpr size_t kGpsLineRestart = 200;
+inline constexpr size_t kGpsLineRestart = kNmeaLineMax;
 
 // One complete line: its text without the line end, the tick of its "$" (or
 // of its first character when it has none), and whether its checksum holds.
@@ -34,21 +34,17 @@ struct GpsLine {
 char GpsFirstPrefix(bool valid);
 char GpsNextPrefix(bool valid);
 
-// Assembles lines one byte at a time. "$" always starts a new line; a line
-// feed ends one, dropping a carriage return before it. A line that is empty
-// once its line end is dropped is no line at all.
+// The logging reader's view of the assembled lines: an empty line is no line
+// at all, and each line comes with its tick and checksum verdict.
 class GpsLineAssembler {
  public:
   // Takes a byte received at `tick`; true when it completed a line, which
-  // Line() then holds until the next Push.
-  bool Push(uint8_t byte, uint32_t tick);
+  // Line() then holds until the next completed one.
+  bool Push(uint8_t byte, uint32_t tick) { return lines_.Push(byte, tick) && !lines_.Line().empty(); }
   GpsLine Line() const;
 
  private:
-  std::array<char, kGpsLineRestart + 1> line_{};
-  size_t index_ = 0;
-  size_t length_ = 0;  // of the completed line
-  uint32_t tick_ = 0;
+  NmeaLineAssembler lines_;
 };
 
 // True when `line` starts with "$", has a "*" and the two hex digits after it

@@ -4,11 +4,12 @@
 
 namespace tq {
 
-NmeaLineAssembler::Event NmeaLineAssembler::Push(uint8_t byte) {
+bool NmeaLineAssembler::Push(uint8_t byte, uint32_t tick) {
   if (byte == '$') {
     buffer_[0] = '$';
     length_ = 1;
-    return Event::kStart;
+    tick_ = tick;
+    return false;
   }
   if (byte == '\n') {
     size_t end = length_;
@@ -17,12 +18,16 @@ NmeaLineAssembler::Event NmeaLineAssembler::Push(uint8_t byte) {
     if (end > 0 && buffer_[end - 1] == '\r') --end;
     std::copy_n(buffer_.begin(), end, line_.begin());
     line_length_ = end;
+    line_tick_ = tick_;
     length_ = 0;
-    return Event::kLine;
+    return true;
   }
   if (length_ > kNmeaLineMax) length_ = 0;
+  // A line without "$" is stamped with the tick of its own first byte, not
+  // with that of an older sentence.
+  if (length_ == 0) tick_ = tick;
   buffer_[length_++] = static_cast<char>(byte);
-  return Event::kNone;
+  return false;
 }
 
 }  // namespace tq

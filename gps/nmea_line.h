@@ -1,5 +1,6 @@
-// Assembles the lines a GPS receiver sends, one byte at a time. Pure: the
-// reader threads feed it the bytes of their port.
+// Assembles the lines a GPS receiver sends, one byte at a time. Pure: both
+// GPS readers (the logging run's and the Monitor GPS window's) feed it the
+// bytes of their port.
 #pragma once
 
 #include <array>
@@ -11,19 +12,18 @@
 
 namespace tq {
 
+// "$" always starts a new line, dropping whatever came before it; a line feed
+// ends one, dropping a carriage return before it.
 class NmeaLineAssembler {
  public:
-  enum class Event {
-    kNone,
-    kStart,  // a "$": a sentence starts here, whatever came before is dropped
-    kLine,   // a line feed: Line() holds the line without its CR LF
-  };
-
-  Event Push(uint8_t byte);
-  // The line completed by the last kLine event.
+  // Takes a byte received at `tick`; true when it was a line feed, which
+  // completed Line(). The line may be empty: the monitor shows such lines,
+  // the logging reader skips them.
+  bool Push(uint8_t byte, uint32_t tick);
+  // The line completed by the last line feed, held until the next one.
   std::string_view Line() const { return {line_.data(), line_length_}; }
-  // Forgets the line being assembled.
-  void Reset() { length_ = 0; }
+  // The tick of that line's "$", or of its first character when it has none.
+  uint32_t LineTick() const { return line_tick_; }
 
  private:
   // A line holds kNmeaLineMax characters and its CR; more without a line end
@@ -31,8 +31,10 @@ class NmeaLineAssembler {
   // never grows it.
   std::array<char, kNmeaLineMax + 1> buffer_{};
   size_t length_ = 0;
+  uint32_t tick_ = 0;
   std::array<char, kNmeaLineMax + 1> line_{};
   size_t line_length_ = 0;
+  uint32_t line_tick_ = 0;
 };
 
 }  // namespace tq

@@ -49,20 +49,30 @@ void Keep(DialogOutcome& outcome, const WriteResult& result) {
   if (!result && outcome.write_error.empty()) outcome.write_error = result.error;
 }
 
-// OK and Cancel of the title bar; everything else is left to the default.
-template <typename OnOk>
-intptr_t OkOrCancel(WindowHandle dialog, uintptr_t wparam, OnOk on_ok) {
-  switch (LOWORD(wparam)) {
-    case IDOK:
-      on_ok();
-      EndDialog(dialog, IDOK);
-      return 1;
-    case IDCANCEL:
-      EndDialog(dialog, IDCANCEL);
-      return 1;
-    default:
-      return 0;
-  }
+// An entry dialog: `fill` sets its fields when it opens, `take` reads them
+// on OK (of the title bar); Cancel takes nothing, and everything else is left
+// to the default.
+template <typename Fill, typename Take>
+void RunEntryDialog(WindowHandle owner, std::string_view template_name, Fill fill, Take take) {
+  OpenDialogTemplate(template_name, owner,
+                     [&](WindowHandle dialog, uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+                       if (message == WM_INITDIALOG) {
+                         fill(dialog);
+                         return 1;
+                       }
+                       if (message != WM_COMMAND) return 0;
+                       switch (LOWORD(wparam)) {
+                         case IDOK:
+                           take(dialog);
+                           EndDialog(dialog, IDOK);
+                           return 1;
+                         case IDCANCEL:
+                           EndDialog(dialog, IDCANCEL);
+                           return 1;
+                         default:
+                           return 0;
+                       }
+                     });
 }
 
 void FillCombo(WindowHandle combo, std::span<const char* const> texts, int32_t selected) {
@@ -109,79 +119,62 @@ DialogOutcome RunCreateFileDialog(WindowHandle owner) {
 
 DialogOutcome RunNewLineDialog(WindowHandle owner) {
   DialogOutcome outcome;
-  auto procedure = [&outcome](WindowHandle dialog, uint32_t message, uintptr_t wparam,
-                              intptr_t) -> intptr_t {
-    if (message == WM_INITDIALOG) {
-      NewLineProposal proposal = ProposeNewLine(Settings);
-      SetDlgItemText(dialog, kCurrentLine, proposal.current_line);
-      SetDlgItemText(dialog, kLastStation, proposal.last_station);
-      SetDlgItemText(dialog, kNewLine, proposal.new_line);
-      SetDlgItemText(dialog, kLineIncrement, proposal.line_increment);
-      FillCombo(GetDlgItem(dialog, kSequence), kSequenceTexts, proposal.sequence);
-      FillCombo(GetDlgItem(dialog, kDirection), kDirectionTexts, proposal.direction);
-      SetDlgItemText(dialog, kStartStation, proposal.start_station);
-      SetDlgItemText(dialog, kStationIncrement, proposal.station_increment);
-      return 1;
-    }
-    if (message != WM_COMMAND) return 0;
-    return OkOrCancel(dialog, wparam, [&] {
-      NewLineEntry entry;
-      entry.line = GetDlgItemText(dialog, kNewLine);
-      entry.line_increment = GetDlgItemText(dialog, kLineIncrement);
-      entry.sequence = GetComboSelection(GetDlgItem(dialog, kSequence));
-      entry.direction = GetComboSelection(GetDlgItem(dialog, kDirection));
-      entry.start_station = GetDlgItemText(dialog, kStartStation);
-      entry.station_increment = GetDlgItemText(dialog, kStationIncrement);
-      // A list without a choice keeps what was stored.
-      if (entry.sequence < 0) entry.sequence = Settings.Sequence;
-      if (entry.direction < 0) entry.direction = Settings.Direction;
-      if (!AcceptNewLine(SurveyPosition{Settings, Logging.group}, Build(), entry)) {
-        outcome.write_error = "the settings file could not be written";
-      }
-      outcome.accepted = true;
-    });
+  auto fill = [](WindowHandle dialog) {
+    NewLineProposal proposal = ProposeNewLine(Settings);
+    SetDlgItemText(dialog, kCurrentLine, proposal.current_line);
+    SetDlgItemText(dialog, kLastStation, proposal.last_station);
+    SetDlgItemText(dialog, kNewLine, proposal.new_line);
+    SetDlgItemText(dialog, kLineIncrement, proposal.line_increment);
+    FillCombo(GetDlgItem(dialog, kSequence), kSequenceTexts, proposal.sequence);
+    FillCombo(GetDlgItem(dialog, kDirection), kDirectionTexts, proposal.direction);
+    SetDlgItemText(dialog, kStartStation, proposal.start_station);
+    SetDlgItemText(dialog, kStationIncrement, proposal.station_increment);
   };
-  OpenDialogTemplate("GETNEWLINE", owner, procedure);
+  auto take = [&outcome](WindowHandle dialog) {
+    NewLineEntry entry;
+    entry.line = GetDlgItemText(dialog, kNewLine);
+    entry.line_increment = GetDlgItemText(dialog, kLineIncrement);
+    entry.sequence = GetComboSelection(GetDlgItem(dialog, kSequence));
+    entry.direction = GetComboSelection(GetDlgItem(dialog, kDirection));
+    entry.start_station = GetDlgItemText(dialog, kStartStation);
+    entry.station_increment = GetDlgItemText(dialog, kStationIncrement);
+    // A list without a choice keeps what was stored.
+    if (entry.sequence < 0) entry.sequence = Settings.Sequence;
+    if (entry.direction < 0) entry.direction = Settings.Direction;
+    if (!AcceptNewLine(SurveyPosition{Settings, Logging.group}, Build(), entry)) {
+      outcome.write_error = "the settings file could not be written";
+    }
+    outcome.accepted = true;
+  };
+  RunEntryDialog(owner, "GETNEWLINE", fill, take);
   return outcome;
 }
 
 DialogOutcome RunNewStationDialog(WindowHandle owner, std::string_view template_name) {
   DialogOutcome outcome;
-  auto procedure = [&outcome](WindowHandle dialog, uint32_t message, uintptr_t wparam,
-                              intptr_t) -> intptr_t {
-    if (message == WM_INITDIALOG) {
-      SetDlgItemText(dialog, kStationStart, Fixed3(Settings.StartStation));
-      SetDlgItemText(dialog, kStationLast, Fixed3(Settings.CurrentStation));
-      SetDlgItemText(dialog, kStationNew, "");
-      return 1;
-    }
-    if (message != WM_COMMAND) return 0;
-    return OkOrCancel(dialog, wparam, [&] {
-      AcceptNewStation(SurveyPosition{Settings, Logging.group}, GetDlgItemText(dialog, kStationNew));
-      outcome.accepted = true;
-      Keep(outcome, WriteStationRecord(DataFileHandle, Settings.CurrentStation));
-      Keep(outcome, WriteTimeMark(DataFileHandle));
-    });
+  auto fill = [](WindowHandle dialog) {
+    SetDlgItemText(dialog, kStationStart, Fixed3(Settings.StartStation));
+    SetDlgItemText(dialog, kStationLast, Fixed3(Settings.CurrentStation));
+    SetDlgItemText(dialog, kStationNew, "");
   };
-  OpenDialogTemplate(template_name, owner, procedure);
+  auto take = [&outcome](WindowHandle dialog) {
+    AcceptNewStation(SurveyPosition{Settings, Logging.group}, GetDlgItemText(dialog, kStationNew));
+    outcome.accepted = true;
+    Keep(outcome, WriteStationRecord(DataFileHandle, Settings.CurrentStation));
+    Keep(outcome, WriteTimeMark(DataFileHandle));
+  };
+  RunEntryDialog(owner, template_name, fill, take);
   return outcome;
 }
 
 DialogOutcome RunCommentDialog(WindowHandle owner) {
   DialogOutcome outcome;
-  auto procedure = [&outcome](WindowHandle dialog, uint32_t message, uintptr_t wparam,
-                              intptr_t) -> intptr_t {
-    if (message == WM_INITDIALOG) {
-      SetDlgItemText(dialog, kCommentText, "");
-      return 1;
-    }
-    if (message != WM_COMMAND) return 0;
-    return OkOrCancel(dialog, wparam, [&] {
-      outcome.accepted = true;
-      Keep(outcome, WriteNote(DataFileHandle, GetDlgItemText(dialog, kCommentText), 'C'));
-    });
-  };
-  OpenDialogTemplate("GETCOMMENT", owner, procedure);
+  RunEntryDialog(
+      owner, "GETCOMMENT", [](WindowHandle dialog) { SetDlgItemText(dialog, kCommentText, ""); },
+      [&outcome](WindowHandle dialog) {
+        outcome.accepted = true;
+        Keep(outcome, WriteNote(DataFileHandle, GetDlgItemText(dialog, kCommentText), 'C'));
+      });
   return outcome;
 }
 

@@ -25,7 +25,7 @@
 #include "settings/settings.h"
 #include "survey/data_file_creation.h"
 #include "tests/acquisition/frame_bytes.h"
-#include "tests/app/main_window_fixture.h"
+#include "tests/logging/logging_window_fixture.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sim/simulator.h"
@@ -57,14 +57,10 @@ const Mk2Offsets kCalibrated = {40.0f - 2 * 10.0f,
 
 const char* const kGga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
 
-class CalibrationWindowTest : public testing::MainWindowTest {
+class CalibrationWindowTest : public testing::LoggingWindowFixture {
  protected:
   void SetUp() override {
-    MainWindowTest::SetUp();
-    Logging = LoggingControl{};
-    clock_.SetNow(LocalTime{2009, 12, 6, 0, 14, 5, 7, 0});
-    clock_.SetTick(5000);
-    InstallClock(&clock_);
+    LoggingWindowFixture::SetUp();
     Acquisition.ClearReadings();
     LinkPort(1, instrument_.slave_path());
     ASSERT_NE(OpenMainWindow(), nullptr);
@@ -72,18 +68,6 @@ class CalibrationWindowTest : public testing::MainWindowTest {
     ClickMainButton(0);
     ASSERT_EQ(Shell.LoggingActive, 1);
     KillTimer(window(), kWatchdogTimerId);
-  }
-
-  void TearDown() override {
-    StopLoggingRun(Shell.LoggingWindow);
-    MainWindowTest::TearDown();
-  }
-
-  WindowHandle window() const { return Shell.LoggingWindow; }
-
-  void Key(int key) {
-    ASSERT_TRUE(PressKey(key, window())) << key;
-    Settle();
   }
 
   void Command(int id) {
@@ -137,9 +121,6 @@ class CalibrationWindowTest : public testing::MainWindowTest {
     for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], expected[i], 1e-4) << "O" << i + 1;
   }
 
-  FakeClock clock_;
-  testing::PtyPair instrument_;
-  std::filesystem::path path_;
 };
 
 TEST_F(CalibrationWindowTest, SuccessKeepsSavesAndRecordsTheNewOffsets) {

@@ -20,6 +20,7 @@
 #include "survey/record_layout.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/virtual_display.h"
 #include "tools/sim/instrument_readings.h"
 #include "tools/sim/survey_walk.h"
 
@@ -29,33 +30,16 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using testing::ChildProcess;
+using testing::kProcessPatience;
+using testing::WaitUntil;
 
-constexpr const char* kXvfb = "/usr/bin/Xvfb";
-constexpr const char* kXdotool = "/usr/bin/xdotool";
-constexpr milliseconds kPatience{20000};
 constexpr size_t kRecord = kLongRecordLength;
-
-bool WaitUntil(const std::function<bool()>& done, milliseconds timeout = kPatience) {
-  auto until = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(milliseconds(50));
-  }
-  return true;
-}
 
 class LoggingProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fs::exists(kXvfb) || !fs::exists(kXdotool)) GTEST_SKIP() << "needs Xvfb and xdotool";
-    xvfb_.emplace(std::vector<std::string>{kXvfb, "-displayfd", "1", "-screen", "0", "640x480x24",
-                                           "-nolisten", "tcp"},
-                  dir_.path() / "xvfb.out", dir_.path() / "xvfb.err");
-    ASSERT_TRUE(WaitUntil([&] { return testing::ReadFileBytes(dir_.path() / "xvfb.out").ends_with("\n"); }));
-    std::string display = testing::ReadFileBytes(dir_.path() / "xvfb.out");
-    setenv("DISPLAY", (":" + display.substr(0, display.size() - 1)).c_str(), 1);
-    // The test suite runs the window tests offscreen; this tqlog shows itself.
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (!fs::exists(testing::kXvfb) || !fs::exists(testing::kXdotool)) GTEST_SKIP() << "needs Xvfb and xdotool";
+    ASSERT_TRUE(display_.Start(dir_.path())) << display_.Error();
     root_ = dir_.path() / "root";
     std::vector<std::string> sim = {TQSIM_PATH, "--kind", "7", "--instrument",
                                     (root_ / "ports" / "COM1").string()};
@@ -68,37 +52,17 @@ class LoggingProcessTest : public ::testing::Test {
     ASSERT_TRUE(WaitForFocus("TQ62")) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
   }
 
-  std::string Xdotool(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {kXdotool};
-    argv.insert(argv.end(), args.begin(), args.end());
-    fs::path out = dir_.path() / "xdotool.out";
-    ChildProcess run(argv, out, dir_.path() / "xdotool.err");
-    run.WaitExit(kPatience);
-    return testing::ReadFileBytes(out);
+  std::string Xdotool(const std::vector<std::string>& args) { return display_.Xdotool(args); }
+  void Key(const std::string& key) { display_.Key(key); }
+  bool WaitForFocus(const std::string& title) { return display_.WaitForFocus(title); }
+  bool PressUntilFocus(const std::string& key, const std::string& title) {
+    return display_.PressUntilFocus(key, title);
   }
-
-  void Key(const std::string& key) { Xdotool({"key", key}); }
 
   // What a test adds to tqsim's command line, and prepares in the data root
   // before tqlog starts.
   virtual std::vector<std::string> MoreSimulatorArguments() const { return {}; }
   virtual void PrepareRoot() {}
-
-  // The title of the window that has the keyboard.
-  bool WaitForFocus(const std::string& title, milliseconds timeout = kPatience) {
-    return WaitUntil([&] { return Xdotool({"getwindowfocus", "getwindowname"}) == title + "\n"; }, timeout);
-  }
-
-  // Presses `key` until the window `title` takes the keyboard: on a busy
-  // machine the window meant for the key may not be up yet, and the key
-  // then does nothing.
-  bool PressUntilFocus(const std::string& key, const std::string& title) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      Key(key);
-      if (WaitForFocus(title, milliseconds(4000))) return true;
-    }
-    return false;
-  }
 
   fs::path DataFile() const {
     fs::path folder = root_ / "Storage" / "DATA68MK2";
@@ -124,9 +88,42 @@ class LoggingProcessTest : public ::testing::Test {
     return WaitUntil([&] { return CountNotes(text) == count; });
   }
 
+  // From the title page: the logging window and a new data file with its
+  // headers and line start, back on the logging window.
+  void CreateDataFile() {
+    Key("l");
+    std::this_thread::sleep_for(milliseconds(1000));
+    ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
+    Key("Return");
+    ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
+    ASSERT_TRUE(WaitForFocus("TQ62"));
+  }
+
+  // Logs for about `span`, then pauses: the `run`-th start and pause.
+  void LogFor(milliseconds span, size_t run) {
+    Key("g");
+    ASSERT_TRUE(WaitForNotes("$STARTED", run));
+    std::this_thread::sleep_for(span);
+    Key("Return");
+    ASSERT_TRUE(WaitForNotes("$PAUSED", run));
+  }
+
+  // Exit confirmed, then the title page's Exit once it has the keys again:
+  // tqlog's exit status, nothing while it still runs.
+  std::optional<int> ExitTqlog() {
+    if (!PressUntilFocus("x", "Confirm Exit")) return std::nullopt;
+    Key("Return");  // Yes
+    std::optional<int> status;
+    for (int attempt = 0; attempt < 5 && !status; ++attempt) {
+      Key("x");
+      status = tqlog_->WaitExit(milliseconds(4000));
+    }
+    return status;
+  }
+
   testing::TempDir dir_;
   fs::path root_;
-  std::optional<ChildProcess> xvfb_;
+  testing::VirtualDisplay display_;
   std::optional<ChildProcess> sim_;
   std::optional<ChildProcess> tqlog_;
 };
@@ -142,32 +139,13 @@ uint64_t TickOf(const std::string& record) { return std::stoull(record.substr(Ti
 bool AllDigits(const std::string& text) { return text.find_first_not_of("0123456789") == std::string::npos; }
 
 TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
-  Key("l");
-  std::this_thread::sleep_for(milliseconds(1000));
-  ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
-  Key("Return");
-  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
-  ASSERT_TRUE(WaitForFocus("TQ62"));
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
-  std::this_thread::sleep_for(milliseconds(3000));
-  Key("Return");
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
+  ASSERT_NO_FATAL_FAILURE(CreateDataFile());
+  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(3000), 1));
   ASSERT_TRUE(PressUntilFocus("l", "New Line"));
   Key("Return");
   ASSERT_TRUE(WaitForFocus("TQ62"));
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 2));
-  std::this_thread::sleep_for(milliseconds(2000));
-  Key("Return");
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 2));
-  ASSERT_TRUE(PressUntilFocus("x", "Confirm Exit"));
-  Key("Return");  // Yes
-  std::optional<int> status;
-  for (int attempt = 0; attempt < 5 && !status; ++attempt) {
-    Key("x");  // the title page's Exit, once it has the keys again
-    status = tqlog_->WaitExit(milliseconds(4000));
-  }
+  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(2000), 2));
+  std::optional<int> status = ExitTqlog();
   EXPECT_EQ(status, 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
 
   std::string bytes = testing::ReadFileBytes(DataFile());
@@ -266,24 +244,9 @@ std::vector<std::string> CsvCells(const std::string& line) {
 }
 
 TEST_F(GpsSurveyProcessTest, SentencesAndReadingsInterleaveWholeAndEveryReadingAfterTheFirstFixIsPlaced) {
-  Key("l");
-  std::this_thread::sleep_for(milliseconds(1000));
-  ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
-  Key("Return");
-  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
-  ASSERT_TRUE(WaitForFocus("TQ62"));
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
-  std::this_thread::sleep_for(milliseconds(7000));
-  Key("Return");
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
-  ASSERT_TRUE(PressUntilFocus("x", "Confirm Exit"));
-  Key("Return");  // Yes
-  std::optional<int> status;
-  for (int attempt = 0; attempt < 5 && !status; ++attempt) {
-    Key("x");  // the title page's Exit, once it has the keys again
-    status = tqlog_->WaitExit(milliseconds(4000));
-  }
+  ASSERT_NO_FATAL_FAILURE(CreateDataFile());
+  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(7000), 1));
+  std::optional<int> status = ExitTqlog();
   ASSERT_EQ(status, 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
 
   std::string bytes = testing::ReadFileBytes(DataFile());
@@ -328,7 +291,7 @@ TEST_F(GpsSurveyProcessTest, SentencesAndReadingsInterleaveWholeAndEveryReadingA
   fs::path csv = dir_.path() / "out.csv";
   ChildProcess export_run({TQEXPORT_PATH, DataFile().string(), "--format", "csv", "-o", csv.string()},
                           dir_.path() / "export.out", dir_.path() / "export.err");
-  ASSERT_EQ(export_run.WaitExit(kPatience), 0) << testing::ReadFileBytes(dir_.path() / "export.err");
+  ASSERT_EQ(export_run.WaitExit(kProcessPatience), 0) << testing::ReadFileBytes(dir_.path() / "export.err");
   std::string table = testing::ReadFileBytes(csv);
   std::vector<std::string> lines;
   for (size_t at = 0; at < table.size();) {
@@ -365,7 +328,7 @@ namespace {
 // readings a second, and the file logged afterwards says so in its headers.
 TEST_F(LoggingProcessTest, SurveySetupByKeysReachesTheDataFileHeaders) {
   Key("x");  // the first tqlog ends; the next starts on settings made for Manual
-  ASSERT_EQ(tqlog_->WaitExit(kPatience), 0);
+  ASSERT_EQ(tqlog_->WaitExit(kProcessPatience), 0);
   const BuildConfig build{kKindTq68Mk2, 1, 0};
   SettingsStore manual;
   manual.SurveyMode = 2;
@@ -383,24 +346,9 @@ TEST_F(LoggingProcessTest, SurveySetupByKeysReachesTheDataFileHeaders) {
   Key("Return");
   ASSERT_TRUE(WaitForFocus("TQ62"));
 
-  Key("l");
-  std::this_thread::sleep_for(milliseconds(1000));
-  Key("c");
-  ASSERT_TRUE(WaitForFocus("Create Data File"));
-  Key("Return");
-  ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
-  ASSERT_TRUE(WaitForFocus("TQ62"));
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
-  std::this_thread::sleep_for(milliseconds(3000));
-  Key("Return");
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
-  Key("x");
-  ASSERT_TRUE(WaitForFocus("Confirm Exit"));
-  Key("Return");
-  std::this_thread::sleep_for(milliseconds(500));
-  Key("x");
-  EXPECT_EQ(tqlog_->WaitExit(kPatience), 0) << testing::ReadFileBytes(dir_.path() / "tqlog2.err");
+  ASSERT_NO_FATAL_FAILURE(CreateDataFile());
+  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(3000), 1));
+  EXPECT_EQ(ExitTqlog(), 0) << testing::ReadFileBytes(dir_.path() / "tqlog2.err");
 
   SettingsStore expected = manual;
   expected.SurveyMode = 0;

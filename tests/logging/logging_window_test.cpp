@@ -24,7 +24,7 @@
 #include "settings/settings.h"
 #include "survey/data_file_creation.h"
 #include "tests/acquisition/frame_bytes.h"
-#include "tests/app/main_window_fixture.h"
+#include "tests/logging/logging_window_fixture.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"
 
@@ -36,24 +36,8 @@ using testing::Bytes;
 constexpr size_t kLong = 26;
 const ColorRef kPanelGrey = Rgb(192, 192, 192);
 
-class LoggingWindowTest : public testing::MainWindowTest {
+class LoggingWindowTest : public testing::LoggingWindowFixture {
  protected:
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    Logging = LoggingControl{};
-    clock_.SetNow(LocalTime{2009, 12, 6, 0, 14, 5, 7, 0});
-    clock_.SetTick(5000);
-    InstallClock(&clock_);
-  }
-
-  void TearDown() override {
-    InjectFileFaults(nullptr);
-    StopLoggingRun(Shell.LoggingWindow);
-    MainWindowTest::TearDown();
-  }
-
-  WindowHandle window() const { return Shell.LoggingWindow; }
-
   // "Monitor/&Log" with the simulated instrument on COM1.
   void StartRun() {
     Acquisition.ClearReadings();
@@ -69,10 +53,6 @@ class LoggingWindowTest : public testing::MainWindowTest {
     return MapSystemPath(DataFoldersFor(Build()).dialog_folder) / name;
   }
 
-  void Key(int key) {
-    ASSERT_TRUE(PressKey(key, window())) << key;
-    Settle();
-  }
 
   // Create File, accepting `name` in the save dialog.
   void CreateFile(const std::string& name) {
@@ -141,9 +121,6 @@ class LoggingWindowTest : public testing::MainWindowTest {
     return false;
   }
 
-  FakeClock clock_;
-  testing::PtyPair instrument_;
-  std::filesystem::path path_;
 };
 
 Bytes VerticalFrame(uint16_t a) { return testing::BinaryFrame('T', 6, {a, 600, 700, 800, 900, 1000}); }

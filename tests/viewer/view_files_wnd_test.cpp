@@ -17,6 +17,7 @@
 #include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 #include "tests/survey/record_lines.h"
+#include "viewer/view_readout.h"
 
 namespace tq {
 namespace {
@@ -206,6 +207,74 @@ TEST_F(ViewerTest, IceFileReadsThicknessAndNotAvailableWithoutChannelOne) {
   Key(VK_RIGHT);
   Key(VK_RIGHT);
   EXPECT_EQ(ViewerStatusNow().readout.channels[4], "Th: N/A");
+}
+
+// The scale readout's strip along the top of the viewer, pixel by pixel.
+std::vector<ColorRef> TopStrip(WindowHandle viewer) {
+  DcHandle dc = GetDC(viewer);
+  std::vector<ColorRef> pixels;
+  for (int y = 0; y < MeasureFont(Shell.NormalFont).height; ++y) {
+    for (int x = 0; x < Shell.ScreenWidth; ++x) pixels.push_back(GetPixel(dc, x, y));
+  }
+  ReleaseDC(viewer, dc);
+  return pixels;
+}
+
+TEST_F(ViewerTest, ScaleWithNewValuesRedrawsTheReadoutAndCancelKeepsIt) {
+  Settings.InphaseScaleMin = -100;
+  Settings.InphaseScaleMax = 100;
+  UpdatePixelFactors(Settings, Build());
+  Open(WriteFile("S.R62", Tq62Line("1", 20)));
+  const std::vector<ColorRef> before = TopStrip(viewer_);
+  {
+    ScriptedResponder responder;
+    responder.OnDialog("GETNEWPROFILESCALE62", [](WindowHandle d) {
+      EXPECT_EQ(GetDlgItemText(d, 833), "0");
+      ASSERT_TRUE(TypeText(GetDlgItem(d, 833), "50"));
+      ASSERT_TRUE(TypeText(GetDlgItem(d, 834), "20"));  // not above the bottom: bottom + 100
+    });
+    ScopedModalResponder scoped(&responder);
+    Char('s');
+    EXPECT_EQ(responder.PendingSteps(), 0u);
+  }
+  EXPECT_FLOAT_EQ(Settings.CondScaleMin, 50.0f);
+  EXPECT_FLOAT_EQ(Settings.CondScaleMax, 150.0f);
+  EXPECT_EQ(FormatScaleReadout(Settings, kKindTq62), (std::vector<std::string>{"C:50/150  I:-100/100"}));
+  const std::vector<ColorRef> after = TopStrip(viewer_);
+  EXPECT_NE(after, before);
+
+  {
+    ScriptedResponder responder;
+    responder.OnDialog(
+        "GETNEWPROFILESCALE62", [](WindowHandle d) { ASSERT_TRUE(TypeText(GetDlgItem(d, 833), "70")); },
+        IDCANCEL);
+    ScopedModalResponder scoped(&responder);
+    Char('s');
+    EXPECT_EQ(responder.PendingSteps(), 0u);
+  }
+  EXPECT_FLOAT_EQ(Settings.CondScaleMin, 50.0f);
+  EXPECT_EQ(TopStrip(viewer_), after);
+}
+
+TEST_F(ViewerTest, ScaleOfATq62WithIceKeepsTheIceScaleTheViewersTemplateHasNoFieldsFor) {
+  Settings.IceOption = 1;
+  Settings.IceScaleMin = 1;
+  Settings.IceScaleMax = 4;
+  UpdatePixelFactors(Settings, Build());
+  const float ice_pixels = Settings.IcePixelsPerUnit;
+  Open(WriteFile("I.R62", Tq62Line("1", 20), "TQ62MK2iW211GRD000010"));
+  ScriptedResponder responder;
+  responder.OnDialog("GETNEWPROFILESCALE62", [](WindowHandle d) {
+    EXPECT_EQ(GetDlgItem(d, 843), nullptr);
+    ASSERT_TRUE(TypeText(GetDlgItem(d, 833), "50"));
+  });
+  ScopedModalResponder scoped(&responder);
+  Char('s');
+  EXPECT_EQ(responder.PendingSteps(), 0u);
+  EXPECT_FLOAT_EQ(Settings.CondScaleMin, 50.0f);
+  EXPECT_FLOAT_EQ(Settings.IceScaleMin, 1.0f);
+  EXPECT_FLOAT_EQ(Settings.IceScaleMax, 4.0f);
+  EXPECT_FLOAT_EQ(Settings.IcePixelsPerUnit, ice_pixels);
 }
 
 TEST_F(ViewerTest, AFileWithoutALineShowsAnEmptyBoxAndANotice) {

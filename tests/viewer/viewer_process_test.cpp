@@ -13,13 +13,13 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "survey/data_records.h"
 #include "survey/record_layout.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/virtual_display.h"
 #include "tools/sim/instrument_readings.h"
 #include "tools/sim/survey_walk.h"
 
@@ -28,24 +28,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
-using testing::ChildProcess;
+using testing::kProcessPatience;
+using testing::kXdotool;
+using testing::WaitUntil;
 
-constexpr const char* kXvfb = "/usr/bin/Xvfb";
-constexpr const char* kXdotool = "/usr/bin/xdotool";
 constexpr const char* kImport = "/usr/bin/import";
 constexpr const char* kConvert = "/usr/bin/convert";
-constexpr milliseconds kPatience{20000};
 constexpr int kReadings = 600;
 constexpr int kChartLeft = 4;  // the profile's client area starts inside its border
-
-bool WaitUntil(const std::function<bool()>& done, milliseconds timeout = kPatience) {
-  auto until = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(milliseconds(50));
-  }
-  return true;
-}
 
 // A TQ68-MK2 file as a logging run writes it: headers, the line start group,
 // a time mark, then one reading per station along a simulated walk.
@@ -76,26 +66,10 @@ void WriteWalkFile(const fs::path& path) {
 class ViewerProcessTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    for (const char* tool : {kXvfb, kXdotool, kImport, kConvert}) {
+    for (const char* tool : {testing::kXvfb, kXdotool, kImport, kConvert}) {
       if (!fs::exists(tool)) GTEST_SKIP() << "needs " << tool;
     }
-    // A display of its own, away from the low numbers other suites take
-    // with -displayfd at the same moment.
-    for (int attempt = 0; attempt < 20 && display_.empty(); ++attempt) {
-      const std::string name = ":" + std::to_string(300 + (::getpid() + attempt * 7) % 600);
-      const fs::path socket = "/tmp/.X11-unix/X" + name.substr(1);
-      if (fs::exists(socket) || fs::exists("/tmp/.X" + name.substr(1) + "-lock")) continue;
-      xvfb_.emplace(std::vector<std::string>{kXvfb, name, "-screen", "0", "640x480x24", "-nolisten", "tcp"},
-                    dir_.path() / "xvfb.out", dir_.path() / "xvfb.err");
-      if (WaitUntil([&] { return fs::exists(socket); }, milliseconds(3000)) &&
-          !xvfb_->WaitExit(milliseconds(200))) {
-        display_ = name;
-      }
-    }
-    ASSERT_FALSE(display_.empty()) << testing::ReadFileBytes(dir_.path() / "xvfb.err");
-    setenv("DISPLAY", display_.c_str(), 1);
-    // The suite runs the window tests offscreen; this tqlog shows itself.
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ASSERT_TRUE(display_.Start(dir_.path())) << display_.Error();
     root_ = dir_.path() / "root";
     WriteWalkFile(root_ / "Storage" / "DATA68MK2" / "120614A.N68");
     std::vector<std::string> argv = {TQLOG_PATH, "--root", root_.string()};
@@ -107,19 +81,10 @@ class ViewerProcessTest : public ::testing::TestWithParam<bool> {
   bool portrait() const { return GetParam(); }
 
   std::string Run(const char* tool, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {tool};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const fs::path out = dir_.path() / "tool.out";
-    ChildProcess run(argv, out, dir_.path() / "tool.err");
-    run.WaitExit(kPatience);
-    return testing::ReadFileBytes(out);
+    return testing::RunTool(dir_.path(), tool, args);
   }
-
-  void Key(const std::string& key) { Run(kXdotool, {"key", key}); }
-
-  bool WaitForFocus(const std::string& title) {
-    return WaitUntil([&] { return Run(kXdotool, {"getwindowfocus", "getwindowname"}) == title + "\n"; });
-  }
+  void Key(const std::string& key) { display_.Key(key); }
+  bool WaitForFocus(const std::string& title) { return display_.WaitForFocus(title); }
 
   // The x positions of one screen row whose pixel has colour `hex` ("#808080").
   std::vector<int> ColumnsOfColour(const fs::path& shot, int y, const std::string& hex) {
@@ -140,9 +105,8 @@ class ViewerProcessTest : public ::testing::TestWithParam<bool> {
 
   testing::TempDir dir_;
   fs::path root_;
-  std::string display_;
-  std::optional<ChildProcess> xvfb_;
-  std::optional<ChildProcess> tqlog_;
+  testing::VirtualDisplay display_;
+  std::optional<testing::ChildProcess> tqlog_;
 };
 
 TEST_P(ViewerProcessTest, ViewFilesOpensALoggedLineAndTheKeysMoveAlongIt) {
@@ -177,7 +141,7 @@ TEST_P(ViewerProcessTest, ViewFilesOpensALoggedLineAndTheKeysMoveAlongIt) {
   Key("x");  // the viewer's Exit
   std::this_thread::sleep_for(milliseconds(300));
   Key("x");  // the title page's Exit
-  EXPECT_EQ(tqlog_->WaitExit(kPatience), 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
+  EXPECT_EQ(tqlog_->WaitExit(kProcessPatience), 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
 }
 
 INSTANTIATE_TEST_SUITE_P(Orientations, ViewerProcessTest, ::testing::Values(true, false),
