@@ -161,10 +161,16 @@ BENCHMARK(BM_LineIndexBuild)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillis
 // formatted and appended to a real file in one write, with a flush (fsync)
 // every thousand records as a pause would do now and then.
 void BM_WriteBinaryReadingRecord(benchmark::State& state) {
-  BenchDir dir;
+  std::string folder = (std::filesystem::temp_directory_path() / "tqbench-writer-XXXXXX").string();
+  if (::mkdtemp(folder.data()) == nullptr) {
+    state.SkipWithError("cannot make a folder");
+    return;
+  }
+  const std::filesystem::path path = std::filesystem::path(folder) / "WRITER.N68";
   DataFile file;
-  if (!file.Create(dir.path() / "WRITER.N68", kLongRecordLength)) {
+  if (!file.Create(path, kLongRecordLength)) {
     state.SkipWithError("cannot create the file");
+    std::filesystem::remove_all(folder);
     return;
   }
   const uint8_t frame[14] = {'T', 0x06, 0x82, 0xDC, 0x82, 0x14, 0x82, 0x78, 0x83, 0x40, 0x00, 0x01, 0x80, 0x00};
@@ -177,6 +183,7 @@ void BM_WriteBinaryReadingRecord(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations());
   file.Close();
+  std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_WriteBinaryReadingRecord);
 
