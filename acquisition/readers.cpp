@@ -1,5 +1,6 @@
 #include "acquisition/readers.h"
 
+#include <array>
 #include <condition_variable>
 #include <mutex>
 
@@ -29,17 +30,21 @@ void AcceptFrame(const ReaderContext& c, std::span<const uint8_t> frame, uint32_
 
 // Feeds every byte the port delivers to `on_byte` until the port closes. A
 // read that times out simply goes round again: the port itself waits out the
-// timeout, also for a device that has gone away.
-// With `watch_marker` the port's modem lines are sampled before every read.
+// timeout, also for a device that has gone away. Bytes are taken as they
+// arrived, a frame or more per read, not one read per byte.
+// With `watch_marker` the port's modem lines are sampled as each read
+// returns, so the frames it brought carry the marker as it was when they came
+// (not as it was when the wait for them began).
 template <typename OnByte>
 void ReadUntilClosed(const ReaderContext& c, bool watch_marker, OnByte on_byte) {
   Port& port = *c.port;
+  std::array<uint8_t, 256> buffer{};
   while (port.IsOpen()) {
-    if (watch_marker) c.state->ExtMarkerLine.store(static_cast<int32_t>(port.ModemStatus()));
-    uint8_t byte = 0;
-    ReadResult result = port.ReadByte(&byte);
+    size_t count = 0;
+    ReadResult result = port.ReadSome(buffer, &count);
     if (result == ReadResult::kClosed) return;
-    if (result == ReadResult::kByte) on_byte(byte);
+    if (watch_marker) c.state->ExtMarkerLine.store(static_cast<int32_t>(port.ModemStatus()));
+    for (size_t i = 0; i < count; ++i) on_byte(buffer[i]);
   }
 }
 

@@ -18,6 +18,7 @@
 
 #include "bench/generated_files.h"
 #include "platform/files.h"
+#include "survey/data_file.h"
 #include "survey/data_records.h"
 #include "survey/record_reader.h"
 #include "viewer/line_index_cache.h"
@@ -127,6 +128,36 @@ void BM_LineIndexBuild(benchmark::State& state) {
   state.counters["peak_rss_kb"] = PeakMemoryKb();
 }
 BENCHMARK(BM_LineIndexBuild)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The record writer as the logging window calls it: a TQ68-MK2 reading
+// formatted and appended to a real file in one write, with a flush (fsync)
+// every thousand records as a pause would do now and then.
+void BM_WriteBinaryReadingRecord(benchmark::State& state) {
+  std::string folder = (std::filesystem::temp_directory_path() / "tqbench-writer-XXXXXX").string();
+  if (::mkdtemp(folder.data()) == nullptr) {
+    state.SkipWithError("cannot make a folder");
+    return;
+  }
+  const std::filesystem::path path = std::filesystem::path(folder) / "WRITER.N68";
+  DataFile file;
+  if (!file.Create(path, kLongRecordLength)) {
+    state.SkipWithError("cannot create the file");
+    std::filesystem::remove_all(folder);
+    return;
+  }
+  const uint8_t frame[14] = {'T', 0x06, 0x82, 0xDC, 0x82, 0x14, 0x82, 0x78, 0x83, 0x40, 0x00, 0x01, 0x80, 0x00};
+  uint32_t tick = 1000;
+  int64_t written_count = 0;
+  for (auto _ : state) {
+    WriteResult written = WriteBinaryReadingRecord(file, frame, tick += 47);
+    if (!written) state.SkipWithError(written.error.c_str());
+    if (++written_count % 1000 == 0) file.Flush();
+  }
+  state.SetItemsProcessed(state.iterations());
+  file.Close();
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_WriteBinaryReadingRecord);
 
 }  // namespace
 }  // namespace tq

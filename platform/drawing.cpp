@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -195,6 +196,28 @@ QString BitmapPath(std::string_view name) {
     if (info.completeBaseName().toUpper() == wanted) return info.filePath();
   }
   return {};
+}
+
+// A block moved within one image (the chart scrolling several times a
+// second): rows are moved in place, in the order that reads each source row
+// before it is overwritten, with no copy of the block and no painter.
+void MoveWithinImage(DeviceContext* dc, QRect from, QPoint to) {
+  QImage& image = *dc->Target();
+  QRect target = QRect(to, from.size()).intersected(image.rect());
+  if (target.isEmpty()) return;
+  from = QRect(from.topLeft() + (target.topLeft() - to), target.size());
+  const int bytes_per_pixel = image.depth() / 8;
+  const size_t row_bytes = static_cast<size_t>(target.width() * bytes_per_pixel);
+  auto move_row = [&](int row) {
+    std::memmove(image.scanLine(target.top() + row) + target.left() * bytes_per_pixel,
+                 image.constScanLine(from.top() + row) + from.left() * bytes_per_pixel, row_bytes);
+  };
+  if (target.top() <= from.top()) {
+    for (int row = 0; row < target.height(); ++row) move_row(row);
+  } else {
+    for (int row = target.height() - 1; row >= 0; --row) move_row(row);
+  }
+  if (dc->window != nullptr) ShowImageChanges(dc->window, target);
 }
 
 }  // namespace
@@ -512,8 +535,12 @@ bool BitBlt(DcHandle dest_handle, int x, int y, int width, int height, DcHandle 
   // Only the part of the block that lies inside the source is copied.
   QRect from = QRect(sx, sy, width, height).intersected(source->Target()->rect());
   if (from.isEmpty()) return true;
-  QImage block = source->Target()->copy(from);
   QPoint to(x + (from.left() - sx), y + (from.top() - sy));
+  if (source->Target() == dest->Target() && !dest->clipped) {
+    MoveWithinImage(dest, from, to);
+    return true;
+  }
+  QImage block = source->Target()->copy(from);
   DcPainter p(dest, QRect(to, from.size()));
   p->drawImage(to, block);
   return true;

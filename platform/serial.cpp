@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -24,6 +25,9 @@ namespace tq {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// How often a hung-up device's path is tried again.
+constexpr int kReopenPollMs = 250;
 
 void SetError(std::string* error, const std::string& text) {
   if (error != nullptr) *error = text;
@@ -68,6 +72,61 @@ int CtsWakeSignal() {
   return number;
 }
 
+// Opens `device` for this process alone; -1 with *error on failure.
+int OpenExclusive(const std::filesystem::path& device, std::string* error) {
+  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    SetError(error, device.string() + ": " + std::strerror(errno));
+    return -1;
+  }
+  // Exclusive like the system's share mode 0: a second opener fails.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    SetError(error, device.string() + ": port in use");
+    ::close(fd);
+    return -1;
+  }
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) {
+    SetError(error, device.string() + ": not a serial port");
+    ::close(fd);
+    return -1;
+  }
+  ::ioctl(fd, TIOCEXCL);
+  return fd;
+}
+
+bool ApplyLineSettings(int fd, const LineSettings& line, std::string* error) {
+  termios tio{};
+  speed_t speed = B9600;
+  if (!BaudConstant(line.baud, &speed)) {
+    SetError(error, "unsupported baud rate " + std::to_string(line.baud));
+    return false;
+  }
+  bool ok = ::tcgetattr(fd, &tio) == 0;
+  if (ok) {
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD | (line.data_bits == 7 ? CS7 : CS8);
+    if (line.parity != Parity::kNone) tio.c_cflag |= PARENB;
+    if (line.parity == Parity::kOdd) tio.c_cflag |= PARODD;
+    if (line.stop_bits == 2) tio.c_cflag |= CSTOPB;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    if (line.xon_xoff) tio.c_iflag |= IXON | IXOFF;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    ok = ::tcsetattr(fd, TCSANOW, &tio) == 0;
+  }
+  if (!ok) {
+    SetError(error, std::string("termios: ") + std::strerror(errno));
+    return false;
+  }
+  SetControlLine(fd, TIOCM_DTR, line.dtr);
+  SetControlLine(fd, TIOCM_RTS, line.rts);
+  return true;
+}
+
 // Milliseconds left until `deadline`, or -1 for no deadline.
 int Remaining(const Clock::time_point* deadline) {
   if (deadline == nullptr) return -1;
@@ -109,31 +168,15 @@ bool IsSameDevice(const std::filesystem::path& a, const std::filesystem::path& b
 
 std::unique_ptr<SerialPort> SerialPort::Open(const std::filesystem::path& device,
                                              std::string* error) {
-  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    SetError(error, device.string() + ": " + std::strerror(errno));
-    return nullptr;
-  }
-  // Exclusive like the system's share mode 0: a second opener fails.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    SetError(error, device.string() + ": port in use");
-    ::close(fd);
-    return nullptr;
-  }
-  termios tio{};
-  if (::tcgetattr(fd, &tio) != 0) {
-    SetError(error, device.string() + ": not a serial port");
-    ::close(fd);
-    return nullptr;
-  }
-  ::ioctl(fd, TIOCEXCL);
+  int fd = OpenExclusive(device, error);
+  if (fd < 0) return nullptr;
   int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wake < 0) {
     SetError(error, std::string("eventfd: ") + std::strerror(errno));
     ::close(fd);
     return nullptr;
   }
-  return std::unique_ptr<SerialPort>(new SerialPort(fd, wake));
+  return std::unique_ptr<SerialPort>(new SerialPort(fd, wake, device));
 }
 
 SerialPort::~SerialPort() {
@@ -147,39 +190,14 @@ bool SerialPort::Configure(const LineSettings& line, const PortTimeouts& timeout
     SetError(error, "port closed");
     return false;
   }
-  termios tio{};
-  bool ok = ::tcgetattr(fd_, &tio) == 0;
-  speed_t speed = B9600;
-  if (ok && !BaudConstant(line.baud, &speed)) {
-    SetError(error, "unsupported baud rate " + std::to_string(line.baud));
+  if (!ApplyLineSettings(fd_, line, error)) {
     Leave();
     return false;
   }
-  if (ok) {
-    ::cfmakeraw(&tio);
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    tio.c_cflag |= CLOCAL | CREAD | (line.data_bits == 7 ? CS7 : CS8);
-    if (line.parity != Parity::kNone) tio.c_cflag |= PARENB;
-    if (line.parity == Parity::kOdd) tio.c_cflag |= PARODD;
-    if (line.stop_bits == 2) tio.c_cflag |= CSTOPB;
-    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    if (line.xon_xoff) tio.c_iflag |= IXON | IXOFF;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    ok = ::tcsetattr(fd_, TCSANOW, &tio) == 0;
-  }
-  if (!ok) {
-    SetError(error, std::string("termios: ") + std::strerror(errno));
-    Leave();
-    return false;
-  }
-  SetControlLine(fd_, TIOCM_DTR, line.dtr);
-  SetControlLine(fd_, TIOCM_RTS, line.rts);
   {
     std::lock_guard lock(mutex_);
     timeouts_ = timeouts;
+    line_ = line;
   }
   Leave();
   return true;
@@ -269,6 +287,12 @@ SerialPort::CtsWait SerialPort::WaitForCtsChange() {
 }
 
 ReadResult SerialPort::ReadByte(uint8_t* byte) {
+  size_t count = 0;
+  return ReadSome(std::span(byte, 1), &count);
+}
+
+ReadResult SerialPort::ReadSome(std::span<uint8_t> bytes, size_t* count) {
+  *count = 0;
   if (!Enter()) return ReadResult::kClosed;
   PortTimeouts t;
   {
@@ -293,23 +317,61 @@ ReadResult SerialPort::ReadByte(uint8_t* byte) {
       if (SleepUnlessClosed(until == nullptr ? -1 : Remaining(until))) result = ReadResult::kClosed;
       break;
     }
-    if ((p[0].revents & POLLIN) != 0) {
-      ssize_t n = ::read(fd_, byte, 1);
-      if (n == 1) {
+    if ((p[0].revents & POLLIN) != 0 && !bytes.empty()) {
+      ssize_t n = ::read(fd_, bytes.data(), bytes.size());
+      if (n > 0) {
+        *count = static_cast<size_t>(n);
         result = ReadResult::kByte;
         break;
       }
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     }
     // The device vanished or hung up (EIO, end of file, POLLHUP): behave like
-    // a silent line so the reader does not spin, and let the caller decide.
-    if (SleepUnlessClosed(until == nullptr ? -1 : Remaining(until))) {
-      result = ReadResult::kClosed;
-    }
+    // a silent line so the reader does not spin, and read on if it comes
+    // back under its name in the meantime.
+    if (WaitForReturn(until == nullptr ? -1 : Remaining(until))) continue;
+    if (closed_.load()) result = ReadResult::kClosed;
     break;
   }
   Leave();
   return result;
+}
+
+bool SerialPort::WaitForReturn(int ms) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+  for (;;) {
+    if (Reopen()) return true;
+    int slice = kReopenPollMs;
+    if (ms >= 0) {
+      slice = std::min(slice, Remaining(&deadline));
+      if (slice <= 0) return false;
+    }
+    if (SleepUnlessClosed(slice)) return false;
+  }
+}
+
+bool SerialPort::Reopen() {
+  std::optional<LineSettings> line;
+  {
+    std::lock_guard lock(mutex_);
+    line = line_;
+  }
+  if (closed_.load()) return false;
+  int fd = OpenExclusive(device_, nullptr);
+  if (fd < 0) return false;
+  // The old node may still answer under the path (our descriptor keeps it
+  // alive) but is hung up as well: that is not the device coming back.
+  pollfd p{fd, POLLIN, 0};
+  const bool hung_up = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  if (hung_up || (line && !ApplyLineSettings(fd, *line, nullptr))) {
+    ::close(fd);
+    return false;
+  }
+  // The same descriptor number reads the new device from now on, so a call
+  // of another thread that holds fd_ never sees it closed under it.
+  const bool swapped = ::dup3(fd, fd_, O_CLOEXEC) >= 0;
+  ::close(fd);
+  return swapped;
 }
 
 bool SerialPort::Write(std::span<const uint8_t> bytes) {

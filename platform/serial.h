@@ -70,6 +70,16 @@ class Port {
   virtual bool IsOpen() const = 0;
   // Reads one byte, waiting at most the read timeout.
   virtual ReadResult ReadByte(uint8_t* byte) = 0;
+  // Reads what has arrived, up to bytes.size(), waiting at most the read
+  // timeout for the first byte; *count is how many (0 unless kByte). This
+  // one only reads a byte: ports that can do better say so.
+  virtual ReadResult ReadSome(std::span<uint8_t> bytes, size_t* count) {
+    *count = 0;
+    if (bytes.empty()) return ReadResult::kTimeout;
+    ReadResult result = ReadByte(bytes.data());
+    if (result == ReadResult::kByte) *count = 1;
+    return result;
+  }
   // Writes all bytes; false on failure or when closed.
   virtual bool Write(std::span<const uint8_t> bytes) = 0;
   // Discards unsent output and unread input.
@@ -85,7 +95,10 @@ class Port {
   virtual void Close() = 0;
 };
 
-// A real serial device. A CTS wait on a device with modem lines sleeps in the
+// A real serial device. When it hangs up (a USB adapter pulled, a
+// pseudo-terminal's other side gone) reads wait as on a silent line and try
+// the same path again now and then, so a device that comes back under its
+// name is read on. A CTS wait on a device with modem lines sleeps in the
 // driver; Close() ends it with the signal SIGRTMIN + 4, whose handler (which
 // does nothing) the first such wait installs.
 class SerialPort : public Port {
@@ -103,6 +116,7 @@ class SerialPort : public Port {
 
   bool IsOpen() const override;
   ReadResult ReadByte(uint8_t* byte) override;
+  ReadResult ReadSome(std::span<uint8_t> bytes, size_t* count) override;
   bool Write(std::span<const uint8_t> bytes) override;
   void PurgeTransmit() override;
   void PurgeReceive() override;
@@ -111,7 +125,8 @@ class SerialPort : public Port {
   void Close() override;
 
  private:
-  SerialPort(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {}
+  SerialPort(int fd, int wake_fd, std::filesystem::path device)
+      : fd_(fd), wake_fd_(wake_fd), device_(std::move(device)) {}
   // Keeps the descriptor alive across one operation; false when closed.
   bool Enter();
   void Leave();
@@ -123,6 +138,13 @@ class SerialPort : public Port {
   // Sleeps in the driver until CTS changes (TIOCMIWAIT); kUnsupported where
   // the device cannot (a pseudo-terminal), which leaves polling to the caller.
   CtsWait WaitForCtsChange();
+  // After a hang-up: waits up to `ms` (-1: until closed) for the device to
+  // come back under its path, trying it every kReopenPollMs. True when it
+  // did (fd_ then reads the new device), false on timeout or close.
+  bool WaitForReturn(int ms);
+  // Opens the path again with the line settings of the last Configure and
+  // puts it in place of fd_ (same number); false while it is not there.
+  bool Reopen();
 
   std::mutex mutex_;
   int fd_;
@@ -130,6 +152,8 @@ class SerialPort : public Port {
   int users_ = 0;
   std::atomic<bool> closed_{false};
   PortTimeouts timeouts_;
+  std::filesystem::path device_;
+  std::optional<LineSettings> line_;  // of the last Configure (mutex_)
   // The thread inside TIOCMIWAIT, which only a signal can wake (mutex_).
   bool cts_waiting_ = false;
   pthread_t cts_waiter_{};

@@ -35,6 +35,11 @@ class ObservedPort : public Port {
     if (after_read) after_read(result);
     return result;
   }
+  ReadResult ReadSome(std::span<uint8_t> bytes, size_t* count) override {
+    const ReadResult result = port_->ReadSome(bytes, count);
+    if (after_read) after_read(result);
+    return result;
+  }
   bool Write(std::span<const uint8_t> bytes) override { return port_->Write(bytes); }
   void PurgeTransmit() override {
     Record('T');

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "acquisition/acquisition_state.h"
@@ -428,6 +430,71 @@ TEST_F(LoggingWindowTest, GivingUpTakesAwayTheExitQuestion) {
   EXPECT_EQ(Shell.LoggingActive, 0);
   EXPECT_FALSE(IsWindowVisible(window()));
   EXPECT_EQ(Notes().back(), "$CONN END  ");
+}
+
+int OpenDescriptorCount() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+// A USB adapter pulled out: its node and the link to it go away. The window
+// cannot tell it from a silent line, and a start on the same name once it is
+// back must find nothing of the old run in the way.
+TEST_F(LoggingWindowTest, APulledOutInstrumentEndsTheRunAsASilentOneAndItsNameOpensAgainAtOnce) {
+  StartRun();
+  CreateFile("PULLED.N68");
+  auto pull_out = [&](testing::PtyPair& device) {
+    device.Hangup();
+    std::filesystem::remove(PortLink(1));
+    clock_.Advance(301);
+    Watchdog(5);
+    responder_.OnMessageBox("NO CONNECTION", IDOK);
+    Watchdog(1);
+  };
+  pull_out(instrument_);
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+  std::vector<std::string> expected(5, "$CONN BREAK");
+  expected.push_back("$CONN END  ");
+  EXPECT_EQ(Notes(), expected);  // and whole records only (Records)
+
+  const int descriptors = OpenDescriptorCount();
+  for (int cycle = 0; cycle < 100; ++cycle) {
+    SCOPED_TRACE(cycle);
+    testing::PtyPair device;
+    LinkPort(1, device.slave_path());
+    ClickMainButton(0);
+    ASSERT_EQ(Shell.LoggingActive, 1);
+    KillTimer(window(), kWatchdogTimerId);
+    pull_out(device);
+    ASSERT_EQ(Shell.LoggingActive, 0);
+  }
+  EXPECT_EQ(OpenDescriptorCount(), descriptors);
+}
+
+TEST_F(LoggingWindowTest, AnInstrumentPluggedBackInWhileTheWatchdogCountsIsReadOn) {
+  StartRun();
+  CreateFile("REPLUG.N68");
+  instrument_.Hangup();
+  std::filesystem::remove(PortLink(1));
+  clock_.Advance(301);
+  Watchdog(3);
+  testing::PtyPair device;
+  LinkPort(1, device.slave_path());
+  const Bytes frame = VerticalFrame(500);
+  // The port tries the name again a few times a second; frames sent before
+  // it has the new device wait in it.
+  device.Send(testing::BinaryWire(frame));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (Acquisition.MissedTicks.load() != 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Settle();
+  }
+  EXPECT_EQ(Acquisition.MissedTicks.load(), 0);
+  Watchdog(5);
+  EXPECT_EQ(Shell.LoggingActive, 1) << "the run went on";
+  EXPECT_EQ(Notes(), std::vector<std::string>(3, "$CONN BREAK"));
 }
 
 TEST_F(LoggingWindowTest, Tq64WritesOneBreakPerOutageAndNeverGivesUp) {

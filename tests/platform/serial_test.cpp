@@ -5,6 +5,8 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "platform/files.h"
@@ -166,6 +168,63 @@ TEST(SerialPortTest, VanishedDeviceWaitsOutTheTimeoutWithoutSpinning) {
   // Each read takes its full 200 ms, so about five reads fit in a second.
   EXPECT_LE(timeouts, 6);
   EXPECT_LT(cpu, 0.1);
+}
+
+int OpenDescriptorCount() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+// A USB adapter pulled and plugged in again: the link to the device goes away
+// with it and comes back pointing at a new node.
+TEST(SerialPortTest, DeviceThatComesBackUnderItsNameIsReadOn) {
+  testing::TempDir dir;
+  const std::filesystem::path link = dir.path() / "COM1";
+  auto device = std::make_unique<PtyPair>();
+  std::filesystem::create_symlink(device->slave_path(), link);
+  std::string error;
+  auto port = SerialPort::Open(link, &error);
+  ASSERT_NE(port, nullptr) << error;
+  ASSERT_TRUE(port->Configure(LineSettings{}, GpsTimeouts(), &error)) << error;
+  const int descriptors = OpenDescriptorCount();
+  for (int cycle = 0; cycle < 100; ++cycle) {
+    SCOPED_TRACE(cycle);
+    device->Send("T\x06\xff");
+    // What has arrived comes in one read.
+    uint8_t got[16] = {};
+    size_t count = 0;
+    ASSERT_EQ(port->ReadSome(got, &count), ReadResult::kByte);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(got[2], 0xFF);
+
+    device->Hangup();
+    std::filesystem::remove(link);
+    if (cycle == 0) {
+      // Gone: reads wait out their timeout as on a silent line.
+      double cpu_before = ThreadCpuSeconds();
+      auto start = SteadyClock::now();
+      int timeouts = 0;
+      while (ElapsedMs(start) < 1000) {
+        if (port->ReadSome(got, &count) == ReadResult::kTimeout) ++timeouts;
+      }
+      EXPECT_LE(timeouts, 6);
+      EXPECT_LT(ThreadCpuSeconds() - cpu_before, 0.05);
+    }
+    device = std::make_unique<PtyPair>();
+    std::filesystem::create_symlink(device->slave_path(), link);
+    device->Send("Z");
+    auto start = SteadyClock::now();
+    ReadResult result = ReadResult::kTimeout;
+    while (result == ReadResult::kTimeout && ElapsedMs(start) < 3000) result = port->ReadSome(got, &count);
+    ASSERT_EQ(result, ReadResult::kByte);
+    EXPECT_EQ(got[0], 'Z');
+  }
+  // The old nodes were let go of, not kept.
+  EXPECT_EQ(OpenDescriptorCount(), descriptors);
+  port->Close();
+  // Nothing is left holding the device: the next run opens it at once.
+  EXPECT_NE(SerialPort::Open(link, &error), nullptr) << error;
 }
 
 TEST(SerialPortTest, PortNamesMapUnderTheDataRootWhenLinked) {

@@ -94,6 +94,24 @@ TEST_F(Drawing, BlockCopyScrollsTheChartTwoPixelsLeft) {
   EXPECT_EQ(Pixel(48, 40), kWhite);  // only the block's rows moved
 }
 
+TEST_F(Drawing, BlockCopyDownwardsWithinTheWindowMovesEveryRowOnce) {
+  SelectPen(dc_, CreatePen(PS_SOLID, 1, kRed));
+  MoveTo(dc_, 0, 10);
+  LineTo(dc_, 20, 10);
+  SelectPen(dc_, CreatePen(PS_SOLID, 1, kGreen));
+  MoveTo(dc_, 0, 11);
+  LineTo(dc_, 20, 11);
+  // Overlapping, and reaching past the bottom edge: what falls outside is cut.
+  ASSERT_TRUE(BitBlt(dc_, 3, 2, 30, 200, dc_, 0, 0));
+  EXPECT_EQ(Pixel(5, 12), kRed);
+  EXPECT_EQ(Pixel(5, 13), kGreen);
+  EXPECT_EQ(Pixel(22, 12), kRed);
+  EXPECT_EQ(Pixel(23, 12), kWhite);
+  EXPECT_EQ(Pixel(5, 10), kWhite);
+  // Both lines moved whole; the three columns left of the block keep theirs.
+  EXPECT_EQ(CountNot(kWhite, Rect{0, 0, 100, 80}), 2 * 20 + 2 * 3);
+}
+
 TEST_F(Drawing, BlockCopyBetweenAWindowAndAMemoryImageRestoresAColumn) {
   FillRect(dc_, Rect{30, 0, 31, 80}, CreateSolidBrush(kBlue));
   DcHandle saved = CreateMemoryDC(1, 78);
