@@ -180,6 +180,7 @@ void StartLoggingNow(WindowHandle window) {
   SetButtonDefault(prompt, true);
   if (s.SurveyMode != kSurveyModeManual) Settings.SurveyDialogMode = s.SurveyMode;
   Acquisition.FrameCounter = 0;
+  Logging.logging_since = Tick();
   StartLogging(CurrentRun.handlers);
   Acquisition.FramesPerReading = s.SurveyMode == kSurveyModeAuto ? s.FramesPerInterval : 1;
   MessageBeep(kStartBeep);
@@ -348,8 +349,12 @@ intptr_t OnReading(WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
   if (!Acquisition.TakeReading(&posted)) return 0;
   const int32_t kind = Kind();
   std::span<const uint8_t> frame(posted.bytes.data(), posted.length);
-  ReadingRun run{kind, Logging.state, CurrentRun.began_manual, Portrait(), Acquisition.FrameLength.load(),
-                 Tick()};
+  // A frame that arrived before Go was taken in Stand By: it is shown, not
+  // recorded after the "$STARTED" note with a tick older than the note's.
+  const bool before_go = static_cast<int32_t>(posted.tick - Logging.logging_since) < 0;
+  const LoggingState state =
+      Logging.state == LoggingState::Logging && before_go ? LoggingState::StandBy : Logging.state;
+  ReadingRun run{kind, state, CurrentRun.began_manual, Portrait(), Acquisition.FrameLength.load(), Tick()};
   SurveyPosition position{Settings, Logging.group};
   ReadingStep step;
   if (message == WM_BINARY_READING) {

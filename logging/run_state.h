@@ -55,6 +55,7 @@ struct LoggingControl {
   uint32_t reported_dropped = 0;  // DroppedReadings already shown
   PanelMessage message = PanelMessage::kNone;
   uint32_t warning_shown_at = 0;  // tick of the last warning in the message field
+  uint32_t logging_since = 0;     // tick of the last Go
 };
 
 extern LoggingControl Logging;

@@ -201,6 +201,17 @@ TEST_F(LoggingWindowTest, ReadingsInMonitorAndStandByAreShownButNeverWritten) {
   size_t before = Records().size();
   PostFrame(VerticalFrame(200), 6100);
   EXPECT_EQ(Records().size(), before);
+
+  // A frame that arrived in Stand By but is handled after Go stays out of
+  // the file: its tick would come before the "$STARTED" note's.
+  clock_.SetTick(7000);
+  Key('G');
+  before = Records().size();
+  PostFrame(VerticalFrame(300), 6990);
+  EXPECT_EQ(Records().size(), before);
+  PostFrame(VerticalFrame(400), 7010);
+  ASSERT_EQ(Records().size(), before + 1);
+  EXPECT_EQ(Records().back(), ReadingRecord(VerticalFrame(400), 7010));
 }
 
 TEST_F(LoggingWindowTest, ExitAnsweredNoKeepsTheStateTheFileAndTheRun) {
