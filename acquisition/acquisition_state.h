@@ -15,6 +15,7 @@
 #include <span>
 
 #include "platform/messages.h"
+#include "platform/posted_queue.h"
 
 namespace tq {
 
@@ -80,17 +81,9 @@ class AcquisitionState {
   size_t QueuedReadings() const;
 
  private:
-  struct Entry {
-    PostedFrame frame;
-    uint64_t sequence = 0;
-  };
-
   mutable std::mutex mutex_;
   FrameBytes last_frame_{};
-  std::array<Entry, kPostedFrameCapacity> queue_{};
-  size_t head_ = 0;   // oldest entry
-  size_t count_ = 0;  // entries queued
-  uint64_t next_sequence_ = 0;
+  PostedQueue<PostedFrame, kPostedFrameCapacity> readings_;
 };
 
 // The process-wide record the readers and the logging window share.

@@ -29,37 +29,11 @@ void GpsFixState::StoreLastSentence(std::string_view line, bool valid) {
 
 bool GpsFixState::PostSentence(WindowHandle window, uint32_t message, std::string_view line,
                                bool valid) {
-  PostedSentence copy = MakePostedSentence(line, valid);
-  {
-    std::lock_guard lock(mutex_);
-    if (count_ == queue_.size()) {
-      DroppedSentences.fetch_add(1);
-      return false;
-    }
-    queue_[(head_ + count_) % queue_.size()] = copy;
-    ++count_;
-  }
-  // Queued first so the window finds the copy whenever it handles the message;
-  // taken back when no message will come for it.
-  if (PostMessage(window, message)) return true;
-  std::lock_guard lock(mutex_);
-  if (count_ > 0) --count_;
-  return false;
+  return sentences_.Post(window, message, MakePostedSentence(line, valid), DroppedSentences);
 }
 
-bool GpsFixState::TakeSentence(PostedSentence* out) {
-  std::lock_guard lock(mutex_);
-  if (count_ == 0) return false;
-  *out = queue_[head_];
-  head_ = (head_ + 1) % queue_.size();
-  --count_;
-  return true;
-}
+bool GpsFixState::TakeSentence(PostedSentence* out) { return sentences_.Take(out); }
 
-void GpsFixState::ClearSentences() {
-  std::lock_guard lock(mutex_);
-  head_ = 0;
-  count_ = 0;
-}
+void GpsFixState::ClearSentences() { sentences_.Clear(); }
 
 }  // namespace tq

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "platform/messages.h"
+#include "platform/posted_queue.h"
 
 namespace tq {
 
@@ -65,9 +66,7 @@ class GpsFixState {
  private:
   mutable std::mutex mutex_;
   PostedSentence last_;
-  std::array<PostedSentence, kPostedSentenceCapacity> queue_{};
-  size_t head_ = 0;
-  size_t count_ = 0;
+  PostedQueue<PostedSentence, kPostedSentenceCapacity> sentences_;
 };
 
 // Copies `line` into a sentence, cut to 127 characters.
