@@ -79,12 +79,6 @@ bool IsReadingLetter(uint8_t c) {
   return (c >= '2' && c <= '6') || c == 'T' || c == 't';
 }
 
-// A record the writer finished: every record ends in LF, so one that does
-// not was caught half-written.
-bool EndsInLineFeed(std::span<const uint8_t> record, size_t record_length) {
-  return record.size() == record_length && record.back() == '\n';
-}
-
 // The point lists of the eight traces between flushes; they grow with the
 // readings of a station, however many there are.
 class TracePoints {
@@ -169,7 +163,6 @@ void RedrawProfileFromFile(WindowHandle curve, const DataFile& file) {
   while (x >= 0 && cursor->position() > kFirstBodyRecord) {
     std::optional<std::span<const uint8_t>> record = cursor->Previous();
     if (!record) break;
-    if (!EndsInLineFeed(*record, record_length)) continue;
     const uint8_t letter = (*record)[0];
     if (letter < kLowestReadingLetter) continue;
     if (letter == kDateTimeLetter) break;
