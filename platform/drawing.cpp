@@ -56,7 +56,6 @@ struct Face {
   QFont qfont;
   int height = 0;
   int ascent = 0;
-  int max_width = 0;
 };
 
 struct FontState {
@@ -163,18 +162,15 @@ const Face& FaceOf(Font font) {
   QFontMetrics fm(face->qfont);
   face->height = fm.height();
   face->ascent = fm.ascent();
-  face->max_width = fm.maxWidth();
   fonts.faces.push_back(std::move(face));
   return *fonts.faces.back();
 }
 
 // Where text drawn with its cell's corner at (x, y) may land: a bold face
-// drawn twice, and glyphs that reach a little past their advance. Bounded by
-// the widest glyph rather than measured: measuring shapes the text a second
-// time, and the fields of a reading are drawn many times a second.
+// drawn twice, and glyphs that reach a little past their advance.
 QRect AroundText(const DeviceContext* dc, int x, int y, const QString& text) {
   const Face& face = FaceOf(dc->font);
-  return QRect(x - 2, y - 1, static_cast<int>(text.size()) * face.max_width + 6, face.height + 2);
+  return QRect(x - 2, y - 1, QFontMetrics(face.qfont).horizontalAdvance(text) + 6, face.height + 2);
 }
 
 QPen QtPen(const Pen& pen) {
