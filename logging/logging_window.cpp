@@ -1,6 +1,7 @@
 #include "logging/logging_window.h"
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -158,6 +159,9 @@ void CreateFile(WindowHandle window) {
     InvalidateRect(window, nullptr, true);
     UpdateWindow(window);
     return;
+  }
+  if (DataFileHandle.IsOpen()) {
+    DataFileCommits.Start(DataFileHandle, [window] { PostMessage(window, WM_STORAGE_FAILED); });
   }
   Logging.state = LoggingState::StandBy;
   DrawFileField(window, Logging.DataFileBaseName);
@@ -387,6 +391,12 @@ intptr_t OnReading(WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
   return 0;
 }
 
+// The storage refused a commit of records already written: they may be lost.
+intptr_t OnStorageFailed(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
+  if (std::optional<WriteResult> failed = DataFileCommits.TakeFailure()) ShowWriteFailure(window, *failed);
+  return 0;
+}
+
 intptr_t OnGpsSentence(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
   PostedSentence sentence;
   if (!GpsFix.TakeSentence(&sentence)) return 0;
@@ -502,7 +512,7 @@ intptr_t OnKeyUp(WindowHandle window, uint32_t, uintptr_t key, intptr_t) {
   return 0;
 }
 
-constexpr std::array<MessageEntry, 10> kLoggingMessages = {{
+constexpr std::array<MessageEntry, 11> kLoggingMessages = {{
     {WM_CREATE, OnCreate},
     {WM_PAINT, OnPaint},
     {WM_COMMAND, OnCommandOrKey},
@@ -511,6 +521,7 @@ constexpr std::array<MessageEntry, 10> kLoggingMessages = {{
     {WM_ICE_READING, OnReading},
     {WM_BINARY_READING, OnReading},
     {WM_GPS_SENTENCE, OnGpsSentence},
+    {WM_STORAGE_FAILED, OnStorageFailed},
     {WM_KEYDOWN, OnCommandOrKey},
     {WM_KEYUP, OnKeyUp},
 }};
@@ -551,7 +562,10 @@ void EndLoggingRun(bool quiet) {
       return;
     }
     GpsFix.Recording = 0;
-    closed = DataFileHandle.Close();
+    DataFileCommits.Stop();
+    if (std::optional<WriteResult> failed = DataFileCommits.TakeFailure()) closed = std::move(*failed);
+    WriteResult flushed = DataFileHandle.Close();
+    if (closed) closed = std::move(flushed);
     GpsFix.SentenceCounter = 0;
   }
   AbandonCalibration();

@@ -14,6 +14,7 @@
 #include "acquisition/reading_steps.h"
 #include "platform/messages.h"
 #include "survey/data_file.h"
+#include "survey/data_file_syncer.h"
 #include "survey/survey_position.h"
 
 namespace tq {
@@ -62,5 +63,9 @@ extern LoggingControl Logging;
 
 // The data file of the run: open from "Create File" to the end of the run.
 extern DataFile DataFileHandle;
+// Commits DataFileHandle while it is open; a failed commit posts
+// WM_STORAGE_FAILED to the logging window (after the readers' messages).
+extern DataFileSyncer DataFileCommits;
+inline constexpr uint32_t WM_STORAGE_FAILED = 1038;
 
 }  // namespace tq

@@ -49,11 +49,22 @@ constexpr const char* kScreenFontFile = "/usr/share/wine/fonts/ms_sans_serif.ttf
 constexpr const char* kScalableFontFile = "/usr/share/wine/fonts/tahoma.ttf";
 constexpr const char* kScalableBoldFontFile = "/usr/share/wine/fonts/tahomabd.ttf";
 
+// A font as drawn, with the metrics the drawing calls need; built once per
+// height and weight, since building a QFont and its metrics looks the face up.
+struct Face {
+  Font font;
+  QFont qfont;
+  int height = 0;
+  int ascent = 0;
+  int max_width = 0;
+};
+
 struct FontState {
   QString family = "DejaVu Sans";
   QString scalable_family = "DejaVu Sans Condensed";
   bool clone_loaded = false;
   bool bold_synthetic = false;
+  std::vector<std::unique_ptr<Face>> faces;
 };
 
 FontState& Fonts() {
@@ -141,11 +152,29 @@ QRect AroundPoints(std::initializer_list<QPoint> points, int pen_width) {
   return box.adjusted(-margin, -margin, margin, margin);
 }
 
+const Face& FaceOf(Font font) {
+  FontState& fonts = Fonts();
+  for (const auto& face : fonts.faces) {
+    if (face->font == font) return *face;
+  }
+  auto face = std::make_unique<Face>();
+  face->font = font;
+  face->qfont = QtFont(font);
+  QFontMetrics fm(face->qfont);
+  face->height = fm.height();
+  face->ascent = fm.ascent();
+  face->max_width = fm.maxWidth();
+  fonts.faces.push_back(std::move(face));
+  return *fonts.faces.back();
+}
+
 // Where text drawn with its cell's corner at (x, y) may land: a bold face
-// drawn twice, and glyphs that reach a little past their advance.
+// drawn twice, and glyphs that reach a little past their advance. Bounded by
+// the widest glyph rather than measured: measuring shapes the text a second
+// time, and the fields of a reading are drawn many times a second.
 QRect AroundText(const DeviceContext* dc, int x, int y, const QString& text) {
-  QFontMetrics fm(QtFont(dc->font));
-  return QRect(x - 2, y - 1, fm.horizontalAdvance(text) + 6, fm.height() + 2);
+  const Face& face = FaceOf(dc->font);
+  return QRect(x - 2, y - 1, static_cast<int>(text.size()) * face.max_width + 6, face.height + 2);
 }
 
 QPen QtPen(const Pen& pen) {
@@ -169,17 +198,16 @@ int AlphabetWidth(const QFontMetrics& fm) {
 bool WantsSyntheticBold(Font font) { return font.weight >= 600 && Fonts().bold_synthetic; }
 
 void DrawTextAt(QPainter& p, DeviceContext* dc, int x, int y, const QString& text) {
-  QFont qfont = QtFont(dc->font);
-  QFontMetrics fm(qfont);
+  const Face& face = FaceOf(dc->font);
   bool synthetic = WantsSyntheticBold(dc->font);
   if (dc->bk_mode == OPAQUE) {
-    int width = fm.horizontalAdvance(text) + (synthetic ? 1 : 0);
-    p.fillRect(QRect(x, y, width, fm.height()), ToQColor(dc->bk_color));
+    int width = QFontMetrics(face.qfont).horizontalAdvance(text) + (synthetic ? 1 : 0);
+    p.fillRect(QRect(x, y, width, face.height), ToQColor(dc->bk_color));
   }
-  p.setFont(qfont);
+  p.setFont(face.qfont);
   p.setPen(ToQColor(dc->text_color));
-  p.drawText(x, y + fm.ascent(), text);
-  if (synthetic) p.drawText(x + 1, y + fm.ascent(), text);
+  p.drawText(x, y + face.ascent, text);
+  if (synthetic) p.drawText(x + 1, y + face.ascent, text);
 }
 
 // The dot a coinciding run draws, as wide as the pen.
@@ -233,6 +261,7 @@ void LoadScreenFont() {
     fonts.family = "DejaVu Sans";
   }
   fonts.bold_synthetic = !BoldLooksBold(fonts.family);
+  fonts.faces.clear();
   int scalable = QFontDatabase::addApplicationFont(kScalableFontFile);
   QStringList scalable_families = scalable >= 0 ? QFontDatabase::applicationFontFamilies(scalable) : QStringList();
   if (!scalable_families.isEmpty()) fonts.scalable_family = scalable_families.front();
@@ -384,7 +413,7 @@ bool TextOut(DcHandle handle, int x, int y, std::string_view text) {
 int DrawText(DcHandle handle, std::string_view text, const Rect& rect, uint32_t format) {
   DeviceContext* dc = ResolveDc(handle);
   if (dc == nullptr) return 0;
-  QFontMetrics fm(QtFont(dc->font));
+  QFontMetrics fm(FaceOf(dc->font).qfont);
   QString all = ToQt(text);
   QStringList lines = (format & DT_SINGLELINE) ? QStringList{all} : all.split('\n');
   int line_height = fm.height();
@@ -434,10 +463,10 @@ TextMetrics MeasureFont(Font font) {
 
 Size MeasureText(Font font, std::string_view text) {
   if (!OnUiThread()) return Size{};
-  QFontMetrics fm(QtFont(font));
-  int width = fm.horizontalAdvance(ToQt(text));
+  const Face& face = FaceOf(font);
+  int width = QFontMetrics(face.qfont).horizontalAdvance(ToQt(text));
   if (WantsSyntheticBold(font) && !text.empty()) width += 1;
-  return Size{width, fm.height()};
+  return Size{width, face.height};
 }
 
 bool IsScreenFontLoaded() { return Fonts().clone_loaded; }

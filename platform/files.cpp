@@ -224,6 +224,17 @@ bool File::Sync() {
   return true;
 }
 
+File File::Duplicate() {
+  File copy;
+  if (fd_ < 0) return copy;
+  copy.fd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+  if (copy.fd_ < 0) {
+    RecordError("dup");
+    copy.error_ = error_;
+  }
+  return copy;
+}
+
 bool File::Close() {
   if (fd_ < 0) return true;
   int rc = ::close(fd_);

@@ -67,6 +67,9 @@ class File {
   bool Truncate(int64_t size);
   // Commits written data to storage; false when the system reports a failure.
   bool Sync();
+  // A second descriptor of the same open file (its position and lock are
+  // shared); closed on its own. IsOpen() is false on failure.
+  File Duplicate();
   // Closes; false when the close reported a failure.
   bool Close();
   const std::string& LastError() const { return error_; }

@@ -35,6 +35,7 @@ namespace {
 
 const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type kPaintEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kShowEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 struct QueuedItem {
   enum class Kind { kMessage, kInvalidate, kUpdate, kSend, kTimer } kind = Kind::kMessage;
@@ -84,6 +85,9 @@ struct UiState {
   std::mutex queue_mutex;
   std::deque<QueuedItem> queue;
   bool wake_posted = false;
+
+  std::vector<Window*> unshown_windows;  // drawn into since the screen was last told
+  bool show_posted = false;
 };
 
 UiState& Ui() {
@@ -197,6 +201,14 @@ bool Dispatcher::event(QEvent* e) {
     RunPaint(static_cast<PaintRequest*>(e)->window);
     return true;
   }
+  if (e->type() == kShowEvent) {
+    UiState& ui = Ui();
+    ui.show_posted = false;
+    std::vector<Window*> windows;
+    windows.swap(ui.unshown_windows);
+    for (Window* w : windows) ShowUnshown(w);
+    return true;
+  }
   return QObject::event(e);
 }
 
@@ -229,16 +241,19 @@ class ClientWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override {
     QPainter p(this);
-    if (window_->border > 0) {
+    const int border = window_->border;
+    const QRect inside(border, border, width() - 2 * border, height() - 2 * border);
+    if (border > 0 && !inside.contains(event->region().boundingRect())) {
       p.setPen(Qt::black);
       p.drawRect(0, 0, width() - 1, height() - 1);
     }
-    // One rectangle at a time: clipped to a region of several, Qt blends the
-    // image span by span and hands tall areas to worker threads, which costs
-    // thread switches on every reading; within one rectangle it is a copy.
+    // One rectangle at a time, each a plain copy of its part of the image:
+    // clipped to a region of several, Qt blends the image span by span and
+    // hands tall areas to worker threads, which costs thread switches on
+    // every reading.
     for (const QRect& area : event->region()) {
-      p.setClipRect(area);
-      p.drawImage(window_->border, window_->border, window_->image);
+      const QRect part = area.intersected(inside);
+      if (!part.isEmpty()) p.drawImage(part.topLeft(), window_->image, part.translated(-border, -border));
     }
   }
 
@@ -455,12 +470,72 @@ void ResizeImage(Window* w, int width, int height) {
   ShowImageChanges(w);
 }
 
+namespace {
+
+// Adds `area` to the window's changed areas, merging it with one it touches;
+// past a handful the window is shown again whole instead.
+void AddUnshown(Window* w, const QRect& area) {
+  constexpr size_t kMostAreas = 8;
+  QRect merged = area;
+  for (auto it = w->unshown.begin(); it != w->unshown.end();) {
+    if (it->adjusted(-1, -1, 1, 1).intersects(merged)) {
+      merged = merged.united(*it);
+      it = w->unshown.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  w->unshown.push_back(merged);
+  if (w->unshown.size() > kMostAreas) {
+    w->unshown.clear();
+    w->unshown_all = true;
+  }
+}
+
+// Drawing goes on for a whole message (a reading redraws a few fields and
+// the chart); the screen is told once, when control is back in the loop,
+// which costs Qt one region update per window instead of one per call.
+void NoteUnshown(Window* w) {
+  UiState& ui = Ui();
+  if (ui.dispatcher == nullptr) {
+    ShowUnshown(w);
+    return;
+  }
+  if (std::find(ui.unshown_windows.begin(), ui.unshown_windows.end(), w) == ui.unshown_windows.end()) {
+    ui.unshown_windows.push_back(w);
+  }
+  if (ui.show_posted) return;
+  ui.show_posted = true;
+  QCoreApplication::postEvent(ui.dispatcher, new QEvent(kShowEvent));
+}
+
+}  // namespace
+
+void ShowUnshown(Window* w) {
+  if (w->widget) {
+    if (w->unshown_all) {
+      w->widget->update();
+    } else if (!w->unshown.empty()) {
+      QRegion region;
+      region.setRects(w->unshown.data(), static_cast<int>(w->unshown.size()));
+      w->widget->update(region.translated(w->border, w->border));
+    }
+  }
+  w->unshown.clear();
+  w->unshown_all = false;
+}
+
 void ShowImageChanges(Window* w) {
-  if (w->widget) w->widget->update();
+  if (!w->widget) return;
+  w->unshown.clear();
+  w->unshown_all = true;
+  NoteUnshown(w);
 }
 
 void ShowImageChanges(Window* w, const QRect& area) {
-  if (w->widget) w->widget->update(area.translated(w->border, w->border));
+  if (!w->widget || area.isEmpty()) return;
+  if (!w->unshown_all) AddUnshown(w, area);
+  NoteUnshown(w);
 }
 
 void MarkDirty(Window* w, const QRect& rect, bool erase) {

@@ -63,6 +63,8 @@ class Window final : public MessageTarget {
   QImage image;              // client-area image; empty for most controls
   int border = 0;            // 1 with WS_BORDER on class windows
   Rect rect;                 // in the parent's client coordinates (top-level: screen)
+  std::vector<QRect> unshown;  // image areas drawn since the screen was last told
+  bool unshown_all = false;
   QRect dirty;               // area waiting for WM_PAINT
   bool erase_pending = false;
   bool paint_queued = false;
@@ -98,6 +100,8 @@ void ResizeImage(Window* window, int width, int height);
 void ShowImageChanges(Window* window);
 // Only `area` (image coordinates) of the window has changed.
 void ShowImageChanges(Window* window, const QRect& area);
+// Tells the screen now what ShowImageChanges noted for the window.
+void ShowUnshown(Window* window);
 void MarkDirty(Window* window, const QRect& rect, bool erase);
 void SchedulePaint(Window* window);
 void PaintNow(Window* window);

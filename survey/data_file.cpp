@@ -1,5 +1,6 @@
 #include "survey/data_file.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,8 @@ WriteResult DataFile::Create(const std::filesystem::path& path, size_t record_le
   path_ = path;
   record_length_ = record_length;
   end_ = 0;
+  synced_end_ = 0;
+  ++generation_;
   sync_failed_ = false;
   return {};
 }
@@ -89,6 +92,35 @@ WriteResult DataFile::FlushLocked() {
     sync_failed_ = true;
     return Failure(file_.LastError());
   }
+  synced_end_ = end_;
+  return {};
+}
+
+WriteResult DataFile::SyncAppended() {
+  File copy;
+  uint64_t generation = 0;
+  int64_t upto = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (!file_.IsOpen() || sync_failed_ || synced_end_ == end_) return {};
+    copy = file_.Duplicate();
+    if (!copy.IsOpen()) return Failure(file_.LastError());
+    generation = generation_;
+    upto = end_;
+  }
+  const bool synced = copy.Sync();
+  const std::string error = copy.LastError();
+  copy.Close();
+  std::lock_guard lock(mutex_);
+  const bool same_file = generation == generation_;
+  if (!synced) {
+    // Told even when the file was closed meanwhile: the system reports a
+    // storage failure to one commit only, and this one may have taken it
+    // from the close.
+    if (same_file) sync_failed_ = true;
+    return Failure(error);
+  }
+  if (same_file) synced_end_ = std::max(synced_end_, upto);
   return {};
 }
 

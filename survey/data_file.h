@@ -60,6 +60,11 @@ class DataFile {
   // Flushes, then closes. Nothing happens when no file is open.
   WriteResult Close();
 
+  // Commits what was appended since the last commit, for a thread that calls
+  // it now and then: appends go on while the storage works. A failure is
+  // reported once here, and by every later Flush and the Close.
+  WriteResult SyncAppended();
+
  private:
   WriteResult AppendLocked(const DataRecord& record);
   WriteResult FlushLocked();
@@ -69,6 +74,8 @@ class DataFile {
   std::filesystem::path path_;
   std::atomic<size_t> record_length_{kShortRecordLength};
   int64_t end_ = 0;  // where the next record goes
+  int64_t synced_end_ = 0;  // committed up to here
+  uint64_t generation_ = 0;  // counts the files opened, so a late commit knows its own
   bool sync_failed_ = false;
 };
 

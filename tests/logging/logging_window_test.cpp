@@ -29,6 +29,7 @@
 #include "tests/logging/logging_window_fixture.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/virtual_display.h"
 
 namespace tq {
 namespace {
@@ -566,6 +567,32 @@ TEST_F(LoggingWindowTest, AFailedFlushAtPauseIsShown) {
   responder_.OnMessageBox("Confirm Exit", IDYES).OnMessageBox("WARNING", IDOK);
   Key('X');
   EXPECT_EQ(Shell.LoggingActive, 0);
+}
+
+// A card that fails only when asked to commit: the operator hears of it
+// while logging, not at the next Pause.
+TEST_F(LoggingWindowTest, AFailedCommitWhileLoggingIsShownWithinASecond) {
+  StartRun();
+  CreateFile("COMMIT.N68");
+  Key('G');
+  FileFaults faults;
+  faults.fail_sync = true;
+  InjectFileFaults(&faults);
+  PostFrame(VerticalFrame(100), 8000);
+  const auto posted = std::chrono::steady_clock::now();
+  EXPECT_TRUE(testing::WaitUntil([&] {
+    ProcessPendingMessages();
+    return Beeped(MB_ICONEXCLAMATION);
+  }, std::chrono::seconds(1)));
+  EXPECT_LT(std::chrono::steady_clock::now() - posted, std::chrono::seconds(1));
+  EXPECT_EQ(Logging.state, LoggingState::Logging);
+  InjectFileFaults(nullptr);
+  // The commit that failed is not forgotten by the close.
+  responder_.OnMessageBox("Confirm Exit", IDYES).OnMessageBox("WARNING", IDOK);
+  Key(VK_RETURN);
+  Key('X');
+  EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_EQ(responder_.PendingSteps(), 0u) << "the close warned";
 }
 
 TEST_F(LoggingWindowTest, DroppedReadingsAreShownWhileLogging) {

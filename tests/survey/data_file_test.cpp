@@ -7,13 +7,16 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/clock.h"
+#include "survey/data_file_syncer.h"
 #include "survey/record_reader.h"
 #include "tests/support/temp_dir.h"
 
@@ -148,6 +151,52 @@ TEST_F(DataFileTest, FailedFlushIsReportedAndNeverForgotten) {
   // work must not hide that.
   EXPECT_FALSE(file.Flush().ok);
   EXPECT_FALSE(file.Close().ok);
+}
+
+// The commits a thread makes while logging: nothing new is nothing to do,
+// and a failure is told once there but stays with the file.
+TEST_F(DataFileTest, CommitsOfWhatWasAppendedTellAFailureOnceAndTheFileKeepsIt) {
+  ASSERT_TRUE(file.Create(path(), 24));
+  ASSERT_TRUE(file.Append(Reading(1)));
+  ASSERT_TRUE(file.SyncAppended());
+  FileFaults faults;
+  faults.fail_sync = true;
+  InjectFileFaults(&faults);
+  EXPECT_TRUE(file.SyncAppended()) << "nothing appended since the last commit";
+  ASSERT_TRUE(file.Append(Reading(2)));
+  WriteResult failed = file.SyncAppended();
+  EXPECT_FALSE(failed.ok);
+  EXPECT_NE(failed.error.find("fsync"), std::string::npos) << failed.error;
+  EXPECT_TRUE(file.SyncAppended()) << "told once";
+  InjectFileFaults(nullptr);
+  EXPECT_TRUE(file.Append(Reading(3))) << "logging goes on";
+  EXPECT_FALSE(file.Flush().ok);
+  EXPECT_FALSE(file.Close().ok);
+  EXPECT_EQ(ReadFileBytes(path()).size(), 3u * 24);
+}
+
+TEST(DataFileSyncerTest, AFailedCommitIsKeptAndTold) {
+  TempDir dir;
+  DataFile file;
+  ASSERT_TRUE(file.Create(dir.path() / "A.R62", 24));
+  FileFaults faults;
+  faults.fail_sync = true;
+  InjectFileFaults(&faults);
+  std::atomic<int> told{0};
+  DataFileSyncer syncer;
+  syncer.Start(file, [&] { ++told; }, std::chrono::milliseconds(10));
+  ASSERT_TRUE(file.Append(Reading(1)));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (told.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  syncer.Stop();
+  InjectFileFaults(nullptr);
+  EXPECT_EQ(told.load(), 1);
+  std::optional<WriteResult> failure = syncer.TakeFailure();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_NE(failure->error.find("fsync"), std::string::npos) << failure->error;
+  EXPECT_FALSE(syncer.TakeFailure().has_value());
 }
 
 TEST_F(DataFileTest, WriteCutShortByTheFileSizeLimitIsOverwrittenByTheNextRecord) {
