@@ -36,6 +36,10 @@ void ResetRunState(SettingsStore& s, int32_t kind) {
   // A run that ended for want of frames left its count of misses behind; the
   // next run would otherwise give up at its first miss.
   Acquisition.MissedTicks = 0;
+  // A run given up while logging in Auto mode left its frames per reading
+  // behind; Monitor and a calibration take every frame.
+  Acquisition.FramesPerReading = 1;
+  Acquisition.FrameCounter = 0;
 }
 
 void CloseInstrumentPort() {

@@ -359,6 +359,27 @@ TEST_F(LoggingWindowTest, FiveMissesThenAFrameKeepTheRunAndSixMoreEndIt) {
   EXPECT_EQ(responder_.Requests().back().text, "NO CONNECTION Press <ENTER> to STOP");
 }
 
+// Given up while logging in Auto mode, a run used to leave its frames per
+// reading behind: the next run's Monitor showed every fourth frame and its
+// calibration, which wants 30 readings in 2 s, failed.
+TEST_F(LoggingWindowTest, ARunGivenUpWhileLoggingLeavesTheNextRunEveryFrame) {
+  Settings.SurveyMode = kSurveyModeAuto;
+  Settings.FramesPerInterval = 4;
+  StartRun();
+  CreateFile("AUTO.N68");
+  Key('G');
+  ASSERT_EQ(Acquisition.FramesPerReading.load(), 4);
+  clock_.Advance(301);
+  responder_.OnMessageBox("NO CONNECTION", IDOK);
+  Watchdog(6);
+  ASSERT_EQ(Shell.LoggingActive, 0);
+  ClickMainButton(0);
+  ASSERT_EQ(Shell.LoggingActive, 1);
+  KillTimer(window(), kWatchdogTimerId);
+  EXPECT_EQ(Acquisition.FramesPerReading.load(), 1);
+  EXPECT_EQ(Acquisition.FrameCounter.load(), 0);
+}
+
 TEST_F(LoggingWindowTest, GivingUpClosesAnOpenDialogFirst) {
   StartRun();
   CreateFile("CLOSE.N68");
