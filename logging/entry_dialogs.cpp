@@ -1,6 +1,5 @@
 #include "logging/entry_dialogs.h"
 
-#include <cstdio>
 #include <optional>
 #include <span>
 
@@ -10,6 +9,7 @@
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/window.h"
 #include "settings/settings.h"
 #include "survey/data_file_creation.h"
@@ -38,12 +38,6 @@ constexpr int kCommentText = 851;
 
 constexpr const char* kSequenceTexts[] = {"Alternate", "One Way"};
 constexpr const char* kDirectionTexts[] = {"West", "South", "North", "East"};
-
-std::string Fixed3(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  return text;
-}
 
 void Keep(DialogOutcome& outcome, const WriteResult& result) {
   if (!result && outcome.write_error.empty()) outcome.write_error = result.error;
@@ -153,8 +147,8 @@ DialogOutcome RunNewLineDialog(WindowHandle owner) {
 DialogOutcome RunNewStationDialog(WindowHandle owner, std::string_view template_name) {
   DialogOutcome outcome;
   auto fill = [](WindowHandle dialog) {
-    SetDlgItemText(dialog, kStationStart, Fixed3(Settings.StartStation));
-    SetDlgItemText(dialog, kStationLast, Fixed3(Settings.CurrentStation));
+    SetDlgItemText(dialog, kStationStart, FormatFixed(Settings.StartStation, 3));
+    SetDlgItemText(dialog, kStationLast, FormatFixed(Settings.CurrentStation, 3));
     SetDlgItemText(dialog, kStationNew, "");
   };
   auto take = [&outcome](WindowHandle dialog) {

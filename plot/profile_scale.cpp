@@ -1,6 +1,6 @@
 #include "plot/profile_scale.h"
 
-#include <cstdio>
+#include "platform/text.h"
 
 namespace tq {
 namespace {
@@ -9,12 +9,6 @@ constexpr double kScaleLimit = 9000.0;
 constexpr double kWideGap = 100.0;
 constexpr double kThicknessLimit = 10.0;
 constexpr double kThicknessBottomMax = 9.0;
-
-std::string Format(const char* format, float value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, static_cast<double>(value));
-  return text;
-}
 
 double Read(const std::string& text) { return ParseSettingsNumber(std::string_view(text).substr(0, kScaleTextMax)); }
 
@@ -60,16 +54,16 @@ std::string ProfileScaleTemplate(const BuildConfig& build, int32_t ice_option, b
 
 ScaleTexts ProfileScaleTexts(const SettingsStore& s, int32_t kind) {
   ScaleTexts t;
-  const char* set0 = kind == kKindFrz62 ? "%.1f" : "%.0f";
-  t.cond_bottom = Format(set0, s.CondScaleMin);
-  t.cond_top = Format(set0, s.CondScaleMax);
+  const int cond_decimals = kind == kKindFrz62 ? 1 : 0;
+  t.cond_bottom = FormatFixed(s.CondScaleMin, cond_decimals);
+  t.cond_top = FormatFixed(s.CondScaleMax, cond_decimals);
   if (kind != kKindTq64) {
-    t.inphase_bottom = Format("%.0f", s.InphaseScaleMin);
-    t.inphase_top = Format("%.0f", s.InphaseScaleMax);
+    t.inphase_bottom = FormatFixed(s.InphaseScaleMin, 0);
+    t.inphase_top = FormatFixed(s.InphaseScaleMax, 0);
   }
   if (IceShown(s, kind)) {
-    t.ice_bottom = Format("%.0f", s.IceScaleMin);
-    t.ice_top = Format("%.0f", s.IceScaleMax);
+    t.ice_bottom = FormatFixed(s.IceScaleMin, 0);
+    t.ice_top = FormatFixed(s.IceScaleMax, 0);
   }
   return t;
 }

@@ -2,19 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+
+#include "platform/text.h"
 
 namespace tq {
 namespace {
 
 bool TwoModes(int32_t kind) { return kind == kKindFrz62 || kind == kKindTq68Mk2; }
 bool ComponentFollowsMode(int32_t kind) { return kind == kKindTq68dd || kind == kKindTq68; }
-
-std::string Format(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 }  // namespace
 
@@ -94,7 +89,7 @@ RateField RateFieldFor(int32_t kind, const SurveySetupCopies& copies, bool openi
   (void)kind;
   switch (copies.mode) {
     case kSurveyAuto:
-      return {"Readings/s", Format("%.2f", static_cast<double>(copies.readings_per_second)), false};
+      return {"Readings/s", FormatFixed(copies.readings_per_second, 2), false};
     case kSurveyManual:
       return {opening ? "Sample/Rdg" : "Samples/Rdg", std::to_string(copies.samples), false};
     default:
@@ -130,7 +125,7 @@ std::optional<std::string> EditRateText(SurveySetupCopies& copies, int32_t kind,
   if (copies.mode == kSurveyAuto) {
     if (kind == kKindFrz62 && value > 1.0) {
       copies.readings_per_second = 1.0f;
-      return Format("%.2f", 1.0);
+      return FormatFixed(1.0, 2);
     }
     copies.readings_per_second = static_cast<float>(value);
   } else if (copies.mode == kSurveyManual) {
@@ -144,7 +139,7 @@ std::optional<std::string> EditIncrementText(SurveySetupCopies& copies, const st
   std::optional<std::string> shown;
   if (value == 0.0) {
     value = 1.0;
-    shown = Format("%.3f", 1.0);
+    shown = FormatFixed(1.0, 3);
   }
   copies.increment_shown = static_cast<float>(value);
   copies.increments[static_cast<size_t>(copies.mode)] = copies.increment_shown;

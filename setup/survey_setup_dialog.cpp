@@ -1,9 +1,9 @@
 // The survey setup dialog: one procedure for every kind's template.
-#include <cstdio>
 #include <memory>
 
 #include "platform/controls.h"
 #include "platform/dialogs.h"
+#include "platform/text.h"
 #include "platform/window.h"
 #include "settings/settings.h"
 #include "setup/dialog_lists.h"
@@ -27,12 +27,6 @@ constexpr int kSequenceList = 626;
 constexpr int kDirectionList = 627;
 constexpr int kStartStation = 628;
 constexpr int kStationIncrement = 629;
-
-std::string Fixed(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 void ShowRate(WindowHandle dialog, int32_t kind, const SurveySetupCopies& copies, bool opening) {
   RateField field = RateFieldFor(kind, copies, opening);
@@ -63,11 +57,11 @@ void Initialise(WindowHandle dialog, SurveyDialogState& st) {
   ShowRate(dialog, st.kind, st.copies, true);
   ShowModeLists(dialog, st.kind, st.copies);
   SetDlgItemText(dialog, kLine, s.SurveyLine);
-  SetDlgItemText(dialog, kLineIncrement, Fixed("%.2f", static_cast<double>(s.LineIncrement)));
+  SetDlgItemText(dialog, kLineIncrement, FormatFixed(s.LineIncrement, 2));
   FillDialogList(dialog, kSequenceList, {"Alternate", "One Way"}, s.Sequence);
   FillDialogList(dialog, kDirectionList, {"West", "South", "North", "East"}, s.Direction);
-  SetDlgItemText(dialog, kStartStation, Fixed("%.3f", s.StartStation));
-  SetDlgItemText(dialog, kStationIncrement, Fixed("%.3f", static_cast<double>(s.StationIncrement)));
+  SetDlgItemText(dialog, kStartStation, FormatFixed(s.StartStation, 3));
+  SetDlgItemText(dialog, kStationIncrement, FormatFixed(s.StationIncrement, 3));
   st.ready = true;
 }
 
@@ -80,7 +74,7 @@ void ChangeMode(WindowHandle dialog, SurveyDialogState& st) {
   if (int position = DialogListPosition(dialog, kDipoleList); position >= 0) st.copies.dipole = position;
   if (!ChangeSurveyMode(st.copies, st.kind, new_mode)) return;
   ShowModeLists(dialog, st.kind, st.copies);
-  SetDlgItemText(dialog, kStationIncrement, Fixed("%.3f", static_cast<double>(st.copies.increment_shown)));
+  SetDlgItemText(dialog, kStationIncrement, FormatFixed(st.copies.increment_shown, 3));
   ShowRate(dialog, st.kind, st.copies, false);
   if (st.kind != kKindFrz62 || new_mode != kSurveyWheel) {
     SetDlgItemText(dialog, kIncrementLabel, IncrementLabel(st.kind, new_mode));

@@ -11,6 +11,7 @@
 #include "setup/gps_port_setup.h"
 #include "setup/logger_setup.h"
 #include "setup/survey_setup.h"
+#include "tests/support/comma_locale.h"
 
 namespace tq {
 namespace {
@@ -294,6 +295,28 @@ TEST(ProfileScaleTest, IceScaleFollowsItsFieldsAndStaysWithoutThem) {
   EXPECT_EQ(ProfileScaleTemplate(BuildConfig{kKindTq62, 1, 1}, 1, true, true), "GETNEWPROFILESCALE62");
   EXPECT_EQ(ProfileScaleTemplate(BuildConfig{kKindTq68Mk2, 1, 0}, 0, false), "GETNEWPROFILESCALE62H");
   EXPECT_EQ(ProfileScaleTemplate(BuildConfig{kKindTq64, 1, 0}, 0, false), "GETNEWPROFILESCALE64");
+}
+
+// Qt leaves a German environment's comma as the decimal point. The texts the
+// dialogs show keep their point, or OK would read "2,5" back as 2.
+TEST(DialogTextsTest, KeepTheirPointUnderAGermanLocale) {
+  testing::CommaDecimalLocale comma;
+  if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale: " << comma.why_not();
+  SettingsStore s;
+  s.CondScaleMin = 2.5f;
+  s.CondScaleMax = 7.5f;
+  const ScaleTexts texts = ProfileScaleTexts(s, kKindFrz62);
+  EXPECT_EQ(texts.cond_bottom, "2.5");
+  EXPECT_EQ(texts.cond_top, "7.5");
+  ApplyProfileScale(s, kKindFrz62, texts);
+  EXPECT_FLOAT_EQ(s.CondScaleMin, 2.5f);
+  EXPECT_FLOAT_EQ(s.CondScaleMax, 7.5f);
+
+  SurveySetupCopies c = TakeSurveySetupCopies(s, kKindTq62);
+  c.mode = kSurveyAuto;
+  c.readings_per_second = 2.5f;
+  EXPECT_EQ(RateFieldFor(kKindTq62, c, false).text, "2.50");
+  EXPECT_EQ(EditIncrementText(c, "0"), std::optional<std::string>("1.000"));
 }
 
 }  // namespace
