@@ -228,10 +228,7 @@ File File::Duplicate() {
   File copy;
   if (fd_ < 0) return copy;
   copy.fd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-  if (copy.fd_ < 0) {
-    RecordError("dup");
-    copy.error_ = error_;
-  }
+  if (copy.fd_ < 0) RecordError("dup");
   return copy;
 }
 

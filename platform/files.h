@@ -68,7 +68,8 @@ class File {
   // Commits written data to storage; false when the system reports a failure.
   bool Sync();
   // A second descriptor of the same open file (its position and lock are
-  // shared); closed on its own. IsOpen() is false on failure.
+  // shared); closed on its own. On failure its IsOpen() is false and this
+  // file's LastError() says why.
   File Duplicate();
   // Closes; false when the close reported a failure.
   bool Close();
