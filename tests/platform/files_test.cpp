@@ -118,43 +118,38 @@ TEST(ReplaceFileAtomicallyTest, ReplacesTheWholeFile) {
   EXPECT_FALSE(std::filesystem::exists(root.path() / "s.ini.tmp"));
 }
 
-TEST(ReplaceFileAtomicallyTest, AFailedWriteLeavesTheOldFileWhole) {
-  ScopedDataRoot root;
-  auto path = root.path() / "s.ini";
-  WriteFileBytes(path, "old");
-  FileFaults faults;
-  faults.write_budget = 2;
-  InjectFileFaults(&faults);
-  EXPECT_FALSE(ReplaceFileAtomically(path, "much newer"));
-  InjectFileFaults(nullptr);
-  EXPECT_EQ(ReadFileBytes(path), "old");
-  EXPECT_FALSE(std::filesystem::exists(root.path() / "s.ini.tmp"));
-}
-
-TEST(ReplaceFileAtomicallyTest, StopBeforeRenameLeavesTheOldFileWhole) {
-  ScopedDataRoot root;
-  auto path = root.path() / "s.ini";
-  WriteFileBytes(path, "old");
-  FileFaults faults;
-  faults.stop_before_rename = true;
-  InjectFileFaults(&faults);
-  EXPECT_FALSE(ReplaceFileAtomically(path, "new"));
-  InjectFileFaults(nullptr);
-  EXPECT_EQ(ReadFileBytes(path), "old");
-}
-
-TEST(ReplaceFileAtomicallyTest, AFailedFolderSyncIsNotReportedAsSaved) {
-  ScopedDataRoot root;
-  auto path = root.path() / "s.ini";
-  WriteFileBytes(path, "old");
-  FileFaults faults;
-  faults.fail_folder_sync = true;
-  InjectFileFaults(&faults);
-  EXPECT_FALSE(ReplaceFileAtomically(path, "new"));
-  InjectFileFaults(nullptr);
-  // In place, but not known to be on storage.
-  EXPECT_EQ(ReadFileBytes(path), "new");
-  EXPECT_FALSE(std::filesystem::exists(root.path() / "s.ini.tmp"));
+// A fault at each step of a replacement: the old file stays whole, except
+// after the rename, when the new one is in place but not known to be on
+// storage; neither is reported as saved.
+TEST(ReplaceFileAtomicallyTest, AFaultAtEachStepIsNotReportedAsSaved) {
+  struct Case {
+    const char* name;
+    FileFaults faults;
+    const char* replacement;
+    const char* left;
+    bool checks_temporary;  // whether no temporary file may be left
+  };
+  FileFaults write_fails;
+  write_fails.write_budget = 2;
+  FileFaults power_lost;
+  power_lost.stop_before_rename = true;
+  FileFaults folder_sync_fails;
+  folder_sync_fails.fail_folder_sync = true;
+  for (Case c : {Case{"write", write_fails, "much newer", "old", true},
+                 Case{"power lost before the rename", power_lost, "new", "old", false},
+                 Case{"folder sync", folder_sync_fails, "new", "new", true}}) {
+    SCOPED_TRACE(c.name);
+    ScopedDataRoot root;
+    auto path = root.path() / "s.ini";
+    WriteFileBytes(path, "old");
+    InjectFileFaults(&c.faults);
+    EXPECT_FALSE(ReplaceFileAtomically(path, c.replacement));
+    InjectFileFaults(nullptr);
+    EXPECT_EQ(ReadFileBytes(path), c.left);
+    if (c.checks_temporary) {
+      EXPECT_FALSE(std::filesystem::exists(root.path() / "s.ini.tmp"));
+    }
+  }
 }
 
 TEST(CreateDirectoryTest, ExistingFolderIsNoError) {
