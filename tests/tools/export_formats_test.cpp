@@ -367,6 +367,84 @@ TEST_F(ExportFormats, EmagpyRefusesIceThicknessFiles) {
 }
 
 // ---------------------------------------------------------------------------
+// Battery frames
+
+// An odd status byte: on the TQ62 a battery frame whose fields, scaled by
+// the range factor, are two voltages; the other ASCII kinds read the low
+// bit as part of the range code, so theirs are ordinary readings.
+TEST_F(ExportFormats, OnlyTq62BatteryFramesMoveToTheBatteryColumns) {
+  struct Case { int32_t kind; const char* frame; const char* columns; const char* cells; };
+  const Case cases[] = {
+      // "!" = 32 + 1: V, code 1 (k = -0.0025): -4800 and -4640 give 12 V and 11.6 V.
+      {kKindTq62, "T!-4800-4640", "C/V,C/H,I/V,I/H,battery,battery_volts1,battery_volts2",
+       "V,,,,,1,12.000,11.600"},
+      // Code 1: C = -500 x -1.0 from field 2, I = -400 x -0.00288 from field 1.
+      {kKindTq68b, "T!-0400-0500", "C/V,C/H,I/V,I/H", "V,500.000,,1.152,"},
+      // "'" = 32 + 7: conductivity frame, code 3 (factor -1.0), both dipoles.
+      {kKindTq68dd, "T'-0400-0500", "C/V,C/H,I/V,I/H", "V,400.000,500.000,,"},
+      {kKindTq68, "T'-0400", "C/V,C/H,I/V,I/H", "V,400.000,,,"},
+      // "3" = 32 + 16 + 3: H10, code 3 (k = -0.0075).
+      {kKindTq64, "T3-4000+0000", "V-10m,V-20m,V-40m,H-10m,H-20m,H-40m", "H,,,,30.000,,"},
+      {kKindTq93, "T!-0400-0008", "C,I", "V,100.000,2.000"},  // code 1: k = -0.25
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ModelName(c.kind));
+    DataFileBuilder file(c.kind, SettingsStore{});
+    file.Line("1", 0.0, 1.0f, c.kind, At(2024, 5, 1, 12, 0, 0)).Ascii(c.frame, 100);
+    const ExportRun run = Run(Write(file, "DATA"));
+    ASSERT_EQ(run.status, kExitOk) << run.messages;
+    EXPECT_EQ(run.output, std::string("line,station,reading,tick,time,marker,dipole,") +
+                              c.columns + "\n1,0.000,1,100,,0," + c.cells + "\n");
+  }
+}
+
+TEST_F(ExportFormats, Tq62BatteryColumnsFollowTheGpsColumns) {
+  SettingsStore s;
+  s.GpsInput = 1;
+  DataFileBuilder file(kKindTq62, s);
+  // Both readings placed by the first fix alone: the GGA with quality 0
+  // repeats a stale position.
+  file.Line("1", 0.0, 1.0f, kKindTq62, At(2024, 5, 1, 10, 0, 0))
+      .Gps(Sentence("GPGGA,100000,4800.000,N,01100.000,E,1,08,0.9,500.0,M,,M,,"), 1000)
+      .Ascii("T$-0400-0200", 1100)  // "$" = 32 + 4: V, code 4: C 10, I 0.5
+      .Gps(Sentence("GPGGA,100000.1,5000.000,N,01130.000,E,0,00,,,M,,M,,"), 1150)
+      .Ascii("T!-4800-4640", 1200);
+  const std::filesystem::path input = Write(file, "DATA.R62");
+  const ExportRun run = Run(input);
+  ASSERT_EQ(run.status, kExitOk) << run.messages;
+  EXPECT_EQ(run.output,
+            "line,station,reading,tick,time,marker,dipole,C/V,C/H,I/V,I/H,lat,lon,alt,quality,"
+            "sats,hdop,battery,battery_volts1,battery_volts2\n"
+            "1,0.000,1,1100,,0,V,10.000,,0.500,,48.0000000,11.0000000,500.000,1,8,0.90,0,,\n"
+            "1,1.000,1,1200,,0,V,,,,,48.0000000,11.0000000,500.000,1,8,0.90,1,12.000,11.600\n");
+  const std::string json = Run(input, WithFormat(Format::kGeoJson)).output;
+  EXPECT_NE(json.find("\"hdop\":0.90,\"battery\":1,\"battery_volts1\":12.000,"
+                      "\"battery_volts2\":11.600}}\n"),
+            std::string::npos)
+      << json;
+  const std::string records = Run(input, WithFormat(Format::kRecords)).output;
+  EXPECT_NE(records.find(" dipole=V battery-volts1=12.000 battery-volts2=11.600 frame="),
+            std::string::npos)
+      << records;
+}
+
+TEST_F(ExportFormats, EmagpyLeavesOutBatteryFramesAndTheirStations) {
+  DataFileBuilder file(kKindTq62, SettingsStore{});
+  // Station 0: V (C 10, I 0.5) and H ("\x04", code 4: C 20, I 1.0); station
+  // 1: a battery frame alone; station 2: V alone, two stations after any H.
+  file.Line("1", 0.0, 1.0f, kKindTq62, At(2024, 5, 1, 12, 0, 0))
+      .Ascii("T$-0400-0200", 100)
+      .Ascii("2\x04-0800-0400", 200)
+      .Ascii("T!-4800-4640", 300)
+      .Ascii("T$-0400-0200", 400);
+  const ExportRun run = Run(Write(file, "DATA.R62"), Emagpy(1.0));
+  ASSERT_EQ(run.status, kExitOk) << run.messages;
+  EXPECT_EQ(run.output, "x,y,HCP1,VCP1,HCP1_inph,VCP1_inph\n0.000,0,10.000,20.000,0.500,1.000\n");
+  EXPECT_NE(run.messages.find("1 stations without a value for every coil"), std::string::npos)
+      << run.messages;
+}
+
+// ---------------------------------------------------------------------------
 // Listing
 
 TEST_F(ExportFormats, RecordsListsEveryRecordDecoded) {

@@ -106,7 +106,8 @@ class ExportTool : public ::testing::Test {
 TEST_F(ExportTool, HelpExplainsTheColumnsAndExitsZero) {
   const ToolRun run = RunTool({"--help"}, streams_.path());
   EXPECT_EQ(run.status, 0);
-  for (const char* text : {"--coil-separation", "marker", "HCP1.0f9000h0.1", "Exit status"}) {
+  for (const char* text : {"--coil-separation", "marker", "HCP1.0f9000h0.1", "Exit status",
+                           "battery_volts1", "quality 0"}) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   }
   EXPECT_EQ(run.err, "");

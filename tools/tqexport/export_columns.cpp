@@ -98,6 +98,8 @@ bool HasIceThickness(const StoredHeader& header) {
   return header.kind == kKindTq62 && header.ice_built && header.IceOption == 1;
 }
 
+bool KindSendsBatteryFrames(int32_t kind) { return kind == kKindTq62; }
+
 std::vector<ChannelColumn> ChannelColumnsFor(const StoredHeader& header) {
   std::vector<ChannelColumn> columns;
   const SlotLabels* labels = LabelsFor(header);

@@ -27,6 +27,11 @@ std::vector<ChannelColumn> ChannelColumnsFor(const StoredHeader& header);
 // ice option and with the option on.
 bool HasIceThickness(const StoredHeader& header);
 
+// True when readings of `kind` can be battery frames: only the TQ62 sends
+// them. The other ASCII kinds read the status byte's low bit, which marks
+// them, as part of the range code.
+bool KindSendsBatteryFrames(int32_t kind);
+
 // The model name of a kind ("TQ68-MK2"); "unknown" outside 0..7.
 const char* ModelName(int32_t kind);
 

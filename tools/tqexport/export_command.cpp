@@ -418,11 +418,19 @@ csv: a line of column names, then one line per reading record:
   C is apparent conductivity (mS/m), I inphase (ppt), Th ice thickness (m),
   V and H the dipole; 3 decimals, empty where the reading has no value.
   GPS surveys add lat, lon (decimal degrees, 7 decimals), alt (m), quality,
-  sats and hdop from the GGA sentences with good checksums: latitude,
-  longitude and altitude are interpolated in tick between the fix just
-  before and the fix just after the reading, each within 5 s; with a fix on
-  one side only, that fix; with none, empty. quality, sats and hdop are
-  those of the nearer fix.
+  sats and hdop from the GGA sentences with good checksums and a fix
+  quality above 0 (a receiver without a fix repeats a stale position with
+  quality 0; such sentences place nothing): latitude, longitude and
+  altitude are interpolated in tick between the fix just before and the
+  fix just after the reading, each within 5 s; with a fix on one side
+  only, that fix; with none, empty. quality, sats and hdop are those of the
+  nearer fix.
+  TQ62 files end every row with battery, battery_volts1 and battery_volts2.
+  The TQ62 sends its two battery voltages as frames of their own (an odd
+  status byte), which the logger stores as readings: such a row has
+  battery 1, the two voltages (volts, 3 decimals) and no channel values; other
+  rows have battery 0 and empty voltages. The other kinds have no battery
+  frames and no such columns.
   Numbers always have a decimal point, whatever the locale.
 
 geojson: a FeatureCollection of Point features ([lon, lat] or [lon, lat,
@@ -430,8 +438,9 @@ geojson: a FeatureCollection of Point features ([lon, lat] or [lon, lat,
   columns, numbers as numbers, empty cells as null. Grid surveys have none.
 
 records: one line per record: its number (from 0, counting the records
-  read), its kind and its fields (texts as JSON strings), readings decoded,
-  GPS sentences put back together from their pieces.
+  read), its kind and its fields (texts as JSON strings), readings decoded
+  (TQ62 battery frames as battery-volts1= and battery-volts2=), GPS
+  sentences put back together from their pieces.
 
 emagpy: one row per station. First the coordinates: latitude, longitude,
   elevation in GPS surveys (the position of the station's last placed
@@ -441,7 +450,8 @@ emagpy: one row per station. First the coordinates: latitude, longitude,
   VCP0.5; TQ64-3: HCP10 HCP20 HCP40 VCP10 VCP20 VCP40), with f<HZ> and h<M>
   when given (HCP1.0f9000h0.1); then the inphase in ppt under the same names
   with _inph (none for the TQ93, whose second value is no inphase). Coils
-  that no reading fills are left out.
+  that no reading fills are left out. TQ62 battery frames are left out: a
+  station that holds nothing else gives no row.
   The single-pair kinds record V and H as separate readings (both at one
   station in Manual mode, at alternate stations otherwise), so each cell
   holds the coil's latest value taken at the station or at the station

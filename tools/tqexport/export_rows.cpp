@@ -23,6 +23,7 @@ RowBuilder::RowBuilder(const StoredHeader& header, bool positions)
     : header_(header),
       positions_(positions && header.gps_survey),
       decoding_(StoredDecodingFor(header)),
+      battery_frames_(KindSendsBatteryFrames(header.kind)),
       ice_(HasIceThickness(header)) {
   if (ice_) {
     const auto index = static_cast<uint32_t>(header.SeaWaterIndex);
@@ -89,8 +90,16 @@ void RowBuilder::AddReading(std::span<const uint8_t> record, int64_t index) {
   const Reading reading = DecodeStoredReading(record, decoding_);
   row.marker = reading.marker == 'M';
   row.dipole = reading.dipole;
-  row.channels = reading.channels;
-  if (ice_) {
+  if (battery_frames_ && reading.battery) {
+    // The decoder leaves the volts in the conductivity and inphase channels,
+    // where the live profile draws them; an export must not pass them off as
+    // measurements.
+    row.battery = true;
+    row.battery_volts = {reading.conductivity, reading.inphase};
+  } else {
+    row.channels = reading.channels;
+  }
+  if (ice_ && !row.battery) {
     // The logger converts horizontal-dipole conductivity only; out of range
     // is no thickness.
     row.channels[kIceThicknessSlot] = {};

@@ -7,6 +7,7 @@
 // the readings whose position the next few seconds of the file may change).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -35,6 +36,10 @@ struct ExportRow {
   bool marker = false;
   char dipole = 'V';
   ProfileChannels channels{};  // TQ62 ice files: slot 4 holds the thickness
+  // A TQ62 battery frame: the instrument's two battery voltages, and no
+  // channel has a value.
+  bool battery = false;
+  std::array<float, 2> battery_volts{};
   std::optional<Position> position;
 };
 
@@ -81,6 +86,7 @@ class RowBuilder {
   int32_t reading_ = 0;
   int64_t station_group_ = 0;
   std::optional<uint32_t> last_reading_tick_;
+  bool battery_frames_ = false;
   bool ice_ = false;
   IceTable ice_table_{};
   std::optional<IceLimits> ice_limits_;

@@ -19,6 +19,38 @@ void PutHexByte(uint8_t byte, TextOut& out) {
   out.Put(kHexDigits[byte & 0xF]);
 }
 
+// The GPS cells of a row: lat, lon, alt, quality, sats, hdop.
+template <typename Cells>
+void VisitPositionCells(const std::optional<Position>& p, Cells& cells) {
+  if (p) {
+    cells.Number("lat", p->latitude, kDegreeDecimals);
+    cells.Number("lon", p->longitude, kDegreeDecimals);
+  } else {
+    cells.Empty("lat");
+    cells.Empty("lon");
+  }
+  if (p && p->altitude) {
+    cells.Number("alt", *p->altitude, kValueDecimals);
+  } else {
+    cells.Empty("alt");
+  }
+  if (p) {
+    cells.Int("quality", p->quality);
+  } else {
+    cells.Empty("quality");
+  }
+  if (p && p->satellites) {
+    cells.Int("sats", *p->satellites);
+  } else {
+    cells.Empty("sats");
+  }
+  if (p && p->hdop) {
+    cells.Number("hdop", *p->hdop, kHdopDecimals);
+  } else {
+    cells.Empty("hdop");
+  }
+}
+
 // Every cell of a row in column order, each with its column's name, handed
 // to `cells` as text, a number, an integer or nothing. The CSV, its header
 // line and the GeoJSON properties all come from this one list.
@@ -49,34 +81,15 @@ void VisitCells(const RowColumns& columns, const ExportRow& row, std::string& ti
       cells.Empty(column.label);
     }
   }
-  if (!columns.gps) return;
-  const std::optional<Position>& p = row.position;
-  if (p) {
-    cells.Number("lat", p->latitude, kDegreeDecimals);
-    cells.Number("lon", p->longitude, kDegreeDecimals);
+  if (columns.gps) VisitPositionCells(row.position, cells);
+  if (!columns.battery) return;
+  cells.Int("battery", row.battery ? 1 : 0);
+  if (row.battery) {
+    cells.Number("battery_volts1", row.battery_volts[0], kValueDecimals);
+    cells.Number("battery_volts2", row.battery_volts[1], kValueDecimals);
   } else {
-    cells.Empty("lat");
-    cells.Empty("lon");
-  }
-  if (p && p->altitude) {
-    cells.Number("alt", *p->altitude, kValueDecimals);
-  } else {
-    cells.Empty("alt");
-  }
-  if (p) {
-    cells.Int("quality", p->quality);
-  } else {
-    cells.Empty("quality");
-  }
-  if (p && p->satellites) {
-    cells.Int("sats", *p->satellites);
-  } else {
-    cells.Empty("sats");
-  }
-  if (p && p->hdop) {
-    cells.Number("hdop", *p->hdop, kHdopDecimals);
-  } else {
-    cells.Empty("hdop");
+    cells.Empty("battery_volts1");
+    cells.Empty("battery_volts2");
   }
 }
 
@@ -179,7 +192,7 @@ std::string_view FieldText(std::span<const uint8_t> record, size_t at, size_t wi
 }  // namespace
 
 RowColumns RowColumnsFor(const StoredHeader& header) {
-  return {ChannelColumnsFor(header), header.gps_survey};
+  return {ChannelColumnsFor(header), header.gps_survey, KindSendsBatteryFrames(header.kind)};
 }
 
 // ---------------------------------------------------------------------------
@@ -237,6 +250,9 @@ void EmagpyWriter::Begin() {
 }
 
 void EmagpyWriter::Write(const ExportRow& row) {
+  // Volts are nothing to invert, and a station holding only a battery frame
+  // must not borrow the station before it to make a row.
+  if (row.battery) return;
   if (open_ && row.station_group != group_) WriteStation();
   if (!open_) {
     open_ = true;
@@ -464,6 +480,12 @@ void RecordLister::ListReading(std::span<const uint8_t> record, const ExportRow&
   }
   out_.Put(row.marker ? " marker=1 dipole=" : " marker=0 dipole=");
   out_.Put(row.dipole == 'H' ? 'H' : 'V');
+  if (row.battery) {
+    out_.Put(" battery-volts1=");
+    out_.PutFixed(row.battery_volts[0], kValueDecimals);
+    out_.Put(" battery-volts2=");
+    out_.PutFixed(row.battery_volts[1], kValueDecimals);
+  }
   for (const ChannelColumn& column : channels_) {
     const ProfileChannel& channel = row.channels[column.channel];
     if (!channel.present) continue;

@@ -19,7 +19,8 @@ namespace tq::exporter {
 // The columns of the CSV and the properties of the GeoJSON features.
 struct RowColumns {
   std::vector<ChannelColumn> channels;
-  bool gps = false;  // lat, lon, alt, quality, sats, hdop
+  bool gps = false;      // lat, lon, alt, quality, sats, hdop
+  bool battery = false;  // last: battery, battery_volts1, battery_volts2
 };
 
 RowColumns RowColumnsFor(const StoredHeader& header);
@@ -61,7 +62,7 @@ bool FillsCoil(const CoilColumn& column, const ExportRow& row);
 // A value taken at the station or at the one before it on the same line
 // counts, so surveys that alternate the dipole from station to station still
 // give whole rows; a station that lacks a coil's value, or a GPS position,
-// gives no row.
+// gives no row. Battery frames are passed over as if they were not there.
 class EmagpyWriter {
  public:
   EmagpyWriter(std::vector<CoilColumn> columns, bool gps, TextOut& out);
@@ -96,7 +97,8 @@ class EmagpyWriter {
 };
 
 // One line per record: its index, its kind and its fields decoded; readings
-// with their station, time and channels, GPS lines put back together.
+// with their station, time and channels (or battery volts), GPS lines put
+// back together.
 class RecordLister {
  public:
   RecordLister(const StoredHeader& header, TextOut& out);
