@@ -83,14 +83,29 @@ LoggingAction StandByAction(int j) {
   }
 }
 
+LoggingCommand RefusedWhileCalibrating(LoggingCommand command, const LoggingKeyContext& c) {
+  if (!c.calibrating) return command;
+  switch (command.action) {
+    case LoggingAction::kCreateFile:
+    case LoggingAction::kNewLine:
+    case LoggingAction::kNewStation:
+    case LoggingAction::kCalibrate:
+    case LoggingAction::kDeleteCalibration:
+      command.action = LoggingAction::kNone;
+      command.refused = true;
+      break;
+    default:
+      break;
+  }
+  return command;
+}
+
 int32_t Wrap(int32_t index, int32_t count) {
   if (count <= 0) return 0;
   return ((index % count) + count) % count;
 }
 
-}  // namespace
-
-LoggingCommand ResolveLoggingCommand(bool is_key, uintptr_t wparam, const LoggingKeyContext& c) {
+LoggingCommand ResolveCommand(bool is_key, uintptr_t wparam, const LoggingKeyContext& c) {
   LoggingCommand command;
   command.FocusIndex = c.FocusIndex;
   int j = kNoButton;
@@ -116,17 +131,14 @@ LoggingCommand ResolveLoggingCommand(bool is_key, uintptr_t wparam, const Loggin
       }
     } else {
       const bool monitor = c.state == LoggingState::Monitor;
-      const bool navigates = c.kind == kKindTq68Mk2 && c.portrait && c.SoftMarker == 1;
       if (key == VK_RETURN) {
         j = c.FocusIndex;
       } else if (IsDigit(key)) {
         command.press_soft_marker = marker_free;
-      } else if (navigates && (key == VK_TAB || key == VK_RIGHT || key == VK_DOWN)) {
-        if (marker_free) command.press_soft_marker = true;
-        else command.FocusIndex = Wrap(c.FocusIndex + 1, c.NavCount);
-      } else if (navigates && (key == VK_LEFT || key == VK_UP)) {
-        if (marker_free) command.press_soft_marker = true;
-        else command.FocusIndex = Wrap(c.FocusIndex - 1, c.NavCount);
+      } else if (key == VK_TAB || key == VK_RIGHT || key == VK_DOWN) {
+        command.FocusIndex = Wrap(c.FocusIndex + 1, c.NavCount);
+      } else if (key == VK_LEFT || key == VK_UP) {
+        command.FocusIndex = Wrap(c.FocusIndex - 1, c.NavCount);
       } else {
         j = monitor ? MonitorLetter(Letter(key), c.kind) : StandByLetter(Letter(key));
       }
@@ -152,8 +164,10 @@ LoggingCommand ResolveLoggingCommand(bool is_key, uintptr_t wparam, const Loggin
   return command;
 }
 
-bool ReleasesSoftMarker(int key, bool portrait) {
-  return portrait ? IsArrow(key) : IsDigit(key);
+}  // namespace
+
+LoggingCommand ResolveLoggingCommand(bool is_key, uintptr_t wparam, const LoggingKeyContext& c) {
+  return RefusedWhileCalibrating(ResolveCommand(is_key, wparam, c), c);
 }
 
 std::array<std::string_view, 4> MonitorButtonTexts(int32_t kind, bool portrait) {

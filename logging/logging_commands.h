@@ -50,23 +50,33 @@ struct LoggingKeyContext {
   bool portrait = true;
   int32_t FocusIndex = 0;
   int32_t NavCount = 2;
+  bool calibrating = false;  // CalibrationState -1: the procedure has the offsets
 };
 
 struct LoggingCommand {
   LoggingAction action = LoggingAction::kNone;
-  bool press_soft_marker = false;  // SoftMarkerDown becomes 1
+  bool press_soft_marker = false;  // SoftMarkerDown becomes 1, until this key is released
   int32_t FocusIndex = 0;          // the highlighted button afterwards
+  bool refused = false;            // not now: a calibration is under way
 };
 
 // WM_COMMAND (wparam: control or menu id in its low word) or WM_KEYDOWN
 // (`is_key`, wparam: the key code). Letters count in either case. A stored
 // PauseKey 3 pauses on both S and P: its prompts name S, while files of
 // older loggers were set up for P.
+//
+// The soft marker is a held key: the digits (and, logging with PauseKey 2 in
+// portrait, the arrows) press it, and only the release of the key that
+// pressed it lets it go. In Monitor and Stand By, Tab and the arrows move
+// the highlight along the button row.
+//
+// While a calibration runs the offsets in force are zeroed or half-made:
+// whatever would record them (a new file, line or station) or replace them
+// (another calibration, a delete) is refused.
 LoggingCommand ResolveLoggingCommand(bool is_key, uintptr_t wparam, const LoggingKeyContext& context);
 
-// Whether releasing `key` lets the soft marker go (arrows in portrait,
-// digits in landscape), given that it is held and SoftMarker is on.
-bool ReleasesSoftMarker(int key, bool portrait);
+// The panel's message for a refused command.
+inline constexpr std::string_view kCalibratingText = "Calibration running";
 
 // --- Buttons ---------------------------------------------------------------
 

@@ -163,6 +163,10 @@ void CreateFile(WindowHandle window) {
   if (DataFileHandle.IsOpen()) {
     DataFileCommits.Start(DataFileHandle, [window] { PostMessage(window, WM_STORAGE_FAILED); });
   }
+  // The new file's line start says where its stations begin; the panel
+  // counts from there, not from where the last file ended.
+  Settings.CurrentStation = Settings.StartStation;
+  Logging.group = StationGroup{};
   Logging.state = LoggingState::StandBy;
   DrawFileField(window, Logging.DataFileBaseName);
   DrawState(window);
@@ -184,6 +188,8 @@ void StartLoggingNow(WindowHandle window) {
   SetButtonDefault(prompt, true);
   if (s.SurveyMode != kSurveyModeManual) Settings.SurveyDialogMode = s.SurveyMode;
   Acquisition.FrameCounter = 0;
+  // A marker key that was pressed before Go marks nothing of this run.
+  Acquisition.SoftMarkerDown = 0;
   Logging.logging_since = Tick();
   StartLogging(CurrentRun.handlers);
   Acquisition.FramesPerReading = s.SurveyMode == kSurveyModeAuto ? s.FramesPerInterval : 1;
@@ -423,6 +429,8 @@ intptr_t OnTimer(WindowHandle window, uint32_t, uintptr_t id, intptr_t) {
   KillTimer(window, kWatchdogTimerId);
   WatchdogStep step = DecideMissedCheck(missed, Kind(), Logging.state);
   if (step.give_up) {
+    // Out of Logging, the GPS reader records nothing more while the box waits.
+    GpsFix.Recording = 0;
     if (Logging.state != LoggingState::Monitor) WriteNote(DataFileHandle, kNoteConnectionEnd, 'X');
     Logging.state = LoggingState::StandBy;
     ClearMessage(window);
@@ -496,17 +504,21 @@ intptr_t OnCommandOrKey(WindowHandle window, uint32_t message, uintptr_t wparam,
   context.portrait = Portrait();
   context.FocusIndex = Logging.FocusIndex;
   context.NavCount = Logging.NavCount;
+  context.calibrating = Acquisition.CalibrationState.load() == -1;
   LoggingCommand command = ResolveLoggingCommand(message == WM_KEYDOWN, wparam, context);
-  if (command.press_soft_marker) Acquisition.SoftMarkerDown = 1;
+  if (command.press_soft_marker) {
+    Logging.soft_marker_key = static_cast<int32_t>(wparam);
+    Acquisition.SoftMarkerDown = 1;
+  }
   if (command.FocusIndex != Logging.FocusIndex) MoveHighlight(command.FocusIndex);
+  if (command.refused) ShowWarning(window, std::string(kCalibratingText));
   RunAction(window, command.action);
   return 0;
 }
 
 intptr_t OnKeyUp(WindowHandle window, uint32_t, uintptr_t key, intptr_t) {
   SetFocus(window);
-  if (Shell.LoggingActive == 1 && Settings.SoftMarker == 1 && Acquisition.SoftMarkerDown.load() == 1 &&
-      ReleasesSoftMarker(static_cast<int>(key), Portrait())) {
+  if (Acquisition.SoftMarkerDown.load() == 1 && static_cast<int32_t>(key) == Logging.soft_marker_key) {
     Acquisition.SoftMarkerDown = 0;
   }
   return 0;

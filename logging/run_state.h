@@ -57,6 +57,7 @@ struct LoggingControl {
   PanelMessage message = PanelMessage::kNone;
   uint32_t warning_shown_at = 0;  // tick of the last warning in the message field
   uint32_t logging_since = 0;     // tick of the last Go
+  int32_t soft_marker_key = 0;    // the key whose release lets the soft marker go
 };
 
 extern LoggingControl Logging;

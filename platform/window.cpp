@@ -274,6 +274,9 @@ class ClientWidget : public QWidget {
       e->ignore();
       return;
     }
+    // A held key repeats its presses only: its one release comes when it is
+    // let go, so what is held (the soft marker) stays held in between.
+    if (e->isAutoRepeat()) return;
     int vk = VirtualKeyFromQt(e->key());
     if (vk != 0) QueueMessage(window_, WM_KEYUP, static_cast<uintptr_t>(vk), static_cast<intptr_t>(0xC0000001u));
   }

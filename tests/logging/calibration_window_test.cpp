@@ -214,6 +214,36 @@ TEST_F(CalibrationWindowTest, ARunEndingDuringACalibrationPutsTheOffsetsBack) {
   EXPECT_EQ(Settings.Mk2Calibration, kOld);
 }
 
+// Mid-procedure the offsets are zeroed: a file, line or station started now
+// would record zeros, and a second start or a delete would lose the backup.
+// All are refused with a warning; a failed procedure then puts back the
+// stored offsets, which are the ones the file holds.
+TEST_F(CalibrationWindowTest, WhatWouldRecordOrLoseTheOffsetsIsRefusedMidProcedure) {
+  responder_.OnMessageBox("CALIBRATION", IDYES);
+  Key('A');
+  Frames(kVertical, 500);
+  const size_t asked = responder_.Requests().size();
+  for (int key : {'C', 'A', 'E'}) Key(key);  // Create File, Calib., Del Cal.
+  EXPECT_EQ(responder_.Requests().size(), asked) << "no dialog or question may open";
+  EXPECT_EQ(Logging.state, LoggingState::Monitor);
+  EXPECT_EQ(responder_.Beeps().back(), MB_ICONEXCLAMATION);
+  Frames(kHorizontal, 5200);  // held wrong: the vertical phase fails, then ends
+  ASSERT_EQ(Acquisition.CalibrationState.load(), 0);
+  EXPECT_EQ(Settings.Mk2Calibration, kOld);
+
+  CreateFile();
+  const size_t records = testing::ReadFileBytes(path_).size();
+  responder_.OnMessageBox("CALIBRATION", IDYES);
+  Command(kMenuCalibrate);
+  Frames(kVertical, 500);
+  for (int key : {'L', 'N'}) Key(key);  // New Line, New Station
+  Command(kMenuCalibrate);
+  Command(kMenuDeleteCalibration);
+  EXPECT_EQ(testing::ReadFileBytes(path_).size(), records);
+  StopLoggingRun(window());
+  EXPECT_EQ(Settings.Mk2Calibration, kOld);
+}
+
 TEST_F(CalibrationWindowTest, DeleteAsksAndOnYesZeroesSavesAndRecords) {
   CreateFile();
   const size_t line_start_records = CalibrationRecords().size();

@@ -93,11 +93,13 @@ const std::vector<KeyCase>& KeyCases() {
       // The soft marker and the highlight outside Logging.
       {"DigitHoldsMarker", 0, kStb, true, '3', A::kNone, 0, true, 1, 0, 0, true},
       {"DigitWithoutSoftMarker", 0, kStb, true, '3', A::kNone},
-      {"Mk2TabPressesMarker", 7, kMon, true, VK_TAB, A::kNone, 0, true, 1, 0, 0, true},
-      {"Mk2TabMovesHighlight", 7, kMon, true, VK_TAB, A::kNone, 0, true, 1, 1, 3, false, 0},
+      // Tab and the arrows only ever move the highlight, marker or not.
+      {"Mk2TabMovesNotMarks", 7, kMon, true, VK_TAB, A::kNone, 0, true, 1, 0, 0, false, 1},
+      {"Mk2DownMovesNotMarks", 7, kStb, true, VK_DOWN, A::kNone, 0, true, 1, 0, 2, false, 3},
+      {"Mk2TabWraps", 7, kMon, true, VK_TAB, A::kNone, 0, true, 1, 1, 3, false, 0},
       {"Mk2LeftWraps", 7, kStb, true, VK_LEFT, A::kNone, 0, true, 1, 1, 0, false, 5},
-      {"Mk2TabLandscapeNothing", 7, kMon, true, VK_TAB, A::kNone, 0, false, 1, 1},
-      {"Kind0TabNothing", 0, kStb, true, VK_TAB, A::kNone, 0, true, 1, 1},
+      {"TabLandscape", 7, kMon, true, VK_TAB, A::kNone, 0, false, 0, 0, 0, false, 1},
+      {"Kind0UpMoves", 0, kStb, true, VK_UP, A::kNone, 0, true, 0, 0, 2, false, 1},
   };
   return cases;
 }
@@ -117,6 +119,36 @@ TEST(LoggingCommands, EachStateMapsButtonsMenusAndKeys) {
     EXPECT_EQ(command.action, k.action) << k.name;
     EXPECT_EQ(command.press_soft_marker, k.presses_marker) << k.name;
     EXPECT_EQ(command.FocusIndex, k.focus_after < 0 ? k.focus : k.focus_after) << k.name;
+  }
+}
+
+// A calibration has zeroed the offsets: nothing may record them or start
+// over from them, while the rest of the run goes on.
+TEST(LoggingCommands, ACalibrationRefusesWhatWouldRecordOrReplaceItsOffsets) {
+  struct Case {
+    LoggingState state;
+    bool is_key;
+    uintptr_t wparam;
+    A action;  // without a calibration; refused when one of the five
+    bool refused;
+  } cases[] = {
+      {kMon, true, 'C', A::kCreateFile, true},          {kMon, false, Click(1), A::kCalibrate, true},
+      {kMon, true, 'E', A::kDeleteCalibration, true},   {kStb, true, 'L', A::kNewLine, true},
+      {kStb, true, 'N', A::kNewStation, true},          {kStb, false, kMenuCalibrate, A::kCalibrate, true},
+      {kStb, false, kMenuDeleteCalibration, A::kDeleteCalibration, true},
+      {kMon, true, 'X', A::kEndRun, false},             {kStb, true, 'G', A::kStartLogging, false},
+      {kStb, true, 'C', A::kComment, false},            {kStb, false, kMenuScale, A::kScale, false},
+  };
+  for (const Case& k : cases) {
+    LoggingKeyContext c;
+    c.kind = kKindTq68Mk2;
+    c.state = k.state;
+    c.NavCount = 6;
+    EXPECT_EQ(ResolveLoggingCommand(k.is_key, k.wparam, c).action, k.action) << k.wparam;
+    c.calibrating = true;
+    LoggingCommand during = ResolveLoggingCommand(k.is_key, k.wparam, c);
+    EXPECT_EQ(during.refused, k.refused) << k.wparam;
+    EXPECT_EQ(during.action, k.refused ? A::kNone : k.action) << k.wparam;
   }
 }
 

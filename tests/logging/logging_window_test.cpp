@@ -15,6 +15,7 @@
 #include "acquisition/acquisition_state.h"
 #include "app/logging_run.h"
 #include "app/shell_state.h"
+#include "gps/gps_fix.h"
 #include "logging/live_panel.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
@@ -194,6 +195,36 @@ TEST_F(LoggingWindowTest, AWholeRunFromMonitorToExitWritesEveryRecordInOrder) {
   EXPECT_EQ(r[17].substr(0, 12), "X$PAUSED    ");
 }
 
+// The second file since start-up: its line start says station 0, and the
+// panel counts from there, not from where the first file ended.
+TEST_F(LoggingWindowTest, ANewFilesStationsStartWhereItsLineStartSays) {
+  Settings.SurveyMode = kSurveyModeAuto;
+  Settings.FramesPerInterval = 1;
+  Settings.ReadingsPerStation = 1;
+  Settings.StartStation = 0.0;
+  Settings.StationIncrement = 1.0f;
+  StartRun();
+  CreateFile("FIRST.N68");
+  Key('G');
+  for (uint32_t i = 0; i < 3; ++i) PostFrame(VerticalFrame(100), 7000 + 100 * i);
+  ASSERT_EQ(Settings.CurrentStation, 2.0);
+  Key(VK_RETURN);
+  responder_.OnMessageBox("Confirm Exit", IDYES);
+  Key('X');
+  ASSERT_EQ(Shell.LoggingActive, 0);
+
+  ClickMainButton(0);
+  ASSERT_EQ(Shell.LoggingActive, 1);
+  KillTimer(window(), kWatchdogTimerId);
+  CreateFile("SECOND.N68");
+  EXPECT_EQ(Settings.CurrentStation, 0.0);
+  clock_.SetTick(9000);
+  Key('G');
+  PostFrame(VerticalFrame(100), 9100);
+  PostFrame(VerticalFrame(100), 9200);
+  EXPECT_EQ(Settings.CurrentStation, 1.0);
+}
+
 TEST_F(LoggingWindowTest, ReadingsInMonitorAndStandByAreShownButNeverWritten) {
   StartRun();
   PostFrame(VerticalFrame(100), 6000);
@@ -273,8 +304,8 @@ TEST_F(LoggingWindowTest, ACancelledSaveDialogStaysInMonitorWithNoFile) {
 TEST_F(LoggingWindowTest, NewLineWritesALineStartAndNewStationItsStation) {
   StartRun();
   Settings.SurveyLine = "7";
-  Settings.CurrentStation = 40.0;
   CreateFile("LINES.N68");
+  Settings.CurrentStation = 40.0;  // as readings would have left it
   size_t before = Records().size();
   responder_.OnDialog("GETNEWLINE", [](WindowHandle d) {
     EXPECT_EQ(GetDlgItemText(d, 651), "7");
@@ -397,6 +428,32 @@ TEST_F(LoggingWindowTest, GivingUpClosesAnOpenDialogFirst) {
   Key('C');
   EXPECT_EQ(Shell.LoggingActive, 0);
   EXPECT_EQ(Notes().back(), "$CONN END  ");
+}
+
+// While "NO CONNECTION" waits, the run is out of Logging: the GPS reader,
+// which goes on until the run ends, must record nothing more.
+class GpsRecordingAtGiveUp : public ModalResponder {
+ public:
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    if (request.name == "NO CONNECTION") recording = GpsFix.Recording.load();
+    ModalAnswer answer;
+    answer.result = IDOK;
+    return answer;
+  }
+  int32_t recording = -1;
+};
+
+TEST_F(LoggingWindowTest, GivingUpWhileLoggingStopsTheGpsRecordsBeforeTheBox) {
+  StartRun();
+  CreateFile("GPSEND.N68");
+  Key('G');
+  ASSERT_EQ(GpsFix.Recording.load(), 1);
+  GpsRecordingAtGiveUp answers;
+  ScopedModalResponder scoped(&answers);
+  clock_.Advance(301);
+  Watchdog(6);
+  EXPECT_EQ(answers.recording, 0);
+  EXPECT_EQ(Shell.LoggingActive, 0);
 }
 
 // The instrument goes quiet while the save dialog is open: the run ends, and
@@ -669,19 +726,43 @@ TEST_F(LoggingWindowTest, LoggedReadingsReachTheProfileAndANewLineClearsIt) {
 
 // --- Keys -------------------------------------------------------------------------
 
-TEST_F(LoggingWindowTest, SoftMarkerDigitsHoldWhileLoggingAndLetGoOnRelease) {
-  StartRun();
+// The soft marker is held only while the key that pressed it is down,
+// whatever the key and the screen; Go starts with it let go; Tab and the
+// arrows outside Logging move the highlight.
+TEST_F(LoggingWindowTest, TheSoftMarkerIsHeldOnlyWhileItsKeyIsDown) {
   Settings.SoftMarker = 1;
-  Settings.PauseKey = 0;
+  Settings.PauseKey = 2;
+  StartRun();
   CreateFile("MARK.N68");
-  Key('G');
-  // In portrait a digit's release leaves the marker held; an arrow's lets go.
-  ASSERT_TRUE(PressKey('5', window()));
-  Settle();
-  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
-  EXPECT_EQ(Logging.state, LoggingState::Logging);
-  SendMessage(window(), WM_KEYUP, VK_UP);
+  Key('3');  // a tap: pressed and released
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+  Key(VK_TAB);
+  Key(VK_TAB);
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+  EXPECT_EQ(Logging.FocusIndex, 2);
+  Key(VK_LEFT);
+  Key(VK_LEFT);
+  ASSERT_EQ(Logging.FocusIndex, 0);
+  SendMessage(window(), WM_KEYDOWN, '3');  // still down at Go
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
+  Key('G');
+  ASSERT_EQ(Logging.state, LoggingState::Logging);
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+
+  // Logging, PauseKey 2 in portrait: an arrow holds it; another key's
+  // release leaves it held, its own lets go.
+  SendMessage(window(), WM_KEYDOWN, VK_DOWN);
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
+  SendMessage(window(), WM_KEYUP, VK_UP);
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
+  SendMessage(window(), WM_KEYUP, VK_DOWN);
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+
+  // PauseKey 0: a digit tapped while logging marks nothing after its release.
+  Settings.PauseKey = 0;
+  Key('5');
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+  EXPECT_EQ(Logging.state, LoggingState::Logging);
 }
 
 TEST_F(LoggingWindowTest, TheMenuOpensAtItsCornerAndItsCommandsComeBack) {
