@@ -13,18 +13,27 @@ constexpr int32_t kLongestFrame = 14;
 
 bool IsDigit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
 
+// Makes room in a full line by keeping only its newest `keep` bytes, enough
+// for the start of a frame whose end has not come yet, and returns the index
+// of the last byte kept. Emptying the line instead would lose a good frame
+// that happened to straddle the limit after a run of noise.
+int32_t KeepNewest(std::array<uint8_t, kLineCapacity>& line, int32_t keep) {
+  std::copy(line.end() - keep, line.end(), line.begin());
+  return keep - 1;
+}
+
 }  // namespace
 
 AsciiFramer::AsciiFramer(int32_t frame_length)
     : frame_length_(std::clamp<int32_t>(frame_length, 1, kLongestFrame)) {}
 
 FrameEvent AsciiFramer::Push(uint8_t byte) {
-  if (index_ >= kLastIndex) {
-    index_ = -1;
-    return FrameEvent::kOverflow;
-  }
+  const bool cut = index_ >= kLastIndex;
+  if (cut) index_ = KeepNewest(line_, frame_length_);
   line_[++index_] = byte;
-  if (byte != kCarriageReturn || index_ < frame_length_) return FrameEvent::kNone;
+  if (byte != kCarriageReturn || index_ < frame_length_) {
+    return cut ? FrameEvent::kOverflow : FrameEvent::kNone;
+  }
   frame_start_ = index_ - frame_length_;
   // A wrong start letter leaves the line alone: the next carriage return
   // looks back from its own position.
@@ -38,9 +47,22 @@ std::span<const uint8_t> AsciiFramer::Frame() const {
 }
 
 FrameEvent IceFramer::Push(uint8_t byte) {
+  if (position_ == kSkipping) {
+    if (byte != 'T') return FrameEvent::kNone;
+    position_ = 0;
+  }
   bool fits = position_ == 0 ? byte == 'T' : (position_ == 4 ? byte == 'I' : IsDigit(byte));
   if (!fits) {
-    position_ = 0;
+    // A "T" never belongs inside a frame, so where it breaks one it is the
+    // start of the next: a frame cut short must not take the following one
+    // with it. Any other byte starts a run of noise that counts once, however
+    // long, up to the next "T".
+    if (byte == 'T') {
+      frame_[0] = byte;
+      position_ = 1;
+    } else {
+      position_ = kSkipping;
+    }
     return FrameEvent::kMalformed;
   }
   frame_[position_++] = byte;
@@ -50,13 +72,11 @@ FrameEvent IceFramer::Push(uint8_t byte) {
 }
 
 FrameEvent BinaryFramer::Push(uint8_t byte) {
-  if (index_ >= kLastIndex) {
-    index_ = -1;
-    return FrameEvent::kOverflow;
-  }
+  const bool cut = index_ >= kLastIndex;
+  if (cut) index_ = KeepNewest(line_, kLookBack);
   line_[++index_] = byte;
   if (byte != kBinaryEnd || index_ < kLookBack || line_[index_ - 1] != kBinaryEnd) {
-    return FrameEvent::kNone;
+    return cut ? FrameEvent::kOverflow : FrameEvent::kNone;
   }
   int32_t start = index_ - kLookBack;
   // Data words may hold 0xFF 0xFF themselves; only a start byte at the right

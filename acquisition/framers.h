@@ -12,15 +12,16 @@
 
 namespace tq {
 
-// Longest line an ASCII or binary framer keeps; one byte more empties it.
+// Longest line an ASCII or binary framer keeps; one byte more cuts it to the
+// few newest bytes that may begin a frame, so a frame across the cut is kept.
 inline constexpr size_t kLineCapacity = 181;
 
 enum class FrameEvent : uint8_t {
   kNone,      // byte kept, no frame yet
   kAccepted,  // Frame() holds a complete frame
   kRejected,  // a frame-shaped line with the wrong start letter (counted)
-  kOverflow,  // the line grew too long and was thrown away
-  kMalformed, // an ice frame broke its pattern (counted; the port is purged)
+  kOverflow,  // the line grew too long and all but its newest bytes were dropped
+  kMalformed, // an ice frame broke its pattern, or noise began (counted once)
 };
 
 // CR-terminated ASCII frames: the `frame_length` characters before each
@@ -41,7 +42,8 @@ class AsciiFramer {
   int32_t frame_start_ = 0;
 };
 
-// Ice frames: "T", three digits, "I", three digits, no terminator.
+// Ice frames: "T", three digits, "I", three digits, no terminator. After a
+// break it skips to the next "T", which may be the byte that broke the frame.
 class IceFramer {
  public:
   static constexpr int32_t kFrameLength = 8;
@@ -52,6 +54,7 @@ class IceFramer {
   std::span<const uint8_t> Frame() const { return frame_; }
 
  private:
+  static constexpr int32_t kSkipping = -1;  // after a break, until the next "T"
   std::array<uint8_t, kFrameLength> frame_{};
   int32_t position_ = 0;
 };

@@ -112,11 +112,9 @@ int IceReader(const ReaderContext& c) {
       if (event == FrameEvent::kAccepted) {
         AcceptFrame(c, framer.Frame(), WM_ICE_READING);
       } else if (event == FrameEvent::kMalformed) {
-        // Throw away whatever followed so the next wait resynchronises on a
-        // fresh "T".
+        // No purge: the framer skips to the next "T" by itself, and a purge
+        // would throw away a good frame that came in right behind the noise.
         s.AdvanceFrameCounter(false);
-        PurgePort(port);
-        break;
       }
     }
   }
