@@ -1,10 +1,13 @@
 #include "app/entry_point.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/child_windows.h"
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/shell_state.h"
 #include "platform/dialogs.h"
@@ -17,17 +20,6 @@ namespace tq {
 namespace {
 
 constexpr const char* kUsage = "usage: tqlog [--root DIR] [--landscape] [--scale N]";
-
-// The values of the window layer's options are skipped, so "--root -h" still
-// names a folder.
-bool AsksForHelp(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") return true;
-    if (arg == "--root" || arg == "--scale" || arg == "--screenshot") ++i;
-  }
-  return false;
-}
 
 std::string HelpText() {
   const KindInfo& kind = KindInfoFor(Build().InstrumentKind);
@@ -49,19 +41,26 @@ std::string HelpText() {
 }  // namespace
 
 int RunLogger(int argc, char** argv) {
-  // Before the window layer: the usage needs no display.
-  if (AsksForHelp(argc, argv)) {
+  // Before the window layer: neither the usage nor a mistake needs a display.
+  const LoggerArguments args = ReadLoggerArguments(std::vector<std::string_view>(argv + 1, argv + argc));
+  if (args.help) {
     std::fputs(HelpText().c_str(), stdout);
     return kExitHelp;
+  }
+  if (!args.unknown.empty()) {
+    std::fprintf(stderr, "tqlog: unknown argument \"%s\" (see tqlog --help)\n%s\n", args.unknown.c_str(),
+                 kUsage);
+    return kExitUsage;
+  }
+  // Without one the toolkit would abort with a list of its plugins.
+  if (!DisplayReachable(args.platform_named, std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                        std::getenv("WAYLAND_DISPLAY"))) {
+    std::fprintf(stderr, "%s\n", kNoDisplayText.data());
+    return kExitNoDisplay;
   }
   if (!StartWindowing(argc, argv)) {
     std::fprintf(stderr, "tqlog: no display could be opened\n");
     return kExitMainWindow;
-  }
-  if (argc > 1) {
-    std::fprintf(stderr, "tqlog: unknown argument \"%s\" (see tqlog --help)\n%s\n", argv[1],
-                 kUsage);
-    return kExitUsage;
   }
   if (!ClaimSingleInstance(kMainWindowClass)) return kExitSecondInstance;
   if (!RegisterMainWindowClass()) return kExitMainClass;

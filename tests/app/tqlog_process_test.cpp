@@ -97,11 +97,29 @@ TEST(TqlogProcessTest, StartsOnTheTitlePageInEitherOrientationWithItsSettingsWri
   EXPECT_EQ(PngSize(landscape), std::make_pair(320, 240));
 }
 
-TEST(TqlogProcessTest, UnknownArgumentsAreRefused) {
+// Without a display, as on a headless machine: a mistake or the missing
+// display is told in words and a status, never by an abort in the toolkit.
+TEST(TqlogProcessTest, WithoutADisplayArgumentsAndTheDisplayAreToldInOneLine) {
   testing::TempDir dir;
-  Tqlog tqlog({"--root", dir.path().string(), "--kind", "3"}, dir.path());
-  EXPECT_EQ(tqlog.WaitExit(kStartTimeout), 64);
-  EXPECT_NE(testing::ReadFileBytes(dir.path() / "tqlog.err").find("usage: tqlog"), std::string::npos);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+  } cases[] = {
+      {{"--foo"}, 64, "unknown argument \"--foo\""},
+      {{"--landscape", "stray"}, 64, "unknown argument \"stray\""},
+      {{"--root"}, 64, "--root (without its value)"},
+      {{"--root", dir.path().string()}, 69, "-platform offscreen"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv = {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
+                                     "-u", "QT_QPA_PLATFORM", TQLOG_PATH};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    testing::ChildProcess tqlog(argv, dir.path() / "tqlog.out", dir.path() / "tqlog.err");
+    EXPECT_EQ(tqlog.WaitExit(kStartTimeout), c.status) << c.args[0];
+    const std::string err = testing::ReadFileBytes(dir.path() / "tqlog.err");
+    EXPECT_NE(err.find(c.says), std::string::npos) << err;
+  }
 }
 
 TEST(TqlogProcessTest, HelpListsTheOptionsAndTheDataRootDefault) {

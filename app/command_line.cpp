@@ -1,0 +1,54 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tq {
+namespace {
+
+constexpr std::array<std::string_view, 3> kOwnWithValue = {"--root", "--scale", "--screenshot"};
+constexpr std::array<std::string_view, 1> kOwnFlags = {"--landscape"};
+
+// The toolkit's own options, which it takes out of argv when it starts.
+constexpr std::array<std::string_view, 17> kToolkitWithValue = {
+    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry", "-geometry",
+    "-qwindowicon", "-icon", "-qwindowtitle", "-title", "-session", "-display", "-name", "-style",
+    "-stylesheet", "-qmljsdebugger", "-visual"};
+constexpr std::array<std::string_view, 5> kToolkitFlags = {"-reverse", "-widgetcount", "-nograb", "-dograb",
+                                                           "-sync"};
+
+template <size_t N>
+bool In(const std::array<std::string_view, N>& list, std::string_view arg) {
+  return std::find(list.begin(), list.end(), arg) != list.end();
+}
+
+}  // namespace
+
+LoggerArguments ReadLoggerArguments(const std::vector<std::string_view>& args) {
+  LoggerArguments read;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    const bool takes_value = In(kOwnWithValue, arg) || In(kToolkitWithValue, arg);
+    if (takes_value) {
+      if (i + 1 == args.size()) {
+        if (read.unknown.empty()) read.unknown = std::string(arg) + " (without its value)";
+        break;
+      }
+      if (arg == "-platform") read.platform_named = true;
+      ++i;
+    } else if (arg == "--help" || arg == "-h") {
+      read.help = true;
+    } else if (!In(kOwnFlags, arg) && !In(kToolkitFlags, arg) && read.unknown.empty()) {
+      read.unknown = std::string(arg);
+    }
+  }
+  return read;
+}
+
+bool DisplayReachable(bool platform_named, const char* qpa_platform, const char* x_display,
+                      const char* wayland_display) {
+  auto set = [](const char* value) { return value != nullptr && *value != '\0'; };
+  return platform_named || set(qpa_platform) || set(x_display) || set(wayland_display);
+}
+
+}  // namespace tq

@@ -1,0 +1,42 @@
+// The logger's arguments sorted before any display opens.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace tq {
+namespace {
+
+TEST(CommandLine, OwnAndToolkitOptionsPassAndTheRestIsUnknown) {
+  struct Case {
+    std::vector<std::string_view> args;
+    bool help;
+    const char* unknown;
+    bool platform_named;
+  } cases[] = {
+      {{}, false, "", false},
+      {{"--root", "-h", "--landscape", "--scale", "2"}, false, "", false},  // "-h" is a folder
+      {{"--landscape", "-h"}, true, "", false},
+      {{"-platform", "offscreen", "-reverse"}, false, "", true},
+      {{"--screenshot", "a.png", "--kind", "3"}, false, "--kind", false},
+      {{"-plaform", "offscreen"}, false, "-plaform", false},
+      {{"--scale"}, false, "--scale (without its value)", false},
+  };
+  for (const Case& c : cases) {
+    LoggerArguments read = ReadLoggerArguments(c.args);
+    EXPECT_EQ(read.help, c.help) << c.args.size();
+    EXPECT_EQ(read.unknown, c.unknown);
+    EXPECT_EQ(read.platform_named, c.platform_named);
+  }
+}
+
+TEST(CommandLine, ADisplayIsReachableByOptionOrEnvironmentOnly) {
+  EXPECT_FALSE(DisplayReachable(false, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(DisplayReachable(false, "", "", ""));
+  EXPECT_TRUE(DisplayReachable(true, nullptr, nullptr, nullptr));
+  EXPECT_TRUE(DisplayReachable(false, "offscreen", nullptr, nullptr));
+  EXPECT_TRUE(DisplayReachable(false, nullptr, ":99", nullptr));
+  EXPECT_TRUE(DisplayReachable(false, nullptr, nullptr, "wayland-0"));
+}
+
+}  // namespace
+}  // namespace tq
