@@ -5,6 +5,7 @@
 
 #include "acquisition/decoding_text.h"
 #include "app/shell_state.h"
+#include "gps/gps_fix.h"
 #include "logging/logging_commands.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
@@ -65,7 +66,9 @@ void PaintGpsRow(DcHandle dc, const GpsRowLayout& g) {
   DrawAt(dc, g.pos_label, PanelFont::kLabel, "Pos");
   FillField(dc, g.activity, "\\");
   DrawAt(dc, g.hash_label, PanelFont::kLabel, "#");
-  FillField(dc, g.counter, FieldText().AppendInt(0, 5, true).view());
+  // The count runs for the whole logging run; a repaint (a dialog closing)
+  // must not show it back at 0.
+  FillField(dc, g.counter, FieldText().AppendInt(GpsFix.SentenceCounter.load(), 5, true).view());
   FillField(dc, g.fix, "NO FIX");
   DrawAt(dc, g.pdop_label, PanelFont::kLabel, "PDOP:");
   FillField(dc, g.pdop, "N/A");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "acquisition/acquisition_state.h"
+#include "acquisition/serial_ports.h"
 #include "app/logging_run.h"
 #include "app/shell_state.h"
 #include "gps/gps_fix.h"
@@ -454,6 +455,45 @@ TEST_F(LoggingWindowTest, GivingUpWhileLoggingStopsTheGpsRecordsBeforeTheBox) {
   Watchdog(6);
   EXPECT_EQ(answers.recording, 0);
   EXPECT_EQ(Shell.LoggingActive, 0);
+}
+
+// The pixels of a panel field, to compare what it shows at two moments.
+std::vector<ColorRef> FieldPixels(WindowHandle window, const Rect& r) {
+  std::vector<ColorRef> pixels;
+  DcHandle dc = GetDC(window);
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+  }
+  ReleaseDC(window, dc);
+  return pixels;
+}
+
+TEST_F(LoggingWindowTest, TheGpsCounterKeepsItsCountWhenADialogRepaintsThePanel) {
+  testing::PtyPair receiver;
+  LinkPort(2, receiver.slave_path());
+  Settings.GpsInput = 1;
+  Settings.GpsPort = 1;  // COM2
+  StartRun();
+  ASSERT_TRUE(Ports.gps.port);
+  CreateFile("GPSCOUNT.N68");
+  const Rect counter = PaintedPanelLayout().gps.counter.rect;
+  const std::vector<ColorRef> zero = FieldPixels(window(), counter);
+  Key('G');
+  const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+  std::string six;
+  for (int i = 0; i < 6; ++i) six += gga;
+  receiver.Send(six);
+  ASSERT_TRUE(RunMessagesUntil([] { return GpsFix.SentenceCounter.load() == 6; }, 5000));
+  Settle();
+  const std::vector<ColorRef> counted = FieldPixels(window(), counter);
+  ASSERT_NE(counted, zero);
+
+  Key(VK_RETURN);
+  ASSERT_EQ(Logging.state, LoggingState::StandBy);
+  responder_.OnDialog("GETCOMMENT", [](WindowHandle) {}, IDCANCEL);
+  Key('C');
+  EXPECT_EQ(GpsFix.SentenceCounter.load(), 6);
+  EXPECT_EQ(FieldPixels(window(), counter), counted) << "the repaint shows the count of the run";
 }
 
 // The instrument goes quiet while the save dialog is open: the run ends, and
