@@ -22,7 +22,7 @@ bool NmeaLineAssembler::Push(uint8_t byte, uint32_t tick) {
     length_ = 0;
     return true;
   }
-  if (length_ > kNmeaLineMax) length_ = 0;
+  if (length_ > kNmeaLineMax && !(byte == '\r' && length_ == kNmeaLineMax + 1)) length_ = 0;
   // A line without "$" is stamped with the tick of its own first byte, not
   // with that of an older sentence.
   if (length_ == 0) tick_ = tick;

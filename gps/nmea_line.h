@@ -26,10 +26,11 @@ class NmeaLineAssembler {
   uint32_t LineTick() const { return line_tick_; }
 
  private:
-  // A line holds kNmeaLineMax characters and its CR; more without a line end
-  // is no sentence, and the line starts over, so a stream without line ends
-  // never grows it.
-  std::array<char, kNmeaLineMax + 1> buffer_{};
+  // A line holds kNmeaLineMax + 1 characters and its CR; more without a line
+  // end is no sentence, and the line starts over, so a stream without line
+  // ends never grows it. The CR is no character of the line: were it to start
+  // the line over, the longest line would end up empty.
+  std::array<char, kNmeaLineMax + 2> buffer_{};
   size_t length_ = 0;
   uint32_t tick_ = 0;
   std::array<char, kNmeaLineMax + 1> line_{};

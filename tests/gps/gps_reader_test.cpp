@@ -230,10 +230,14 @@ TEST_F(GpsReaderTest, RecordsEveryLineWhileLoggingAndPostsEachWithItsOwnCopy) {
   const std::string bad = kGsa.substr(0, kGsa.size() - 2) + "40";
   std::string long_line = "$GPTXT,";
   while (long_line.size() < 150) long_line += "0123456789";
+  // The longest line kept before a restart: 201 characters.
+  std::string longest = long_line;
+  while (longest.size() < 201) longest += "0123456789";
+  longest.resize(201);
   // Everything at once: the window takes the posts only afterwards.
-  pty_.Send("1*47\r\n" + kGga + "\r\n" + bad + "\r\n" + long_line + "\r\n");
-  std::vector<PostedSentence> posted = Posted(4);
-  ASSERT_EQ(posted.size(), 4u);
+  pty_.Send("1*47\r\n" + kGga + "\r\n" + bad + "\r\n" + long_line + "\r\n" + longest + "\r\n");
+  std::vector<PostedSentence> posted = Posted(5);
+  ASSERT_EQ(posted.size(), 5u);
   EXPECT_EQ(posted[0].view(), "1*47");
   EXPECT_FALSE(posted[0].valid);
   EXPECT_EQ(posted[1].view(), kGga);
@@ -241,12 +245,13 @@ TEST_F(GpsReaderTest, RecordsEveryLineWhileLoggingAndPostsEachWithItsOwnCopy) {
   EXPECT_EQ(posted[2].view(), bad);
   EXPECT_FALSE(posted[2].valid);
   EXPECT_EQ(posted[3].view(), long_line.substr(0, 127));
-  EXPECT_EQ(fix_.LastSentence().view(), long_line.substr(0, 127));
+  EXPECT_EQ(posted[4].view(), longest.substr(0, 127));
+  EXPECT_EQ(fix_.LastSentence().view(), longest.substr(0, 127));
 
   Stop();
   EXPECT_EQ(fix_.GpsReaderRunning.load(), 2);
   std::vector<StoredLine> stored = ReadGpsRecords(FileText(), 24);
-  ASSERT_EQ(stored.size(), 4u);
+  ASSERT_EQ(stored.size(), 5u);
   EXPECT_EQ(stored[0].letters, "?!");
   EXPECT_EQ(stored[0].text, "1*47");
   // 65 characters: two pieces of 22 and the last 21.
@@ -255,6 +260,9 @@ TEST_F(GpsReaderTest, RecordsEveryLineWhileLoggingAndPostsEachWithItsOwnCopy) {
   EXPECT_EQ(stored[2].letters, "?\"\"!");
   EXPECT_EQ(stored[2].text, bad);
   EXPECT_EQ(stored[3].text, long_line);  // kept whole in the file
+  // 201 characters: nine pieces of 22 and the last 3.
+  EXPECT_EQ(stored[4].letters, "?\"\"\"\"\"\"\"\"\"!");
+  EXPECT_EQ(stored[4].text, longest);
   for (size_t i = 1; i < stored.size(); ++i) EXPECT_GE(stored[i].tick, stored[i - 1].tick);
 }
 

@@ -49,6 +49,8 @@ TEST(NmeaLineAssemblerTest, LineEndsRestartsAndTicks) {
       {"\n\r\n", {{"", 0}, {"", 1}}},  // empty lines are lines; the logging reader skips them
       // 201 characters are kept, then the line starts over with what follows
       {overlong + "\r\n", {{std::string(49, 'x'), 201}}},
+      // ... but a CR right after the 201st ends that line, it starts no new one
+      {overlong.substr(0, 201) + "\r\n", {{overlong.substr(0, 201), 0}}},
   };
   for (const Case& c : cases) EXPECT_EQ(LinesOf(c.bytes), c.lines) << c.bytes;
 }
