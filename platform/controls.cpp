@@ -111,6 +111,26 @@ class ComboBox : public QComboBox {
   bool closing_ = false;
 };
 
+// An edit that tells its parent when it gains and loses the keyboard focus,
+// so that a dialog can act on a finished entry rather than on each keystroke.
+class Edit : public QLineEdit {
+ public:
+  Edit(Window* w, const QString& text, QWidget* parent) : QLineEdit(text, parent), window_(w) {}
+
+ protected:
+  void focusInEvent(QFocusEvent* e) override {
+    QLineEdit::focusInEvent(e);
+    NotifyParent(window_, EN_SETFOCUS);
+  }
+  void focusOutEvent(QFocusEvent* e) override {
+    QLineEdit::focusOutEvent(e);
+    NotifyParent(window_, EN_KILLFOCUS);
+  }
+
+ private:
+  Window* window_;
+};
+
 class ListBox : public QListWidget {
  public:
   ListBox(Window* w, QWidget* parent) : QListWidget(parent), window_(w) {
@@ -200,7 +220,7 @@ QWidget* MakeWidget(Window* w, QWidget* parent) {
       return label;
     }
     case ControlKind::kEdit: {
-      auto* edit = new QLineEdit(text, parent);
+      auto* edit = new Edit(w, text, parent);
       edit->setFrame((w->style & WS_BORDER) != 0);
       edit->setReadOnly((w->style & ES_READONLY) != 0);
       edit->setAlignment(AlignmentOf(w->style));

@@ -7,7 +7,8 @@
 // control's handle: BN_CLICKED (push, check and owner-drawn buttons),
 // CBN_SELCHANGE, CBN_SELENDOK, CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDCANCEL
 // (combo boxes), LBN_SELCHANGE (list boxes with LBS_NOTIFY), EN_CHANGE (edits,
-// also when the program sets the text). Changes the program makes to combo
+// also when the program sets the text), EN_SETFOCUS and EN_KILLFOCUS (edits
+// gaining and losing the keyboard focus). Changes the program makes to combo
 // boxes, list boxes and check boxes send nothing.
 //
 // An owner-drawn button (BS_OWNERDRAW) asks its parent to draw it with

@@ -1,6 +1,7 @@
 #include "setup/survey_setup.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "platform/text.h"
@@ -10,6 +11,24 @@ namespace {
 
 bool TwoModes(int32_t kind) { return kind == kKindFrz62 || kind == kKindTq68Mk2; }
 bool ComponentFollowsMode(int32_t kind) { return kind == kKindTq68dd || kind == kKindTq68; }
+
+// The rate the field's text stands for: 0 or less has no interval, and one
+// reading a second is the nearest sensible one; the FRZ62 reads no faster.
+double RateOfText(int32_t kind, const std::string& text) {
+  double value = ParseSettingsNumber(text);
+  if (value <= 0.0) value = 1.0;
+  return kind == kKindFrz62 ? std::min(value, 1.0) : value;
+}
+
+// An increment of 0 would keep every reading on one station.
+double IncrementOfText(const std::string& text) {
+  const double value = ParseSettingsNumber(text);
+  return value == 0.0 ? 1.0 : value;
+}
+
+float NarrowToFloat(double value) {
+  return static_cast<float>(std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
+}
 
 }  // namespace
 
@@ -120,30 +139,20 @@ bool ChangeSurveyMode(SurveySetupCopies& copies, int32_t kind, int32_t new_mode)
 }
 
 std::optional<std::string> EditRateText(SurveySetupCopies& copies, int32_t kind, const std::string& text) {
-  double value = ParseSettingsNumber(text);
-  if (value <= 0.0) value = 1.0;
   if (copies.mode == kSurveyAuto) {
-    if (kind == kKindFrz62 && value > 1.0) {
-      copies.readings_per_second = 1.0f;
-      return FormatFixed(1.0, 2);
-    }
-    copies.readings_per_second = static_cast<float>(value);
+    copies.readings_per_second = NarrowToFloat(RateOfText(kind, text));
+    if (kind == kKindFrz62 && ParseSettingsNumber(text) > 1.0) return FormatFixed(1.0, 2);
   } else if (copies.mode == kSurveyManual) {
-    copies.samples = static_cast<int32_t>(std::min(value, 1.0e6));
+    copies.samples = static_cast<int32_t>(std::clamp(ParseSettingsNumber(text), 1.0, 1.0e6));
   }
   return std::nullopt;
 }
 
 std::optional<std::string> EditIncrementText(SurveySetupCopies& copies, const std::string& text) {
-  double value = ParseSettingsNumber(text);
-  std::optional<std::string> shown;
-  if (value == 0.0) {
-    value = 1.0;
-    shown = FormatFixed(1.0, 3);
-  }
-  copies.increment_shown = static_cast<float>(value);
+  copies.increment_shown = NarrowToFloat(IncrementOfText(text));
   copies.increments[static_cast<size_t>(copies.mode)] = copies.increment_shown;
-  return shown;
+  if (ParseSettingsNumber(text) == 0.0) return FormatFixed(1.0, 3);
+  return std::nullopt;
 }
 
 void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySetupEntry& entry) {
@@ -151,14 +160,12 @@ void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySe
   const int32_t mode = SurveyModeOfPosition(kind, entry.mode_position);
   s.SurveyMode = mode;
   s.SurveyDialogMode = mode;
-  const double rate = ParseSettingsNumber(entry.rate);
   if (mode == kSurveyAuto) {
-    // A rate of 0 or less has no interval; one reading a second is the
-    // nearest sensible one.
-    s.ReadingInterval = static_cast<float>(1.0 / (rate > 0.0 ? rate : 1.0));
+    s.ReadingInterval = NarrowToFloat(1.0 / RateOfText(kind, entry.rate));
     UpdateReadingTiming(s, build);
   } else if (mode == kSurveyManual) {
-    s.SamplesPerReading = static_cast<int32_t>(std::clamp(std::trunc(rate), 1.0, 100.0));
+    s.SamplesPerReading =
+        static_cast<int32_t>(std::clamp(std::trunc(ParseSettingsNumber(entry.rate)), 1.0, 100.0));
   }
   if (kind == kKindTq62 || ComponentFollowsMode(kind)) {
     if (entry.component_position >= 0) {
@@ -171,12 +178,12 @@ void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySe
     s.DipoleMode = entry.dipole_position;
   }
   s.SurveyLine = CutSurveyLine(entry.line);
-  s.LineIncrement = static_cast<float>(ParseSettingsNumber(entry.line_increment));
+  s.LineIncrement = NarrowToFloat(ParseSettingsNumber(entry.line_increment));
   if (entry.sequence >= 0) s.Sequence = entry.sequence;
   if (entry.direction >= 0) s.Direction = entry.direction;
   s.StartStation = ParseSettingsNumber(entry.start_station);
   s.CurrentStation = s.StartStation;
-  s.StationIncrement = static_cast<float>(ParseSettingsNumber(entry.station_increment));
+  s.StationIncrement = NarrowToFloat(IncrementOfText(entry.station_increment));
   switch (mode) {
     case kSurveyAuto: s.AutoStationIncrement = s.StationIncrement; break;
     case kSurveyWheel: s.WheelStationIncrement = s.StationIncrement; break;

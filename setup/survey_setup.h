@@ -76,8 +76,10 @@ std::string IncrementLabel(int32_t kind, int32_t mode);
 // when leaving Manual. Returns false when `new_mode` is the mode shown.
 bool ChangeSurveyMode(SurveySetupCopies& copies, int32_t kind, int32_t new_mode);
 
-// Typing in 621 and 629. Each returns the text the field must show instead,
-// when it must change.
+// The text of 621 and 629 as it changes: the working copies follow it, a rate
+// of 0 or less counting as 1 (at most 1 on the FRZ62) and an increment of 0
+// as 1. Each returns the text the field must show instead, when it must; the
+// dialog shows it once the operator leaves the field, never while typing.
 std::optional<std::string> EditRateText(SurveySetupCopies& copies, int32_t kind, const std::string& text);
 std::optional<std::string> EditIncrementText(SurveySetupCopies& copies, const std::string& text);
 
@@ -98,8 +100,9 @@ struct SurveySetupEntry {
 
 // OK: writes the entry into `s` (mode, rate or samples with the reading
 // timing, component, dipole, line cut to 11 characters, line increment,
-// sequence, direction, start and current station, the mode's increment).
-// The caller saves the settings and disarms the station advance.
+// sequence, direction, start and current station, the mode's increment, 0
+// counting as 1). The caller saves the settings and disarms the station
+// advance.
 void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySetupEntry& entry);
 
 }  // namespace tq

@@ -44,7 +44,7 @@ void ShowModeLists(WindowHandle dialog, int32_t kind, const SurveySetupCopies& c
 struct SurveyDialogState {
   int32_t kind = kKindTq68Mk2;
   SurveySetupCopies copies;
-  bool ready = false;  // the fields are filled; their notifications count
+  bool ready = false;  // the fields are filled and not yet closing; their notifications count
   StationGroup* group = nullptr;
   SetupOutcome outcome;
 };
@@ -81,6 +81,17 @@ void ChangeMode(WindowHandle dialog, SurveyDialogState& st) {
   }
 }
 
+// Typing changes only the working copies: a field rewritten under the
+// operator's fingers turns "0.5" into "1.000.5". What the field's rule makes
+// of the text is shown once the operator leaves it.
+void EditField(WindowHandle dialog, SurveyDialogState& st, int id, int code) {
+  if (code != EN_CHANGE && code != EN_KILLFOCUS) return;
+  const std::string text = GetDlgItemText(dialog, id);
+  std::optional<std::string> shown =
+      id == kRate ? EditRateText(st.copies, st.kind, text) : EditIncrementText(st.copies, text);
+  if (code == EN_KILLFOCUS && shown) SetDlgItemText(dialog, id, *shown);
+}
+
 void Accept(WindowHandle dialog, SurveyDialogState& st) {
   SurveySetupEntry entry;
   entry.mode_position = DialogListPosition(dialog, kModeList);
@@ -106,27 +117,19 @@ intptr_t OnCommand(WindowHandle dialog, SurveyDialogState& st, uintptr_t wparam)
   switch (id) {
     case IDOK:
       Accept(dialog, st);
+      st.ready = false;
       EndDialog(dialog, 0);
       return 1;
     case IDCANCEL:
+      st.ready = false;
       EndDialog(dialog, 0);
       return 1;
     case kModeList:
       if (st.ready) ChangeMode(dialog, st);
       return 1;
     case kRate:
-      if (st.ready && code == EN_CHANGE) {
-        if (auto shown = EditRateText(st.copies, st.kind, GetDlgItemText(dialog, kRate))) {
-          SetDlgItemText(dialog, kRate, *shown);
-        }
-      }
-      return 1;
     case kStationIncrement:
-      if (st.ready && code == EN_CHANGE) {
-        if (auto shown = EditIncrementText(st.copies, GetDlgItemText(dialog, kStationIncrement))) {
-          SetDlgItemText(dialog, kStationIncrement, *shown);
-        }
-      }
+      if (st.ready) EditField(dialog, st, id, code);
       return 1;
     default:
       return 1;

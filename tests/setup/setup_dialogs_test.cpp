@@ -132,6 +132,39 @@ TEST_F(SetupDialogTest, SurveySetupOfATq68InLandscapeRelabelsAndRestoresBoth) {
   EXPECT_EQ(Settings.Component, 1);  // "Both" has no place outside Manual: its first entry
 }
 
+// Types `text` into an emptied field one character at a time, as the keypad
+// does: each character is a change of its own.
+void TypeKeys(WindowHandle edit, std::string_view text) {
+  ASSERT_TRUE(TypeText(edit, ""));
+  for (char c : text) ASSERT_TRUE(TypeText(edit, GetWindowText(edit) + c));
+}
+
+TEST_F(SetupDialogTest, SurveySetupIncrementIsKeptAsTypedAndZeroBecomesOneOnlyOnLeaving) {
+  Open();
+  const std::pair<const char*, float> typed[] = {{"0.5", 0.5f}, {".25", 0.25f}, {"-2.5", -2.5f}};
+  for (auto [text, value] : typed) {
+    responder_.OnDialog("GetSurveySetup68B", [text](WindowHandle d) {
+      TypeKeys(Item(d, 629), text);
+      EXPECT_EQ(GetDlgItemText(d, 629), text);
+    });
+    ClickMainButton(1);
+    EXPECT_EQ(Settings.StationIncrement, value) << text;
+  }
+  expected_.StationIncrement = expected_.AutoStationIncrement = -2.5f;
+  ExpectFileHoldsExpected();
+
+  responder_.OnDialog("GetSurveySetup68B", [](WindowHandle d) {
+    SetFocus(Item(d, 629));
+    TypeKeys(Item(d, 629), "0");
+    EXPECT_EQ(GetDlgItemText(d, 629), "0");
+    SetFocus(Item(d, 628));
+    EXPECT_EQ(GetDlgItemText(d, 629), "1.000");
+    TypeKeys(Item(d, 629), "0");  // and OK with the 0 still there
+  });
+  ClickMainButton(1);
+  EXPECT_EQ(Settings.StationIncrement, 1.0f);
+}
+
 // --- Logger setup --------------------------------------------------------------
 
 TEST_F(SetupDialogTest, LoggerSetupMk2PortsAndThePinnedPauseKey) {

@@ -150,6 +150,16 @@ TEST(SurveySetupOkTest, ComponentPositionsByKindAndMode) {
   EXPECT_EQ(s.Component, 0);  // no list: always both
 }
 
+TEST(SurveySetupOkTest, ZeroIncrementIsStoredAsOneAsWhenLeavingTheField) {
+  SettingsStore s;
+  s.StationIncrement = s.AutoStationIncrement = 5.0f;
+  SurveySetupEntry e = EntryFor(0, "5");
+  e.station_increment = "0";
+  ApplySurveySetup(s, BuildConfig{kKindTq62, 1, 0}, e);
+  EXPECT_EQ(s.StationIncrement, 1.0f);
+  EXPECT_EQ(s.AutoStationIncrement, 1.0f);
+}
+
 // --- Logger and GPS port setup -------------------------------------------------
 
 TEST(LoggerSetupListsTest, MarkerPortsSkipCom6AndPauseKeysFollowKindAndScreen) {
