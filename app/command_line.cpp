@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 
+#include "settings/build_config.h"
+
 namespace tq {
 namespace {
 
-constexpr std::array<std::string_view, 3> kOwnWithValue = {"--root", "--scale", "--screenshot"};
+constexpr std::array<std::string_view, 4> kOwnWithValue = {"--root", "--scale", "--screenshot", "--kind"};
 constexpr std::array<std::string_view, 1> kOwnFlags = {"--landscape"};
 
 // The toolkit's own options, which it takes out of argv when it starts.
@@ -35,6 +37,10 @@ LoggerArguments ReadLoggerArguments(const std::vector<std::string_view>& args) {
         break;
       }
       if (arg == "-platform") read.platform_named = true;
+      if (arg == "--kind") {
+        read.kind = KindFromName(args[i + 1]);
+        if (!read.kind && read.unknown.empty()) read.unknown = "--kind " + std::string(args[i + 1]);
+      }
       ++i;
     } else if (arg == "--help" || arg == "-h") {
       read.help = true;

@@ -3,6 +3,8 @@
 // inside the window toolkit.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,13 +15,14 @@ struct LoggerArguments {
   bool help = false;     // --help or -h
   std::string unknown;   // the first argument nobody takes; empty when none
   bool platform_named = false;  // "-platform X" chooses the display itself
+  std::optional<int32_t> kind;  // --kind K: the instrument this run serves
 };
 
 // Sorts argv[1..]: the logger's own options (--root DIR, --landscape,
-// --scale N, --screenshot FILE, --help), the toolkit's single-dash options
+// --scale N, --screenshot FILE, --kind K, --help), the toolkit's single-dash options
 // with their values (-platform offscreen, -style X, ...), and the rest,
 // which is unknown. A value is never taken for an option: "--root -h" names
-// a folder.
+// a folder. A kind that is neither 0..7 nor a model name is unknown too.
 LoggerArguments ReadLoggerArguments(const std::vector<std::string_view>& args);
 
 // Whether a display can be reached: a platform chosen by option or by

@@ -19,7 +19,7 @@
 namespace tq {
 namespace {
 
-constexpr const char* kUsage = "usage: tqlog [--root DIR] [--landscape] [--scale N]";
+constexpr const char* kUsage = "usage: tqlog [--kind K] [--root DIR] [--landscape] [--scale N]";
 
 std::string HelpText() {
   const KindInfo& kind = KindInfoFor(Build().InstrumentKind);
@@ -31,6 +31,9 @@ std::string HelpText() {
          "                device of port COMn (usually a link; else /dev/ttyS<n-1>)\n"
          "                default: $XDG_DATA_HOME/tqlog, else ~/.local/share/tqlog\n"
          "                (here " + DefaultDataRoot().string() + ")\n"
+         "  --kind K      the instrument: 0..7 or its model, TQ62, TQ68B, TQ68-DD,\n"
+         "                TQ68, TQ64-3, TQ93, FRZ62, TQ68-MK2; each kind has its own\n"
+         "                settings file and data folder (default " + kind.model + ")\n"
          "  --landscape   a 320x240 screen instead of the 240x320 portrait one\n"
          "  --scale N     draw every pixel N times as large, for a desktop monitor\n"
          "  -h, --help    show this text\n\n"
@@ -43,6 +46,7 @@ std::string HelpText() {
 int RunLogger(int argc, char** argv) {
   // Before the window layer: neither the usage nor a mistake needs a display.
   const LoggerArguments args = ReadLoggerArguments(std::vector<std::string_view>(argv + 1, argv + argc));
+  if (args.kind) Build().InstrumentKind = *args.kind;
   if (args.help) {
     std::fputs(HelpText().c_str(), stdout);
     return kExitHelp;

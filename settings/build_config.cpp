@@ -1,5 +1,8 @@
 #include "settings/build_config.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "build_defaults.h"
 
 namespace tq {
@@ -27,6 +30,19 @@ BuildConfig DefaultBuildConfig() {
 BuildConfig& Build() {
   static BuildConfig config = DefaultBuildConfig();
   return config;
+}
+
+std::optional<int32_t> KindFromName(std::string_view name) {
+  if (name.size() == 1 && name[0] >= '0' && name[0] < '0' + kKindCount) return name[0] - '0';
+  auto same = [](std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+  };
+  for (const KindInfo& info : kKinds) {
+    if (same(name, info.model)) return info.kind;
+  }
+  return std::nullopt;
 }
 
 const KindInfo& KindInfoFor(int32_t kind) {

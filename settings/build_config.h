@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace tq {
 
@@ -49,5 +51,9 @@ inline constexpr int32_t kKindTq68Mk2 = 7;
 
 // The row of `kind`; kinds outside 0..7 get the row of kind 7.
 const KindInfo& KindInfoFor(int32_t kind);
+
+// The kind named by its number "0".."7" or its model ("TQ68-MK2", in any
+// case); nothing for any other text.
+std::optional<int32_t> KindFromName(std::string_view name);
 
 }  // namespace tq

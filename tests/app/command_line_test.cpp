@@ -17,7 +17,9 @@ TEST(CommandLine, OwnAndToolkitOptionsPassAndTheRestIsUnknown) {
       {{"--root", "-h", "--landscape", "--scale", "2"}, false, "", false},  // "-h" is a folder
       {{"--landscape", "-h"}, true, "", false},
       {{"-platform", "offscreen", "-reverse"}, false, "", true},
-      {{"--screenshot", "a.png", "--kind", "3"}, false, "--kind", false},
+      {{"--screenshot", "a.png", "--kind3"}, false, "--kind3", false},
+      {{"--kind", "8"}, false, "--kind 8", false},
+      {{"--kind", "TQ68", "--landscape"}, false, "", false},
       {{"-plaform", "offscreen"}, false, "-plaform", false},
       {{"--scale"}, false, "--scale (without its value)", false},
   };
@@ -26,6 +28,18 @@ TEST(CommandLine, OwnAndToolkitOptionsPassAndTheRestIsUnknown) {
     EXPECT_EQ(read.help, c.help) << c.args.size();
     EXPECT_EQ(read.unknown, c.unknown);
     EXPECT_EQ(read.platform_named, c.platform_named);
+  }
+}
+
+TEST(CommandLine, AKindIsItsNumberOrItsModelInAnyCase) {
+  const std::pair<const char*, int32_t> names[] = {{"0", 0}, {"7", 7},          {"TQ62", 0},
+                                                   {"tq68-dd", 2}, {"TQ68", 3}, {"TQ64-3", 4},
+                                                   {"Frz62", 6}, {"TQ68-MK2", 7}};
+  for (const auto& [name, kind] : names) {
+    EXPECT_EQ(ReadLoggerArguments({"--kind", name}).kind, kind) << name;
+  }
+  for (const char* bad : {"8", "-1", "07", "TQ68MK2", ""}) {
+    EXPECT_FALSE(ReadLoggerArguments({"--kind", bad}).kind) << bad;
   }
 }
 
