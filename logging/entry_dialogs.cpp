@@ -44,8 +44,8 @@ void Keep(DialogOutcome& outcome, const WriteResult& result) {
 }
 
 // An entry dialog: `fill` sets its fields when it opens, `take` reads them
-// on OK (of the title bar); Cancel takes nothing, and everything else is left
-// to the default.
+// on OK (of the title bar) and returns false to keep the dialog open; Cancel
+// takes nothing, and everything else is left to the default.
 template <typename Fill, typename Take>
 void RunEntryDialog(WindowHandle owner, std::string_view template_name, Fill fill, Take take) {
   OpenDialogTemplate(template_name, owner,
@@ -57,8 +57,7 @@ void RunEntryDialog(WindowHandle owner, std::string_view template_name, Fill fil
                        if (message != WM_COMMAND) return 0;
                        switch (LOWORD(wparam)) {
                          case IDOK:
-                           take(dialog);
-                           EndDialog(dialog, IDOK);
+                           if (take(dialog)) EndDialog(dialog, IDOK);
                            return 1;
                          case IDCANCEL:
                            EndDialog(dialog, IDCANCEL);
@@ -67,6 +66,24 @@ void RunEntryDialog(WindowHandle owner, std::string_view template_name, Fill fil
                            return 0;
                        }
                      });
+}
+
+// Says which field cannot hold its number, and takes the operator back to it
+// with its text selected for the correction.
+void RefuseField(WindowHandle dialog, int id, const std::string& text) {
+  MessageBox(dialog, text, kOutOfRangeCaption, MB_OK | MB_ICONEXCLAMATION);
+  WindowHandle field = GetDlgItem(dialog, id);
+  SetFocus(field);
+  SelectEditText(field);
+}
+
+int ControlOf(NewLineNumber number) {
+  switch (number) {
+    case NewLineNumber::kLineIncrement: return kLineIncrement;
+    case NewLineNumber::kStartStation: return kStartStation;
+    case NewLineNumber::kStationIncrement: return kStationIncrement;
+  }
+  return kStartStation;
 }
 
 void FillCombo(WindowHandle combo, std::span<const char* const> texts, int32_t selected) {
@@ -135,10 +152,15 @@ DialogOutcome RunNewLineDialog(WindowHandle owner) {
     // A list without a choice keeps what was stored.
     if (entry.sequence < 0) entry.sequence = Settings.Sequence;
     if (entry.direction < 0) entry.direction = Settings.Direction;
+    if (auto refused = CheckNewLine(entry)) {
+      RefuseField(dialog, ControlOf(refused->field), refused->text);
+      return false;
+    }
     if (!AcceptNewLine(SurveyPosition{Settings, Logging.group}, Build(), entry)) {
       outcome.write_error = "the settings file could not be written";
     }
     outcome.accepted = true;
+    return true;
   };
   RunEntryDialog(owner, "GETNEWLINE", fill, take);
   return outcome;
@@ -152,10 +174,16 @@ DialogOutcome RunNewStationDialog(WindowHandle owner, std::string_view template_
     SetDlgItemText(dialog, kStationNew, "");
   };
   auto take = [&outcome](WindowHandle dialog) {
-    AcceptNewStation(SurveyPosition{Settings, Logging.group}, GetDlgItemText(dialog, kStationNew));
+    const std::string station = GetDlgItemText(dialog, kStationNew);
+    if (auto refused = CheckNewStation(station)) {
+      RefuseField(dialog, kStationNew, *refused);
+      return false;
+    }
+    AcceptNewStation(SurveyPosition{Settings, Logging.group}, station);
     outcome.accepted = true;
     Keep(outcome, WriteStationRecord(DataFileHandle, Settings.CurrentStation));
     Keep(outcome, WriteTimeMark(DataFileHandle));
+    return true;
   };
   RunEntryDialog(owner, template_name, fill, take);
   return outcome;
@@ -168,6 +196,7 @@ DialogOutcome RunCommentDialog(WindowHandle owner) {
       [&outcome](WindowHandle dialog) {
         outcome.accepted = true;
         Keep(outcome, WriteNote(DataFileHandle, GetDlgItemText(dialog, kCommentText), 'C'));
+        return true;
       });
   return outcome;
 }

@@ -583,6 +583,18 @@ bool IsEditReadOnly(WindowHandle handle) {
   return w != nullptr && static_cast<QLineEdit*>(w->widget.data())->isReadOnly();
 }
 
+bool SelectEditText(WindowHandle handle) {
+  Window* w = ResolveControl(handle, ControlKind::kEdit);
+  if (w == nullptr) return false;
+  static_cast<QLineEdit*>(w->widget.data())->selectAll();
+  return true;
+}
+
+std::string GetEditSelection(WindowHandle handle) {
+  Window* w = ResolveControl(handle, ControlKind::kEdit);
+  return w == nullptr ? std::string() : FromQt(static_cast<QLineEdit*>(w->widget.data())->selectedText());
+}
+
 bool SetControlFont(WindowHandle handle, Font font) {
   Window* w = Resolve(handle);
   if (w == nullptr || w->kind != WindowKind::kControl) return false;

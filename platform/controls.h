@@ -80,6 +80,10 @@ bool IsButtonDefault(WindowHandle button);
 // Edits.
 bool SetEditReadOnly(WindowHandle edit, bool read_only);
 bool IsEditReadOnly(WindowHandle edit);
+// Selects the whole text, as the system's EM_SETSEL with 0 and -1 does.
+bool SelectEditText(WindowHandle edit);
+// The selected part of the text; empty when nothing is selected.
+std::string GetEditSelection(WindowHandle edit);
 
 // Font of a control's text (the screen font unless a template says otherwise).
 bool SetControlFont(WindowHandle control, Font font);

@@ -31,15 +31,20 @@ ReadingTiming ComputeReadingTiming(float interval_s, float frame_period_ms,
   return t;
 }
 
+int32_t MaxReadingsPerSecond(int32_t kind) {
+  if (kind == kKindFrz62) return 1;
+  return kind == kKindTq68Mk2 ? 20 : 11;
+}
+
 void UpdateReadingTiming(SettingsStore& s, const BuildConfig& build) {
   ReadingTiming t{};
   if (build.InstrumentKind == kKindFrz62) {
     s.ReadingInterval = 1.0f;
     t = ReadingTiming{s.FramePeriodMs, 1, 1};
   } else if (build.InstrumentKind == kKindTq68Mk2) {
-    t = ComputeReadingTiming(s.ReadingInterval, 47.0f, 20);
+    t = ComputeReadingTiming(s.ReadingInterval, 47.0f, MaxReadingsPerSecond(build.InstrumentKind));
   } else {
-    t = ComputeReadingTiming(s.ReadingInterval, 91.0f, 11);
+    t = ComputeReadingTiming(s.ReadingInterval, 91.0f, MaxReadingsPerSecond(build.InstrumentKind));
   }
   s.FramePeriodMs = t.FramePeriodMs;
   s.FramesPerInterval = t.FramesPerInterval;

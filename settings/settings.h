@@ -100,6 +100,10 @@ extern SettingsStore Settings;
 ReadingTiming ComputeReadingTiming(float interval_s, float frame_period_ms,
                                    int32_t max_readings_per_second);
 
+// The most readings a second the instrument of `kind` delivers: one per frame
+// at most, and the FRZ62 reads once a second.
+int32_t MaxReadingsPerSecond(int32_t kind);
+
 // Recomputes FramePeriodMs, FramesPerInterval, ReadingsPerSecond for `kind`.
 void UpdateReadingTiming(SettingsStore& s, const BuildConfig& build);
 

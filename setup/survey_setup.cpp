@@ -155,6 +155,35 @@ std::optional<std::string> EditIncrementText(SurveySetupCopies& copies, const st
   return std::nullopt;
 }
 
+NumberRange ReadingsPerSecondRange(int32_t kind) {
+  return NumberRange{0.01, static_cast<double>(MaxReadingsPerSecond(kind))};
+}
+
+std::optional<Refusal<SurveySetupNumber>> CheckSurveySetup(int32_t kind, const SurveySetupEntry& entry) {
+  const int32_t mode = SurveyModeOfPosition(kind, entry.mode_position);
+  struct Number {
+    SurveySetupNumber field;
+    double value;
+    std::string label;
+    NumberRange range;
+  };
+  std::vector<Number> numbers;
+  if (mode == kSurveyAuto) {
+    numbers.push_back({SurveySetupNumber::kRate, RateOfText(kind, entry.rate), "Readings/s",
+                       ReadingsPerSecondRange(kind)});
+  }
+  numbers.push_back({SurveySetupNumber::kLineIncrement, ParseSettingsNumber(entry.line_increment),
+                     "Line Increment", kIncrementRange});
+  numbers.push_back({SurveySetupNumber::kStartStation, ParseSettingsNumber(entry.start_station),
+                     "Start Station", kStationRange});
+  numbers.push_back({SurveySetupNumber::kStationIncrement, IncrementOfText(entry.station_increment),
+                     IncrementLabel(kind, mode), kIncrementRange});
+  for (const Number& n : numbers) {
+    if (!n.range.Holds(n.value)) return Refusal<SurveySetupNumber>{n.field, OutOfRangeText(n.label, n.range)};
+  }
+  return std::nullopt;
+}
+
 void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySetupEntry& entry) {
   const int32_t kind = build.InstrumentKind;
   const int32_t mode = SurveyModeOfPosition(kind, entry.mode_position);

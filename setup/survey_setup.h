@@ -12,6 +12,7 @@
 
 #include "settings/build_config.h"
 #include "settings/settings.h"
+#include "survey/survey_position.h"
 
 namespace tq {
 
@@ -98,11 +99,23 @@ struct SurveySetupEntry {
   std::string station_increment;
 };
 
-// OK: writes the entry into `s` (mode, rate or samples with the reading
-// timing, component, dipole, line cut to 11 characters, line increment,
-// sequence, direction, start and current station, the mode's increment, 0
-// counting as 1). The caller saves the settings and disarms the station
-// advance.
+// Readings a second in Auto mode: at most what the instrument delivers, and
+// at least what the field's two decimals show (a slower rate would show as
+// 0.00 and come back as 1 at the next OK).
+NumberRange ReadingsPerSecondRange(int32_t kind);
+
+enum class SurveySetupNumber { kRate, kLineIncrement, kStartStation, kStationIncrement };
+
+// OK's check: the first number of the entry, in the dialog's order, that its
+// field cannot hold once the rules of the fields are applied (the rate counts
+// in Auto mode only); nothing when all fit.
+std::optional<Refusal<SurveySetupNumber>> CheckSurveySetup(int32_t kind, const SurveySetupEntry& entry);
+
+// OK, with an entry that passed the check: writes it into `s` (mode, rate or
+// samples with the reading timing, component, dipole, line cut to 11
+// characters, line increment, sequence, direction, start and current station,
+// the mode's increment, 0 counting as 1). The caller saves the settings and
+// disarms the station advance.
 void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySetupEntry& entry);
 
 }  // namespace tq

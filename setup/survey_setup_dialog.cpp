@@ -81,6 +81,16 @@ void ChangeMode(WindowHandle dialog, SurveyDialogState& st) {
   }
 }
 
+int ControlOf(SurveySetupNumber number) {
+  switch (number) {
+    case SurveySetupNumber::kRate: return kRate;
+    case SurveySetupNumber::kLineIncrement: return kLineIncrement;
+    case SurveySetupNumber::kStartStation: return kStartStation;
+    case SurveySetupNumber::kStationIncrement: return kStationIncrement;
+  }
+  return kRate;
+}
+
 // Typing changes only the working copies: a field rewritten under the
 // operator's fingers turns "0.5" into "1.000.5". What the field's rule makes
 // of the text is shown once the operator leaves it.
@@ -92,7 +102,17 @@ void EditField(WindowHandle dialog, SurveyDialogState& st, int id, int code) {
   if (code == EN_KILLFOCUS && shown) SetDlgItemText(dialog, id, *shown);
 }
 
-void Accept(WindowHandle dialog, SurveyDialogState& st) {
+// Says which field cannot hold its number, and takes the operator back to it
+// with its text selected for the correction.
+void RefuseField(WindowHandle dialog, int id, const std::string& text) {
+  MessageBox(dialog, text, kOutOfRangeCaption, MB_OK | MB_ICONEXCLAMATION);
+  WindowHandle field = GetDlgItem(dialog, id);
+  SetFocus(field);
+  SelectEditText(field);
+}
+
+// Returns false, with the dialog left open, when a number is refused.
+bool Accept(WindowHandle dialog, SurveyDialogState& st) {
   SurveySetupEntry entry;
   entry.mode_position = DialogListPosition(dialog, kModeList);
   entry.rate = GetDlgItemText(dialog, kRate);
@@ -104,11 +124,16 @@ void Accept(WindowHandle dialog, SurveyDialogState& st) {
   entry.direction = DialogListPosition(dialog, kDirectionList);
   entry.start_station = GetDlgItemText(dialog, kStartStation);
   entry.station_increment = GetDlgItemText(dialog, kStationIncrement);
+  if (auto refused = CheckSurveySetup(st.kind, entry)) {
+    RefuseField(dialog, ControlOf(refused->field), refused->text);
+    return false;
+  }
   const BuildConfig& build = Build();
   ApplySurveySetup(Settings, build, entry);
   st.group->AdvanceArmed = 0;
   st.outcome.accepted = true;
   st.outcome.saved = SaveSettings(Settings, build);
+  return true;
 }
 
 intptr_t OnCommand(WindowHandle dialog, SurveyDialogState& st, uintptr_t wparam) {
@@ -116,7 +141,7 @@ intptr_t OnCommand(WindowHandle dialog, SurveyDialogState& st, uintptr_t wparam)
   const int code = HIWORD(wparam);
   switch (id) {
     case IDOK:
-      Accept(dialog, st);
+      if (!Accept(dialog, st)) return 1;
       st.ready = false;
       EndDialog(dialog, 0);
       return 1;

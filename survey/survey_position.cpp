@@ -1,6 +1,7 @@
 #include "survey/survey_position.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 
 #include "platform/text.h"
@@ -15,6 +16,17 @@ float ParseFloat(std::string_view text) {
   double value = ParseSettingsNumber(text);
   return static_cast<float>(std::clamp(value, -static_cast<double>(std::numeric_limits<float>::max()),
                                        static_cast<double>(std::numeric_limits<float>::max())));
+}
+
+double ParseStation(std::string_view text) {
+  return ParseSettingsNumber(text.substr(0, kStationTextMax));
+}
+
+// The shortest decimal text that reads back as `value`, never in exponent form.
+std::string ShortestText(double value) {
+  char text[400];
+  auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+  return std::string(text, result.ptr);
 }
 
 // West <-> East, South <-> North; an index outside the list has no opposite.
@@ -80,8 +92,38 @@ bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewL
 }
 
 void AcceptNewStation(SurveyPosition position, std::string_view station) {
-  position.settings.CurrentStation = ParseSettingsNumber(station.substr(0, kStationTextMax));
+  position.settings.CurrentStation = ParseStation(station);
   position.group.AdvanceArmed = 0;
+}
+
+std::string OutOfRangeText(std::string_view field, NumberRange range) {
+  return std::string(field) + " must be from " + ShortestText(range.min) + " to " +
+         ShortestText(range.max) + ".";
+}
+
+std::optional<Refusal<NewLineNumber>> CheckNewLine(const NewLineEntry& entry) {
+  struct Number {
+    NewLineNumber field;
+    std::string_view text;
+    std::string_view label;
+    NumberRange range;
+  };
+  const Number numbers[] = {
+      {NewLineNumber::kLineIncrement, entry.line_increment, "Line Increment", kIncrementRange},
+      {NewLineNumber::kStartStation, entry.start_station, "Start Station", kStationRange},
+      {NewLineNumber::kStationIncrement, entry.station_increment, "Stn Increment", kIncrementRange},
+  };
+  for (const Number& n : numbers) {
+    if (!n.range.Holds(ParseSettingsNumber(n.text))) {
+      return Refusal<NewLineNumber>{n.field, OutOfRangeText(n.label, n.range)};
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> CheckNewStation(std::string_view station) {
+  if (kStationRange.Holds(ParseStation(station))) return std::nullopt;
+  return OutOfRangeText("New Station", kStationRange);
 }
 
 }  // namespace tq

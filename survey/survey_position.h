@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -70,5 +71,50 @@ bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewL
 // Applies an accepted "New Station" dialog: CurrentStation from the text (at
 // most 31 characters read, 0 when no number) and the advance disarmed.
 void AcceptNewStation(SurveyPosition position, std::string_view station);
+
+// --- Numbers the records can hold ---------------------------------------------
+//
+// Each number typed for the position goes into a record field of fixed width.
+// One that its field cannot hold as typed is refused at OK: cut short, or
+// pushing the next field along, it would read back as another number.
+
+// A closed range; NaN is in none.
+struct NumberRange {
+  double min = 0.0;
+  double max = 0.0;
+  bool Holds(double value) const { return value >= min && value <= max; }
+};
+
+// Stations: "B" and "S" write them with "%11.2f".
+inline constexpr NumberRange kStationRange{-9999999.99, 99999999.99};
+// Station and line increments, kept as float32. "A" writes the station
+// increment with "%11.3f", whose most negative number is -999999.999; a
+// float32 holds whole numbers of this size exactly, and the same range both
+// ways keeps the negated increment of an "Alternate" proposal within it. The
+// line increment shares it, so that the next line's proposal stays a name of
+// a few characters.
+inline constexpr NumberRange kIncrementRange{-999999.0, 999999.0};
+
+// "<field> must be from <min> to <max>.", the limits in their shortest form.
+std::string OutOfRangeText(std::string_view field, NumberRange range);
+// The caption of the box that shows it.
+inline constexpr std::string_view kOutOfRangeCaption = "WARNING";
+
+// A typed number that its field cannot hold, and what tells the operator so.
+template <typename Field>
+struct Refusal {
+  Field field;
+  std::string text;
+};
+
+enum class NewLineNumber { kLineIncrement, kStartStation, kStationIncrement };
+
+// The first number of the entry, in the dialog's order, that its field cannot
+// hold; nothing when all fit.
+std::optional<Refusal<NewLineNumber>> CheckNewLine(const NewLineEntry& entry);
+
+// What refuses a "New Station" entry that the "S" record cannot hold; nothing
+// when it fits.
+std::optional<std::string> CheckNewStation(std::string_view station);
 
 }  // namespace tq

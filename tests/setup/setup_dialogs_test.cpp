@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "acquisition/serial_ports.h"
 #include "app/shell_state.h"
@@ -163,6 +164,35 @@ TEST_F(SetupDialogTest, SurveySetupIncrementIsKeptAsTypedAndZeroBecomesOneOnlyOn
   });
   ClickMainButton(1);
   EXPECT_EQ(Settings.StationIncrement, 1.0f);
+}
+
+TEST_F(SetupDialogTest, SurveySetupOkRefusesNumbersTheirFieldsCannotHold) {
+  Open();
+  responder_.OnDialog("GetSurveySetup68B", [this](WindowHandle d) {
+    const std::tuple<int, std::string, std::string> cases[] = {
+        {621, "1e9", "Readings/s must be from 0.01 to 20."},
+        {625, "1e39", "Line Increment must be from -999999 to 999999."},
+        {628, "123456789012", "Start Station must be from -9999999.99 to 99999999.99."},
+        {629, "1e39", "Stn Increment must be from -999999 to 999999."},
+    };
+    for (const auto& [id, typed, message] : cases) {
+      ASSERT_TRUE(TypeText(Item(d, id), typed));
+      responder_.OnMessageBox("WARNING", IDOK);
+      ASSERT_TRUE(PressTitleButton(d, IDOK));
+      ASSERT_TRUE(IsWindowVisible(d)) << typed;
+      EXPECT_EQ(responder_.Requests().back().text, message);
+      EXPECT_EQ(GetFocus(), Item(d, id));
+      EXPECT_EQ(GetEditSelection(Item(d, id)), typed);
+      EXPECT_EQ(SettingsFile(), file_before_);
+      ASSERT_TRUE(TypeText(Item(d, id), "2"));
+    }
+  });
+  ClickMainButton(1);
+  expected_.ReadingInterval = 0.5f;
+  expected_.LineIncrement = 2.0f;
+  expected_.StartStation = 2.0;
+  expected_.StationIncrement = expected_.AutoStationIncrement = 2.0f;
+  ExpectFileHoldsExpected();
 }
 
 // --- Logger setup --------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "plot/profile_scale.h"
@@ -148,6 +149,32 @@ TEST(SurveySetupOkTest, ComponentPositionsByKindAndMode) {
   s.Component = 2;
   ApplySurveySetup(s, BuildConfig{kKindTq68Mk2, 1, 0}, EntryFor(0, "5"));
   EXPECT_EQ(s.Component, 0);  // no list: always both
+}
+
+TEST(SurveySetupOkTest, NumbersTheirFieldsCannotHoldAreRefusedByField) {
+  using enum SurveySetupNumber;
+  // Kind, field, text, accepted. The rate: up to the kind's readings a second,
+  // no slower than two decimals show, and 0 (or on the FRZ62 anything) is 1.
+  const std::tuple<int32_t, SurveySetupNumber, std::string, bool> cases[] = {
+      {kKindTq68Mk2, kRate, "20", true},     {kKindTq68Mk2, kRate, "20.5", false},
+      {kKindTq68Mk2, kRate, "0.01", true},   {kKindTq68Mk2, kRate, "0.009", false},
+      {kKindTq62, kRate, "11", true},        {kKindTq62, kRate, "12", false},
+      {kKindTq62, kRate, "0", true},         {kKindFrz62, kRate, "4", true},
+      {kKindTq62, kLineIncrement, "1e39", false}, {kKindTq62, kStartStation, "100000000", false},
+      {kKindTq62, kStationIncrement, "0", true},  {kKindTq62, kStationIncrement, "-1000000", false},
+  };
+  for (const auto& [kind, field, text, accepted] : cases) {
+    SurveySetupEntry e = EntryFor(0, "5");
+    (field == kRate ? e.rate : field == kLineIncrement ? e.line_increment
+                             : field == kStartStation  ? e.start_station
+                                                       : e.station_increment) = text;
+    std::optional<Refusal<SurveySetupNumber>> refused = CheckSurveySetup(kind, e);
+    EXPECT_EQ(refused ? std::optional(refused->field) : std::nullopt,
+              accepted ? std::nullopt : std::optional(field)) << text;
+  }
+  // Outside Auto the rate field holds samples (clamped) or nothing.
+  EXPECT_FALSE(CheckSurveySetup(kKindTq62, EntryFor(1, "Not Available")));
+  EXPECT_FALSE(CheckSurveySetup(kKindTq62, EntryFor(2, "500")));
 }
 
 TEST(SurveySetupOkTest, ZeroIncrementIsStoredAsOneAsWhenLeavingTheField) {

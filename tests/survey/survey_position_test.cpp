@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/files.h"
+#include "settings/settings.h"
+#include "survey/data_records.h"
 #include "tests/support/temp_dir.h"
 
 namespace tq {
@@ -197,6 +200,50 @@ TEST_F(SurveyPositionTest, AcceptedLineKeepsElevenCharactersNotElevenBytes) {
   for (int i = 0; i < 11; ++i) eleven += "Ö";
   ASSERT_TRUE(AcceptNewLine(position, build, NewLineEntry{eleven + "Ö", "1", 0, 1, "0", "1"}));
   EXPECT_EQ(s.SurveyLine, eleven);
+}
+
+// The number a record holds for `value` in the field of the New Line entry
+// (none: "New Station"). A space must follow it: a number too wide for its
+// field would have pushed into that place.
+double ReadBack(std::optional<NewLineNumber> field, double value) {
+  auto held = [](std::string_view record, RecordField f) {
+    EXPECT_EQ(record[f.at + f.width], ' ') << record;
+    return ParseSettingsNumber(record.substr(f.at, f.width));
+  };
+  if (!field) return held(FormatStationRecord(24, value, {}).text(), kNewStationField);
+  if (field == NewLineNumber::kStartStation) return held(FormatStartStation(24, value).text(), kStartStationField);
+  return held(FormatDirection(24, 1, static_cast<float>(value)).text(), kStationIncrementField);
+}
+
+TEST_F(SurveyPositionTest, NumbersTheirRecordsCannotHoldAreRefusedAndTheRestReadBackWhole) {
+  using enum NewLineNumber;
+  // Field (none: "New Station"), text, accepted.
+  const std::tuple<std::optional<NewLineNumber>, std::string, bool> cases[] = {
+      {kStartStation, "99999999.99", true},  {kStartStation, "100000000", false},
+      {kStartStation, "-9999999.99", true},  {kStartStation, "-10000000", false},
+      {std::nullopt, "-9999999.99", true},   {std::nullopt, "123456789012", false},
+      {std::nullopt, "1e25", false},         {kStationIncrement, "999999", true},
+      {kStationIncrement, "-999999", true},  {kStationIncrement, "-1000000", false},
+      {kStationIncrement, "1e400", false},   {kLineIncrement, "-2.5", true},
+      {kLineIncrement, "1e39", false},
+  };
+  for (const auto& [field, text, accepted] : cases) {
+    SCOPED_TRACE(text);
+    if (!field) {
+      EXPECT_EQ(!CheckNewStation(text), accepted);
+    } else {
+      NewLineEntry entry{"2", "1", 0, 1, "0", "1"};
+      (field == kLineIncrement ? entry.line_increment
+       : field == kStartStation ? entry.start_station
+                                : entry.station_increment) = text;
+      std::optional<Refusal<NewLineNumber>> refused = CheckNewLine(entry);
+      EXPECT_EQ(refused ? std::optional(refused->field) : std::nullopt, accepted ? std::nullopt : field);
+    }
+    const double value = ParseSettingsNumber(text);
+    if (accepted && field != kLineIncrement) {
+      EXPECT_NEAR(ReadBack(field, value), value, 0.005);
+    }
+  }
 }
 
 }  // namespace
