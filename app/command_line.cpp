@@ -8,7 +8,8 @@
 namespace tq {
 namespace {
 
-constexpr std::array<std::string_view, 4> kOwnWithValue = {"--root", "--scale", "--screenshot", "--kind"};
+constexpr std::array<std::string_view, 5> kOwnWithValue = {"--root", "--scale", "--screenshot", "--kind",
+                                                          "--port"};
 constexpr std::array<std::string_view, 1> kOwnFlags = {"--landscape"};
 
 // The toolkit's own options, which it takes out of argv when it starts.
@@ -37,6 +38,8 @@ LoggerArguments ReadLoggerArguments(const std::vector<std::string_view>& args) {
         break;
       }
       if (arg == "-platform") read.platform_named = true;
+      if (arg == "--root") read.root = std::string(args[i + 1]);
+      if (arg == "--port") read.port = std::string(args[i + 1]);
       if (arg == "--kind") {
         read.kind = KindFromName(args[i + 1]);
         if (!read.kind && read.unknown.empty()) read.unknown = "--kind " + std::string(args[i + 1]);
@@ -44,6 +47,8 @@ LoggerArguments ReadLoggerArguments(const std::vector<std::string_view>& args) {
       ++i;
     } else if (arg == "--help" || arg == "-h") {
       read.help = true;
+    } else if (arg == "--ports") {
+      read.ports = true;
     } else if (!In(kOwnFlags, arg) && !In(kToolkitFlags, arg) && read.unknown.empty()) {
       read.unknown = std::string(arg);
     }

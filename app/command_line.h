@@ -16,10 +16,14 @@ struct LoggerArguments {
   std::string unknown;   // the first argument nobody takes; empty when none
   bool platform_named = false;  // "-platform X" chooses the display itself
   std::optional<int32_t> kind;  // --kind K: the instrument this run serves
+  std::optional<std::string> root;  // --root DIR
+  bool ports = false;               // --ports: show them and exit
+  std::optional<std::string> port;  // --port COMn=DEVICE: assign and exit
 };
 
 // Sorts argv[1..]: the logger's own options (--root DIR, --landscape,
-// --scale N, --screenshot FILE, --kind K, --help), the toolkit's single-dash options
+// --scale N, --screenshot FILE, --kind K, --ports, --port COMn=DEVICE,
+// --help), the toolkit's single-dash options
 // with their values (-platform offscreen, -style X, ...), and the rest,
 // which is unknown. A value is never taken for an option: "--root -h" names
 // a folder. A kind that is neither 0..7 nor a model name is unknown too.

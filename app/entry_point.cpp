@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/child_windows.h"
 #include "app/command_line.h"
+#include "app/port_commands.h"
 #include "app/main_window.h"
 #include "app/shell_state.h"
 #include "platform/dialogs.h"
@@ -19,7 +21,7 @@
 namespace tq {
 namespace {
 
-constexpr const char* kUsage = "usage: tqlog [--kind K] [--root DIR] [--landscape] [--scale N]";
+constexpr const char* kUsage = "usage: tqlog [--kind K] [--root DIR] [--landscape] [--scale N] | --ports | --port COMn=DEVICE";
 
 std::string HelpText() {
   const KindInfo& kind = KindInfoFor(Build().InstrumentKind);
@@ -34,6 +36,10 @@ std::string HelpText() {
          "  --kind K      the instrument: 0..7 or its model, TQ62, TQ68B, TQ68-DD,\n"
          "                TQ68, TQ64-3, TQ93, FRZ62, TQ68-MK2; each kind has its own\n"
          "                settings file and data folder (default " + kind.model + ")\n"
+         "  --ports       list COM1..COM12 with the device each opens, and the serial\n"
+         "                devices present (USB adapters by their stable by-id names)\n"
+         "  --port COMn=DEVICE  link port COMn to DEVICE under the data root\n"
+         "                (--port COMn= removes the link)\n"
          "  --landscape   a 320x240 screen instead of the 240x320 portrait one\n"
          "  --scale N     draw every pixel N times as large, for a desktop monitor\n"
          "  -h, --help    show this text\n\n"
@@ -55,6 +61,17 @@ int RunLogger(int argc, char** argv) {
     std::fprintf(stderr, "tqlog: unknown argument \"%s\" (see tqlog --help)\n%s\n", args.unknown.c_str(),
                  kUsage);
     return kExitUsage;
+  }
+  if (args.root) SetDataRoot(*args.root);
+  if (args.ports) return ShowPorts();
+  if (args.port) {
+    std::optional<PortAssignment> assignment = ReadPortAssignment(*args.port);
+    if (!assignment) {
+      std::fprintf(stderr, "tqlog: --port takes COMn=DEVICE (or COMn= to remove the link), not \"%s\"\n",
+                   args.port->c_str());
+      return kExitUsage;
+    }
+    return AssignPort(*assignment);
   }
   // Without one the toolkit would abort with a list of its plugins.
   if (!DisplayReachable(args.platform_named, std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),

@@ -1,0 +1,117 @@
+#include "app/port_commands.h"
+
+#include <cstdio>
+#include <system_error>
+
+#include "platform/files.h"
+#include "platform/serial.h"
+#include "platform/serial_devices.h"
+
+namespace tq {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path PortLink(int number) { return DataRoot() / "ports" / ("COM" + std::to_string(number)); }
+
+std::string AccessText(const fs::path& device) {
+  DeviceAccess access = CheckDeviceAccess(device);
+  if (!access.exists) return "missing";
+  if (access.openable) return "present, can be opened";
+  std::string text = "present, permission denied";
+  if (!access.group.empty() && !access.in_group) text += " (not in group " + access.group + ")";
+  return text;
+}
+
+}  // namespace
+
+std::optional<PortAssignment> ReadPortAssignment(std::string_view text) {
+  size_t equals = text.find('=');
+  if (equals == std::string_view::npos || !text.starts_with("COM")) return std::nullopt;
+  std::string_view digits = text.substr(3, equals - 3);
+  if (digits.empty() || digits.size() > 3 || digits.front() == '0') return std::nullopt;
+  int number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + (c - '0');
+  }
+  if (number > 255) return std::nullopt;
+  return PortAssignment{number, std::string(text.substr(equals + 1))};
+}
+
+int ShowPorts() {
+  std::printf("Ports (data root %s):\n", DataRoot().c_str());
+  for (int n = 1; n <= kListedPorts; ++n) {
+    const std::string name = "COM" + std::to_string(n);
+    const fs::path device = DevicePathForPort(name + ":");
+    std::error_code ec;
+    const bool linked = device == PortLink(n);
+    const fs::path shown = linked ? fs::read_symlink(device, ec) : device;
+    std::printf("  %-5s %s %s: %s\n", name.c_str(), linked ? "->" : "  ", shown.c_str(),
+                AccessText(device).c_str());
+  }
+  std::printf("Serial devices:\n");
+  std::vector<SerialDevice> devices = ListSerialDevices();
+  if (devices.empty()) std::printf("  none found\n");
+  for (const SerialDevice& d : devices) {
+    std::printf("  %s", d.path.c_str());
+    if (!d.target.empty()) std::printf(" -> %s", d.target.c_str());
+    if (!d.vendor.empty()) std::printf("  USB %s", d.vendor.c_str());
+    if (!d.serial.empty()) std::printf("  serial %s", d.serial.c_str());
+    std::printf("  (%s)\n", AccessText(d.path).c_str());
+  }
+  std::printf("Assign one with: tqlog --port COM1=DEVICE   (remove with: tqlog --port COM1=)\n");
+  return 0;
+}
+
+int AssignPort(const PortAssignment& assignment) {
+  const fs::path link = PortLink(assignment.number);
+  const std::string name = "COM" + std::to_string(assignment.number);
+  std::error_code ec;
+  if (assignment.device.empty()) {
+    if (!fs::is_symlink(link, ec)) {
+      std::printf("%s had no link; it opens %s\n", name.c_str(), DevicePathForPort(name + ":").c_str());
+      return 0;
+    }
+    fs::remove(link, ec);
+    if (ec) {
+      std::fprintf(stderr, "tqlog: %s: %s\n", link.c_str(), ec.message().c_str());
+      return 1;
+    }
+    std::printf("%s: link removed; it opens %s\n", name.c_str(), DevicePathForPort(name + ":").c_str());
+    return 0;
+  }
+  fs::path device = assignment.device;
+  std::string why;
+  if (!IsSerialDevice(device, &why)) {
+    std::fprintf(stderr, "tqlog: %s cannot be %s: %s; see tqlog --ports\n", device.c_str(), name.c_str(),
+                 why.c_str());
+    return 1;
+  }
+  // ttyUSB and ttyACM numbers follow the order adapters were plugged in;
+  // the by-id name stays with the adapter.
+  const std::string leaf = fs::weakly_canonical(device, ec).filename().string();
+  if (leaf.starts_with("ttyUSB") || leaf.starts_with("ttyACM")) {
+    fs::path stable = StableNameFor(device);
+    if (!stable.empty() && stable != device) {
+      std::printf("%s is linked by its stable name %s, since ttyUSB/ttyACM numbers change when adapters are replugged\n",
+                  device.c_str(), stable.c_str());
+      device = stable;
+    }
+  }
+  fs::create_directories(link.parent_path(), ec);
+  const fs::path temporary = link.string() + ".new";
+  fs::remove(temporary, ec);
+  fs::create_symlink(fs::absolute(device), temporary, ec);
+  if (!ec) fs::rename(temporary, link, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    std::fprintf(stderr, "tqlog: %s: %s\n", link.c_str(), ec.message().c_str());
+    return 1;
+  }
+  std::printf("%s -> %s\n", name.c_str(), fs::absolute(device).c_str());
+  return 0;
+}
+
+}  // namespace tq
