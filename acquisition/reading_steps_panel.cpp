@@ -168,6 +168,49 @@ void FormatBinaryValues(const Reading& r, const SettingsStore& s, bool portrait,
   }
 }
 
+std::vector<PanelUpdate> WidestReadingTexts(int32_t kind, bool portrait, int32_t ice_option) {
+  constexpr float kWidestValue = -2000.0f;
+  constexpr int16_t kWidestRange = 1000;
+  // The sample's 12.97 ft, in metres; -1 stands for a thickness out of range.
+  constexpr float kWidestThickness = static_cast<float>(12.97 * kMetresPerFoot);
+  SettingsStore s;
+  s.IceOption = ice_option;
+  s.Component = 0;
+  s.Mk2Variant = 2;
+  Reading r;
+  r.conductivity = r.inphase = r.conductivity2 = r.inphase2 = kWidestValue;
+  r.range = r.range2 = kWidestRange;
+  std::vector<PanelUpdate> out;
+  if (kind == kKindFrz62 || kind == kKindTq68Mk2) {
+    PanelUpdate p;
+    if (kind == kKindFrz62) {
+      FormatIceValues(r, p);
+    } else {
+      FormatBinaryValues(r, s, portrait, p);
+    }
+    out.push_back(p);
+    return out;
+  }
+  for (char dipole : {'V', 'H'}) {
+    for (int32_t quantity : {1, 2}) {
+      for (bool battery : {false, true}) {
+        for (int32_t units : {0, 1}) {
+          for (float thickness : {kWidestThickness, -1.0f}) {
+            r.dipole = dipole;
+            r.quantity = quantity;
+            r.battery = battery;
+            s.Units = units;
+            PanelUpdate p;
+            FormatInstrumentValues(r, kind, s, portrait, thickness, p);
+            out.push_back(p);
+          }
+        }
+      }
+    }
+  }
+  return out;
+}
+
 FieldText FormatSampleText(int32_t sample, int32_t samples_per_reading) {
   FieldText text;
   text.Append("Sample ").AppendInt(sample, 3, true).Append(" of ").AppendInt(samples_per_reading, 3, true);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "acquisition/decoding.h"
 #include "acquisition/reading_steps.h"
@@ -27,6 +28,13 @@ void FormatIceValues(const Reading& reading, PanelUpdate& panel);
 // only for Mk2Variant 2).
 void FormatBinaryValues(const Reading& reading, const SettingsStore& settings, bool portrait,
                         PanelUpdate& panel);
+
+// The value, range and thickness lines of `kind` at their widest: one update
+// for each variant of its frames (dipole, quantity, battery frame, each
+// thickness case in both units), with values of -2000.00, ranges of 1000 and
+// a thickness of 12.97 ft, as the panel's sample texts have them. The panel
+// sizes its reading fields for these.
+std::vector<PanelUpdate> WidestReadingTexts(int32_t kind, bool portrait, int32_t ice_option);
 
 // "Sample %-3d of %-3d".
 FieldText FormatSampleText(int32_t sample, int32_t samples_per_reading);

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/drawing.h"
 #include "platform/power.h"
+#include "platform/text.h"
 #include "platform/window.h"
 #include "settings/build_config.h"
 #include "settings/settings.h"
@@ -53,9 +54,17 @@ void DrawAt(DcHandle dc, Point at, PanelFont font, std::string_view text) {
   TextOut(dc, at.x, at.y, text);
 }
 
+// The text is clipped to the field, so that the next clear of the field
+// takes all of it: a glyph left outside would stay for the rest of the run.
 void FillField(DcHandle dc, const PanelField& field, std::string_view text) {
   FillRect(dc, field.rect, kLightGrayBrush);
-  DrawAt(dc, Point{field.rect.left, field.rect.top}, field.font, text);
+  SelectFont(dc, FontOf(field.font));
+  DrawText(dc, text, field.rect, DT_LEFT | DT_SINGLELINE);
+}
+
+// The base name holds the 8-bit characters of the file's header.
+std::string FileFieldText(std::string_view base_name) {
+  return "File:" + WidenFrom8Bit(base_name.substr(0, kFileNameShown));
 }
 
 void PaintGpsRow(DcHandle dc, const GpsRowLayout& g) {
@@ -108,10 +117,7 @@ void PaintPanel(WindowHandle window) {
     const PanelLayout& p = g_painted;
     const bool file_open = DataFileHandle.IsOpen();
     SetBkMode(dc, TRANSPARENT);
-    if (file_open) {
-      DrawAt(dc, Point{p.file.rect.left, p.file.rect.top}, PanelFont::kLabel,
-             "File:" + Logging.DataFileBaseName.substr(0, kFileNameShown));
-    }
+    if (file_open) FillField(dc, p.file, FileFieldText(Logging.DataFileBaseName));
     FillField(dc, p.state, StateText(Logging.state));
     // The reading handlers refresh the charge three minutes after this.
     CurrentRun.handlers.LastBatteryTick = Tick();
@@ -147,8 +153,7 @@ void ClearPanelField(WindowHandle window, const PanelField& field) {
 }
 
 void DrawFileField(WindowHandle window, std::string_view base_name) {
-  DrawPanelField(window, PaintedPanelLayout().file,
-                 "File:" + std::string(base_name.substr(0, kFileNameShown)));
+  DrawPanelField(window, PaintedPanelLayout().file, FileFieldText(base_name));
 }
 
 }  // namespace tq

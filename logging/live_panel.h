@@ -23,14 +23,15 @@ void PlacePanelFields();
 // the GPS row. Gives the window the keyboard focus at the end.
 void PaintPanel(WindowHandle window);
 
-// Clears `field` with the panel's grey and draws `text` at its corner.
+// Clears `field` with the panel's grey and draws `text` at its corner,
+// clipped to the field.
 void DrawPanelField(WindowHandle window, const PanelField& field, std::string_view text);
 void ClearPanelField(WindowHandle window, const PanelField& field);
 // The same, unless the field already shows `text`: most fields of a reading
 // repeat the one before, and the panel is drawn twenty times a second.
 void DrawChangedPanelField(WindowHandle window, const PanelField& field, std::string_view text);
 
-// "File:" and the first 8 characters of the base name.
+// "File:" and the first 8 characters of the base name (8-bit characters).
 void DrawFileField(WindowHandle window, std::string_view base_name);
 
 }  // namespace tq

@@ -562,6 +562,9 @@ void PrepareLoggingWindow(WindowHandle window) {
   for (size_t i = 0; i < monitor.size(); ++i) SetHighlight(monitor, static_cast<int32_t>(i), i == 0);
   PlacePanelFields();
   InvalidateRect(window, nullptr, true);
+  // The chart of the last run would otherwise stay, and the new readings
+  // would continue its traces.
+  if (Logging.curve != nullptr) ClearLiveProfile(Logging.curve);
 }
 
 void EndLoggingRun(bool quiet) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <vector>
 
+#include "acquisition/reading_steps_panel.h"
 #include "settings/build_config.h"
 
 namespace tq {
@@ -19,6 +21,20 @@ PanelField Field(int x0, int x1, int y, int h, PanelFont font) {
 int Widest(const MeasureWidth& width, PanelFont font, std::initializer_list<std::string_view> texts) {
   int widest = 0;
   for (std::string_view text : texts) widest = std::max(widest, width(font, text));
+  return widest;
+}
+
+// Trailing spaces of a "%-8.2f" leave no ink, so a field need not hold them.
+int InkWidth(const MeasureWidth& width, PanelFont font, std::string_view text) {
+  size_t end = text.find_last_not_of(' ');
+  return end == std::string_view::npos ? 0 : width(font, text.substr(0, end + 1));
+}
+
+// The widest ink of one reading field over the texts the kind can show.
+int WidestOf(const MeasureWidth& width, PanelFont font, const std::vector<PanelUpdate>& texts,
+             FieldText PanelUpdate::*field) {
+  int widest = 0;
+  for (const PanelUpdate& u : texts) widest = std::max(widest, InkWidth(width, font, (u.*field).view()));
   return widest;
 }
 
@@ -44,7 +60,8 @@ void PlaceGpsRow(const PanelInputs& in, const MeasureWidth& width, PanelLayout& 
   g.fix = Field(x, x + Widest(width, label, {"CODE", "DGPS", "RTK", "AGPS", "NO FIX"}), y, h, label);
   g.pdop_label = Point{in.portrait ? g.fix.rect.right + 5 : 180, y};
   x = g.pdop_label.x + width(label, "PDOP:") + 1;
-  g.pdop = Field(x, x + Widest(width, label, {"99.9", "N/A"}) + 3, y, h, label);
+  // A receiver without a fix sends 99.99, which "%4.1f" shows as "100.0".
+  g.pdop = Field(x, x + Widest(width, label, {"100.0", "N/A"}) + 3, y, h, label);
   g.sat_label = Point{in.portrait ? g.pdop.rect.right + 5 : 260, y};
   x = g.sat_label.x + width(label, "Sat:") + 1;
   g.satellites = Field(x, x + width(label, "99") + 3, y, h, label);
@@ -57,6 +74,13 @@ void PlaceReadings(const PanelInputs& in, const MeasureWidth& width, PanelLayout
   const PanelFont label = PanelFont::kLabel;
   const bool dd = in.kind == kKindTq68dd;
   const bool ice = in.ice_option == 1;
+  const std::vector<PanelUpdate> texts = WidestReadingTexts(in.kind, in.portrait, in.ice_option);
+  // Each field holds the widest text the kind can show in it, and at least
+  // its sample.
+  auto sized = [&](PanelFont font, std::string_view sample, FieldText PanelUpdate::*field) {
+    return std::max(width(font, sample), WidestOf(width, font, texts, field));
+  };
+  const int thickness_width = sized(value, "T[ft]:12.97", &PanelUpdate::thickness);
   p.message = Field(kLeft, w, p.readings_row, h, label);
   if (!in.portrait) {
     const int y = p.readings_row;
@@ -64,14 +88,17 @@ void PlaceReadings(const PanelInputs& in, const MeasureWidth& width, PanelLayout
     p.inphase = Field(85, 165, y, h, value);
     p.conductivity2 = Field(165, 245, y, h, value);
     p.inphase2 = Field(245, w, y, h, value);
-    const int thickness_width = width(value, "T[ft]:12.97");
     p.thickness = Field(165, 165 + thickness_width, y, h, value);
-    p.range = Field(ice ? 185 + thickness_width : 165, w, y, h, label);
+    const int range_x = std::max(185 + width(value, "T[ft]:12.97"), p.thickness.rect.right + 1);
+    p.range = Field(ice ? range_x : 165, w, y, h, label);
     return;
   }
   const int half = w / 2;
-  int cw = width(value, dd ? "CH:-2000.00" : "C:-2000.00mS/m");
-  int iw = width(value, dd ? "IH:-2000.00" : "I:-2000.00ppt");
+  // The second coil pair lines up under the first.
+  const int cw = std::max(sized(value, dd ? "CH:-2000.00" : "C:-2000.00mS/m", &PanelUpdate::conductivity),
+                          WidestOf(width, value, texts, &PanelUpdate::conductivity2));
+  const int iw = std::max(sized(value, dd ? "IH:-2000.00" : "I:-2000.00ppt", &PanelUpdate::inphase),
+                          WidestOf(width, value, texts, &PanelUpdate::inphase2));
   p.conductivity = Centred(0, half, cw, p.readings_row, h, value);
   p.inphase = Centred(half, w, iw, p.readings_row, h, value);
   // The second coil pair and the thickness share the extra row with the
@@ -79,11 +106,12 @@ void PlaceReadings(const PanelInputs& in, const MeasureWidth& width, PanelLayout
   p.conductivity2 = Centred(0, half, cw, p.extra_row, h, value);
   p.inphase2 = Centred(half, w, iw, p.extra_row, h, value);
   if (ice) {
-    p.range = Centred(0, half, width(label, "Mode: H R:1000"), p.extra_row, h, label);
-    p.thickness = Centred(half, w, width(value, "T[ft]:12.97"), p.extra_row, h, value);
+    p.range = Centred(0, half, sized(label, "Mode: H R:1000", &PanelUpdate::range), p.extra_row, h, label);
+    p.thickness = Centred(half, w, thickness_width, p.extra_row, h, value);
   } else {
-    std::string_view sample = dd ? "Conductivity [mS/m]  Range:1000" : "Horizontal Dipoles  Range:1000";
-    p.range = Centred(0, w, width(label, sample), p.extra_row, h, label);
+    std::string_view sample =
+        dd ? "Conductivity [mS/m]  Range:1000" : "Horizontal Dipoles   Range:1000";
+    p.range = Centred(0, w, sized(label, sample, &PanelUpdate::range), p.extra_row, h, label);
   }
 }
 

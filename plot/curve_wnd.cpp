@@ -189,6 +189,13 @@ void RedrawProfileFromFile(WindowHandle curve, const DataFile& file) {
   points.FlushAll(curve);
 }
 
+void ClearLiveProfile(WindowHandle curve) {
+  ClearProfileScroll();
+  ForgetProfileLastPoints();
+  InvalidateRect(curve, nullptr, true);
+  UpdateWindow(curve);
+}
+
 void ClearProfileScroll() { LiveProfile.scroll = false; }
 
 void ForgetProfileLastPoints() { LiveProfile.has_last.fill(false); }

@@ -5,6 +5,7 @@
 // Typical use by the logging window:
 //   RegisterCurveWindowClass();                       // once, with the other classes
 //   WindowHandle curve = CreateCurveWindow(logging);  // in its WM_CREATE
+//   ClearLiveProfile(curve);                          // at the start of a logging run
 //   ClearProfileScroll(); ForgetProfileLastPoints();  // at the start of logging
 //   UpdateLiveProfile(curve, reading.channels, StationReadingCount == 0);  // per reading written
 //   InvalidateRect(curve, nullptr, true); UpdateWindow(curve);           // after a dialog,
@@ -49,6 +50,11 @@ void UpdateLiveProfile(WindowHandle curve, const ProfileRows& rows, bool station
 // writer's position is never moved; a torn last record is left out. Draws
 // nothing when no file is open or it cannot be read.
 void RedrawProfileFromFile(WindowHandle curve, const DataFile& file);
+
+// A new logging run: the chart is cleared to its grid, and the next reading
+// neither scrolls nor continues a trace, so the chart shows only what the
+// run's file will hold.
+void ClearLiveProfile(WindowHandle curve);
 
 // The next reading does not scroll (after the scale dialog, at the start of logging).
 void ClearProfileScroll();

@@ -119,6 +119,17 @@ class LoggingWindowTest : public testing::LoggingWindowFixture {
     return ink;
   }
 
+  // The colours of `r`, row by row.
+  std::vector<ColorRef> Pixels(const Rect& r) {
+    DcHandle dc = GetDC(window());
+    std::vector<ColorRef> pixels;
+    for (int y = r.top; y < r.bottom; ++y) {
+      for (int x = r.left; x < r.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+    }
+    ReleaseDC(window(), dc);
+    return pixels;
+  }
+
   bool Beeped(uint32_t type) const {
     for (uint32_t b : responder_.Beeps()) {
       if (b == type) return true;
@@ -476,17 +487,12 @@ TEST_F(LoggingWindowTest, TheGpsCounterKeepsItsCountWhenADialogRepaintsThePanel)
   StartRun();
   ASSERT_TRUE(Ports.gps.port);
   CreateFile("GPSCOUNT.N68");
-  const Rect counter = PaintedPanelLayout().gps.counter.rect;
-  const std::vector<ColorRef> zero = FieldPixels(window(), counter);
   Key('G');
-  const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
-  std::string six;
-  for (int i = 0; i < 6; ++i) six += gga;
-  receiver.Send(six);
+  for (int i = 0; i < 6; ++i) receiver.Send("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
   ASSERT_TRUE(RunMessagesUntil([] { return GpsFix.SentenceCounter.load() == 6; }, 5000));
   Settle();
-  const std::vector<ColorRef> counted = FieldPixels(window(), counter);
-  ASSERT_NE(counted, zero);
+  const Rect counter = PaintedPanelLayout().gps.counter.rect;
+  const std::vector<ColorRef> counted = FieldPixels(window(), counter);  // "6"
 
   Key(VK_RETURN);
   ASSERT_EQ(Logging.state, LoggingState::StandBy);
@@ -506,12 +512,16 @@ class QuietDuringSave : public ModalResponder {
     if (request.kind == ModalKind::kMessageBox) {
       answer.result = IDOK;
     } else {
+      save_dialog = FindWindow("", "Create Data File");
       clock_.Advance(301);
       for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      save_dialog_shown_after = IsWindowVisible(save_dialog);
       answer.path = path_.string();
     }
     return answer;
   }
+  WindowHandle save_dialog = nullptr;
+  bool save_dialog_shown_after = true;
 
  private:
   FakeClock& clock_;
@@ -524,6 +534,8 @@ TEST_F(LoggingWindowTest, ANameChosenAfterTheRunEndedCreatesNoFile) {
   ScopedModalResponder scoped(&quiet);
   Key('C');
   EXPECT_EQ(Shell.LoggingActive, 0);
+  EXPECT_NE(quiet.save_dialog, nullptr);
+  EXPECT_FALSE(quiet.save_dialog_shown_after) << "the give-up left the save dialog open";
   EXPECT_FALSE(std::filesystem::exists(DataPath("LATE.N68")));
   EXPECT_FALSE(DataFileHandle.IsOpen());
   EXPECT_EQ(Logging.state, LoggingState::Monitor);
@@ -764,6 +776,99 @@ TEST_F(LoggingWindowTest, LoggedReadingsReachTheProfileAndANewLineClearsIt) {
   EXPECT_FALSE(ColumnsHaveTrace(190, 200));
 }
 
+// A new run's chart starts clear: the last run's traces would otherwise stay
+// and the new readings would continue them.
+TEST_F(LoggingWindowTest, ANewRunStartsWithAClearChart) {
+  StartRun();
+  CreateFile("FIRST.N68");
+  Key('G');
+  for (uint32_t i = 0; i < 3; ++i) PostFrame(VerticalFrame(39000), 9000 + 100 * i);
+  ASSERT_TRUE(ColumnsHaveTrace(196, 200));
+  responder_.OnMessageBox("Confirm Exit", IDYES);
+  Key(VK_RETURN);
+  Key('X');
+  ClickMainButton(0);
+  KillTimer(window(), kWatchdogTimerId);
+  EXPECT_FALSE(ColumnsHaveTrace(0, 200));
+  CreateFile("SECOND.N68");
+  Key('G');
+  PostFrame(VerticalFrame(39000), 9500);
+  EXPECT_FALSE(ColumnsHaveTrace(0, 196)) << "the first reading continued an old trace";
+}
+
+// --- Panel fields -----------------------------------------------------------------
+
+TEST_F(LoggingWindowTest, AnEightBitFileNameShowsItsOwnCharacters) {
+  StartRun();
+  CreateFile("Z\xC3\xBCrichstrasse1.N68");
+  ASSERT_EQ(Logging.DataFileBaseName, "Z\xFCrichstrasse1");
+  const PanelField& file = PaintedPanelLayout().file;
+  const std::vector<ColorRef> shown = Pixels(file.rect);
+  DrawPanelField(window(), file, "File:Z\xC3\xBCrichst");
+  EXPECT_EQ(Pixels(file.rect), shown);
+}
+
+// A field's widest text by the kind's formats at the sample values (-2000.00,
+// range 1000, PDOP 99.99 shown as "100.0"), then a shorter one.
+struct FieldCase {
+  bool portrait;
+  int32_t kind;
+  int32_t ice;
+  std::string_view field;
+  const char* widest;
+  const char* shorter;
+};
+constexpr FieldCase kFieldCases[] = {
+    {true, 0, 0, "range", "Horizontal Dipoles   Range:1000", "Vertical Dipoles   Range:100 "},
+    {true, 0, 0, "inphase", "B:-2000.00Volt", "I:1.00    ppt"},
+    {true, 0, 1, "thickness", "Th: N/A in mode V", "Th: 1.00    m"},
+    {true, 2, 0, "inphase", "CH:-2000.00", "IH:1.00    "},
+    {true, 2, 0, "range", "Conductivity [mS/m]  Range:1000", "      Inphase [ppt]  Range:100 "},
+    {true, 3, 0, "range", "Horizontal Dipoles   Range:1000", "Horizontal Dipoles   Range:100 "},
+    {true, 5, 0, "inphase", "Sep:-2000.00 m", "Sep:1.00     m"},
+    {true, 6, 0, "conductivity", "Th:-2000.00", "Th:1.00    "},
+    {true, 7, 0, "pdop", "100.0", "1.2 "},
+    {false, 0, 1, "thickness", "T:Off Range", "T[m]:1.00    "},
+    {false, 7, 0, "pdop", "100.0", "1.2 "},
+};
+
+const PanelField& FieldNamed(const PanelLayout& p, std::string_view name) {
+  if (name == "pdop") return p.gps.pdop;
+  if (name == "range") return p.range;
+  if (name == "thickness") return p.thickness;
+  return name == "inphase" ? p.inphase : p.conductivity;
+}
+
+// The widest text fits its field, and a shorter one drawn after it leaves no
+// ink of it behind, in both screen orientations.
+TEST_F(LoggingWindowTest, PanelFieldsHoldTheirWidestTextsAndClearThem) {
+  for (bool portrait : {true, false}) {
+    ASSERT_NE(portrait ? OpenMainWindow(240, 320) : OpenMainWindow(320, 240), nullptr);
+    ShowWindow(window(), SW_SHOW);
+    for (const FieldCase& c : kFieldCases) {
+      if (c.portrait != portrait) continue;
+      Build().InstrumentKind = c.kind;
+      Settings.IceOption = c.ice;
+      PlacePanelFields();
+      const PanelField& field = FieldNamed(PaintedPanelLayout(), c.field);
+      const Font font = field.font == PanelFont::kValue ? Shell.BoldFont : Shell.NormalFont;
+      const int wide = MeasureText(font, c.widest).cx;
+      SCOPED_TRACE(std::to_string(c.kind) + ": " + c.widest);
+      EXPECT_LE(wide, field.rect.Width());
+      EXPECT_LE(field.rect.right, Shell.ScreenWidth);
+      DrawPanelField(window(), field, c.widest);
+      DrawPanelField(window(), field, c.shorter);
+      const int from = field.rect.left + MeasureText(font, c.shorter).cx;
+      const int to = std::min(field.rect.left + wide + 2, Shell.ScreenWidth);
+      EXPECT_FALSE(FieldHasInk(Rect{from, field.rect.top, to, field.rect.bottom}));
+    }
+    // The next screen needs a main window of its own.
+    DestroyWindow(main_window());
+    PostQuitMessage(0);
+    RunMessageLoop();
+  }
+}
+
 // --- Keys -------------------------------------------------------------------------
 
 // The soft marker is held only while the key that pressed it is down,
@@ -802,6 +907,24 @@ TEST_F(LoggingWindowTest, TheSoftMarkerIsHeldOnlyWhileItsKeyIsDown) {
   Settings.PauseKey = 0;
   Key('5');
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+  EXPECT_EQ(Logging.state, LoggingState::Logging);
+}
+
+// "any non numeric key": punctuation and the keypad's operators pause too;
+// the keypad's digits are digits.
+TEST_F(LoggingWindowTest, WithPauseKeyZeroEveryKeyButTheDigitsPauses) {
+  StartRun();
+  CreateFile("ANYKEY.N68");
+  Settings.PauseKey = 0;
+  for (int key : {VK_OEM_PERIOD, VK_OEM_MINUS, VK_OEM_COMMA, VK_OEM_2, VK_OEM_1, VK_OEM_7, VK_OEM_4, VK_OEM_PLUS,
+                  VK_OEM_5, VK_OEM_3, VK_DECIMAL, VK_ADD}) {
+    Key('G');
+    ASSERT_EQ(Logging.state, LoggingState::Logging);
+    Key(key);
+    EXPECT_EQ(Logging.state, LoggingState::StandBy) << key;
+  }
+  Key('G');
+  Key(VK_NUMPAD0 + 5);
   EXPECT_EQ(Logging.state, LoggingState::Logging);
 }
 

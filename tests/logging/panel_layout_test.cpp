@@ -96,7 +96,8 @@ TEST(PanelLayout, GpsRowByScreen) {
   EXPECT_EQ(g.counter.rect, Row(39, 69, 203));
   EXPECT_EQ(g.fix.rect, Row(110, 146, 203));
   EXPECT_EQ(g.pdop_label, (Point{180, 203}));
-  EXPECT_EQ(g.pdop.rect, Row(211, 238, 203));
+  // Sized for "100.0": "%4.1f" of the 99.99 a receiver sends without a fix.
+  EXPECT_EQ(g.pdop.rect, Row(211, 244, 203));
   EXPECT_EQ(g.sat_label, (Point{260, 203}));
   EXPECT_EQ(g.satellites.rect, Row(285, 300, 203));
   EXPECT_EQ(g.disabled_at, (Point{(320 - 120) / 2, 203}));
@@ -104,9 +105,9 @@ TEST(PanelLayout, GpsRowByScreen) {
   PanelLayout portrait = ComputePanelLayout(Screen(true), Mono);
   EXPECT_EQ(portrait.gps.fix.rect, Row(71, 107, 283));
   EXPECT_EQ(portrait.gps.pdop_label, (Point{112, 283}));
-  EXPECT_EQ(portrait.gps.pdop.rect, Row(143, 170, 283));
-  EXPECT_EQ(portrait.gps.sat_label, (Point{175, 283}));
-  EXPECT_EQ(portrait.gps.satellites.rect, Row(200, 215, 283));
+  EXPECT_EQ(portrait.gps.pdop.rect, Row(143, 176, 283));
+  EXPECT_EQ(portrait.gps.sat_label, (Point{181, 283}));
+  EXPECT_EQ(portrait.gps.satellites.rect, Row(206, 221, 283));
 }
 
 }  // namespace
