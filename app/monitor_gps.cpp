@@ -1,5 +1,6 @@
 #include "app/monitor_gps.h"
 
+#include "platform/text.h"
 #include "platform/window_types.h"
 
 namespace tq {
@@ -28,5 +29,15 @@ int32_t MonitorRingAfter(int32_t position, bool running) {
   if (!running && position == 1) return 0;
   return position;
 }
+
+std::string CutGpsMessage(std::string_view text) {
+  size_t end = 0;
+  for (size_t characters = 0; end < text.size() && characters < kGpsMessageMax; ++characters) {
+    end += Utf8CharacterBytes(text, end);
+  }
+  return std::string(text.substr(0, end));
+}
+
+std::string GpsMessageBytes(std::string_view message) { return NarrowTo8Bit(message) + "\r\n"; }
 
 }  // namespace tq

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace tq {
 
@@ -26,5 +28,12 @@ int32_t MonitorRingAfter(int32_t position, bool running);
 inline constexpr int kMonitorListMax = 1000;
 // The message sent to the receiver holds at most this many characters.
 inline constexpr size_t kGpsMessageMax = 100;
+
+// The first kGpsMessageMax characters of `text` (UTF-8), never part of one.
+std::string CutGpsMessage(std::string_view text);
+
+// What the receiver is sent for `message`: one 8-bit character per
+// character, then CR LF.
+std::string GpsMessageBytes(std::string_view message);
 
 }  // namespace tq

@@ -94,7 +94,7 @@ std::optional<std::string> AskMessage(WindowHandle window, const std::string& te
                        }
                        if (message != WM_COMMAND) return 0;
                        if (LOWORD(wparam) == IDOK) {
-                         *chosen = GetDlgItemText(dialog, kMessageField).substr(0, kGpsMessageMax);
+                         *chosen = CutGpsMessage(GetDlgItemText(dialog, kMessageField));
                          EndDialog(dialog, IDOK);
                        } else if (LOWORD(wparam) == IDCANCEL) {
                          EndDialog(dialog, IDCANCEL);
@@ -108,7 +108,8 @@ void Send(WindowHandle window) {
   std::optional<std::string> message = AskMessage(window, GetWindowText(Monitor.edit));
   if (message) {
     SetWindowText(Monitor.edit, *message);
-    std::string line = *message + "\r\n";
+    // The receiver reads 8-bit characters, not the UTF-8 the window holds.
+    const std::string line = GpsMessageBytes(*message);
     if (Monitor.running == 1) {
       Monitor.pause.Suspend();
       WaitMs(kPurgeWaitMs);
@@ -167,8 +168,18 @@ intptr_t OnCreate(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
   return 0;
 }
 
+// Each repaint takes the keyboard back from the list or the edit a tap gave
+// it to, or P and X would reach only those; never from a dialog or a box
+// open over the window.
+void TakeFocusBack(WindowHandle window) {
+  if (!IsWindowVisible(window)) return;
+  WindowHandle focus = GetFocus();
+  if (focus == nullptr || focus == window || GetParent(focus) == window) SetFocus(window);
+}
+
 // Lines from the reader go to the list, the newest at the top of the view.
-intptr_t OnSentence(WindowHandle, uint32_t, uintptr_t, intptr_t) {
+// A line is a repaint of the window, so it takes the focus back too.
+intptr_t OnSentence(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
   for (const std::string& line : Monitor.feed.TakeAll()) {
     if (Settings.GpsInput != 1) continue;
     int index = AddListString(Monitor.list, line);
@@ -180,6 +191,7 @@ intptr_t OnSentence(WindowHandle, uint32_t, uintptr_t, intptr_t) {
     }
     SetListTopIndex(Monitor.list, index);
   }
+  TakeFocusBack(window);
   return 0;
 }
 
@@ -190,6 +202,7 @@ intptr_t OnPaint(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
     DrawText(dc, "  ", GetClientRect(window), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     EndPaint(window, paint);
   }
+  TakeFocusBack(window);
   return 0;
 }
 

@@ -42,6 +42,14 @@ class MonitorGpsTest : public testing::MainWindowTest {
   bool WaitForLines(int count, int timeout_ms = 5000) {
     return RunMessagesUntil([&] { return Lines() >= count; }, timeout_ms);
   }
+  // A finger's tap gives the list the keyboard; the tap a test sends is no
+  // input from the display, so the focus is moved as the display would.
+  void TapList() {
+    ASSERT_TRUE(TapWindow(list_, 10, 5));
+    SetFocus(list_);
+    Settle();
+    ASSERT_EQ(GetFocus(), list_);
+  }
   void Press(char key) {
     ASSERT_TRUE(PressKey(key, monitor_));
     Settle();
@@ -85,15 +93,28 @@ TEST_F(MonitorGpsTest, SentCommandArrivesWithCrLfAndLeavesTheMonitorRunning) {
   OpenMonitor();
   Press('P');
   EXPECT_EQ(GetWindowText(GetDlgItem(monitor_, 452)), "$PASHS,NME,SAT,A,ON");
-  responder_.OnDialog("GETGPSMESSAGE", [](WindowHandle d) {
-    EXPECT_EQ(GetDlgItemText(d, 854), "$PASHS,NME,SAT,A,ON");
-    ASSERT_TRUE(TypeText(GetDlgItem(d, 854), "$PASHQ,PRT"));
-  });
-  Press('S');
-  uint8_t buffer[64] = {};
-  size_t got = receiver_.Receive(buffer, 2000);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), got), "$PASHQ,PRT\r\n");
-  EXPECT_EQ(GetWindowText(GetDlgItem(monitor_, 452)), "$PASHQ,PRT");
+  const std::string a99(99, 'A');
+  struct Case {
+    std::string typed, sent, kept;  // kept: what the edit shows afterwards
+  };
+  const Case cases[] = {
+      {"$PASHQ,PRT", "$PASHQ,PRT\r\n", "$PASHQ,PRT"},
+      // 8-bit characters, and the cut at 100 counts characters, not bytes
+      {a99 + "\u00e9Z", a99 + "\xe9\r\n", a99 + "\u00e9"},
+  };
+  std::string previous = "$PASHS,NME,SAT,A,ON";
+  uint8_t buffer[128] = {};
+  for (const Case& c : cases) {
+    responder_.OnDialog("GETGPSMESSAGE", [&](WindowHandle d) {
+      EXPECT_EQ(GetDlgItemText(d, 854), previous);
+      ASSERT_TRUE(TypeText(GetDlgItem(d, 854), c.typed));
+    });
+    Press('S');
+    size_t got = receiver_.Receive(buffer, 2000);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), got), c.sent) << c.typed;
+    EXPECT_EQ(GetWindowText(GetDlgItem(monitor_, 452)), c.kept);
+    previous = c.kept;
+  }
   EXPECT_TRUE(IsWindowVisible(Button(1)));
   receiver_.Send(kGsa);
   EXPECT_TRUE(WaitForLines(1));
@@ -101,6 +122,28 @@ TEST_F(MonitorGpsTest, SentCommandArrivesWithCrLfAndLeavesTheMonitorRunning) {
   responder_.OnDialog("GETGPSMESSAGE", nullptr, IDCANCEL);
   Press('S');
   EXPECT_EQ(receiver_.Receive(buffer, 300), 0u);
+}
+
+TEST_F(MonitorGpsTest, ARepaintTakesTheKeysBackFromTheListButNotFromADialog) {
+  OpenMonitor();
+  responder_.OnDialog("GETGPSMESSAGE", [&](WindowHandle d) {
+    receiver_.Send(kGsa);
+    ASSERT_TRUE(WaitForLines(1));
+    EXPECT_EQ(GetParent(GetFocus()), d);
+  }, IDCANCEL);
+  Press('S');
+  TapList();
+  receiver_.Send(kGsa);  // a line repaints the window
+  ASSERT_TRUE(WaitForLines(2));
+  ASSERT_TRUE(PressKey('P'));
+  Settle();
+  EXPECT_TRUE(IsWindowVisible(Button(0))) << "paused";
+  TapList();  // paused, no line comes: a repaint of its own
+  InvalidateRect(monitor_, nullptr, true);
+  UpdateWindow(monitor_);
+  ASSERT_TRUE(PressKey('X'));
+  Settle();
+  EXPECT_FALSE(IsWindowVisible(monitor_));
 }
 
 TEST_F(MonitorGpsTest, SilenceGivesNoDataAgainAndAgain) {
