@@ -230,10 +230,7 @@ TEST_F(GpsReaderTest, RecordsEveryLineWhileLoggingAndPostsEachWithItsOwnCopy) {
   const std::string bad = kGsa.substr(0, kGsa.size() - 2) + "40";
   std::string long_line = "$GPTXT,";
   while (long_line.size() < 150) long_line += "0123456789";
-  // The longest line kept before a restart: 201 characters.
-  std::string longest = long_line;
-  while (longest.size() < 201) longest += "0123456789";
-  longest.resize(201);
+  const std::string longest = long_line + std::string(201 - long_line.size(), '9');  // kept whole
   // Everything at once: the window takes the posts only afterwards.
   pty_.Send("1*47\r\n" + kGga + "\r\n" + bad + "\r\n" + long_line + "\r\n" + longest + "\r\n");
   std::vector<PostedSentence> posted = Posted(5);
