@@ -1,6 +1,10 @@
 #include "acquisition/serial_ports.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/serial_devices.h"
 
 namespace tq {
 
@@ -27,6 +31,15 @@ bool SameDevice(const std::string& a, const std::string& b) {
 
 bool MarkerInUse(const SettingsStore& s, int32_t kind) {
   return kind == kKindTq68Mk2 && MarkerComNumber(s.ExtMarkerPort) != 0;
+}
+
+// The group comes from the device the error names, when it still exists.
+std::string ExplainOpenError(std::string_view error) {
+  if (error.empty()) return {};
+  const size_t colon = error.rfind(": ");
+  std::string group;
+  if (colon != std::string_view::npos) group = CheckDeviceAccess(std::string(error.substr(0, colon))).group;
+  return ExplainPortError(error, group);
 }
 
 std::unique_ptr<SerialPort> OpenConfigured(const std::string& name, const LineSettings& line,
@@ -115,15 +128,27 @@ std::optional<PortMessage> CheckPortAssignments(const SettingsStore& s, int32_t 
   return std::nullopt;
 }
 
-PortMessage InstrumentOpenFailure(int32_t kind) {
-  return PortMessage{std::string("Cannot open ") + KindInfoFor(kind).port_name + " port",
-                     kSerialPortCaption};
+std::string ExplainPortError(std::string_view error, std::string_view owner_group) {
+  std::string text(error);
+  if (error.ends_with(std::strerror(EACCES)) && !owner_group.empty()) {
+    text += "; add yourself to the " + std::string(owner_group) + " group, then log in again";
+  } else if (error.ends_with(std::strerror(ENOENT))) {
+    text += "; is it plugged in? tqlog --ports lists the serial devices";
+  }
+  return text;
 }
 
-PortMessage GpsOpenFailure() { return PortMessage{"Cannot open GPS port", kSerialPortCaption}; }
+PortMessage InstrumentOpenFailure(int32_t kind, std::string_view error) {
+  return PortMessage{std::string("Cannot open ") + KindInfoFor(kind).port_name + " port",
+                     kSerialPortCaption, ExplainOpenError(error)};
+}
 
-PortMessage MarkerOpenFailure() {
-  return PortMessage{"Cannot open External Marker port", kSerialPortCaption};
+PortMessage GpsOpenFailure(std::string_view error) {
+  return PortMessage{"Cannot open GPS port", kSerialPortCaption, ExplainOpenError(error)};
+}
+
+PortMessage MarkerOpenFailure(std::string_view error) {
+  return PortMessage{"Cannot open External Marker port", kSerialPortCaption, ExplainOpenError(error)};
 }
 
 PortMessage InstrumentOffMessage() {
@@ -157,8 +182,9 @@ std::unique_ptr<SerialPort> OpenMarkerPort(const SettingsStore& s, int32_t kind,
 std::optional<PortMessage> OpenInstrumentPortForRun(SerialPorts& ports, const SettingsStore& s,
                                                     int32_t kind) {
   if (std::optional<PortMessage> conflict = CheckPortAssignments(s, kind)) return conflict;
-  std::unique_ptr<SerialPort> port = OpenInstrumentPort(s, kind);
-  if (port == nullptr) return InstrumentOpenFailure(kind);
+  std::string error;
+  std::unique_ptr<SerialPort> port = OpenInstrumentPort(s, kind, &error);
+  if (port == nullptr) return InstrumentOpenFailure(kind, error);
   ports.instrument.port = std::move(port);
   return std::nullopt;
 }

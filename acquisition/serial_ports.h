@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/serial.h"
@@ -34,10 +35,13 @@ struct SerialPorts {
 // their port when they start.
 extern SerialPorts Ports;
 
-// A message box the window code shows: text and caption.
+// A message box the window code shows: text and caption, and the reason a
+// port would not open (its device and what the system said), shown on a
+// second line and written to standard error.
 struct PortMessage {
   std::string text;
   std::string caption;
+  std::string reason;
   bool operator==(const PortMessage&) const = default;
 };
 
@@ -76,10 +80,16 @@ LineSettings GpsLineSettings(const SettingsStore& s);
 // instrument's or the marker's; nothing when the run may open its ports.
 std::optional<PortMessage> CheckPortAssignments(const SettingsStore& s, int32_t kind);
 
-PortMessage InstrumentOpenFailure(int32_t kind);  // "Cannot open TQ68MK2 port"
-PortMessage GpsOpenFailure();                     // "Cannot open GPS port"
-PortMessage MarkerOpenFailure();                  // "Cannot open External Marker port"
-PortMessage InstrumentOffMessage();               // frame length probe found nothing
+// The boxes of a port that would not open, with ExplainPortError(error).
+PortMessage InstrumentOpenFailure(int32_t kind, std::string_view error = {});  // "Cannot open TQ68MK2 port"
+PortMessage GpsOpenFailure(std::string_view error = {});                     // "Cannot open GPS port"
+PortMessage MarkerOpenFailure(std::string_view error = {});  // "Cannot open External Marker port"
+PortMessage InstrumentOffMessage();  // frame length probe found nothing
+
+// What the operator can do about an open error ("DEVICE: system text"):
+// a permission refused names the group `owner_group` to join, a missing
+// device points to tqlog --ports. The error as it is otherwise.
+std::string ExplainPortError(std::string_view error, std::string_view owner_group);
 
 // --- Opening --------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #include "app/logging_run.h"
 
+#include <cstdio>
 #include <optional>
 #include <thread>
 
@@ -50,7 +51,12 @@ void CloseInstrumentPort() {
 }  // namespace
 
 void ShowPortMessage(WindowHandle owner, const PortMessage& message) {
-  MessageBox(owner, message.text, message.caption, MB_OK);
+  if (message.reason.empty()) {
+    MessageBox(owner, message.text, message.caption, MB_OK);
+    return;
+  }
+  std::fprintf(stderr, "tqlog: %s: %s\n", message.text.c_str(), message.reason.c_str());
+  MessageBox(owner, message.text + "\n" + message.reason, message.caption, MB_OK);
 }
 
 WatchdogTiming WatchdogTimingFor(int32_t kind, int32_t survey_mode) {
@@ -99,12 +105,13 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
                         MarkerSharesInstrumentPort(s, kind)};
   Ports.instrument.reader = std::thread(ReaderForKind(kind), context);
   if (NeedsSeparateMarkerPort(s, kind)) {
-    Ports.marker.port = OpenMarkerPort(s, kind);
+    std::string error;
+    Ports.marker.port = OpenMarkerPort(s, kind, &error);
     if (Ports.marker.port) {
       ReaderContext marker{Ports.marker.port.get(), &Acquisition, logging_window, kind, false};
       Ports.marker.reader = std::thread(&MarkerReader, marker);
     } else {
-      ShowPortMessage(owner, MarkerOpenFailure());
+      ShowPortMessage(owner, MarkerOpenFailure(error));
     }
   }
 
@@ -114,7 +121,8 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
   if (watchdog.timer_period_ms) SetTimer(logging_window, kWatchdogTimerId, *watchdog.timer_period_ms);
 
   if (s.GpsInput == 1) {
-    Ports.gps.port = OpenGpsPort(s);
+    std::string error;
+    Ports.gps.port = OpenGpsPort(s, &error);
     if (Ports.gps.port) {
       GpsFix.Recording = 0;
       GpsFix.SentenceCounter = 0;
@@ -123,7 +131,7 @@ bool StartLoggingRun(WindowHandle owner, WindowHandle logging_window) {
                            logging_window, &DataFileHandle};
       Ports.gps.reader = std::thread(&GpsReader, gps);
     } else {
-      ShowPortMessage(owner, GpsOpenFailure());
+      ShowPortMessage(owner, GpsOpenFailure(error));
     }
   }
 

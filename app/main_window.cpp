@@ -75,8 +75,9 @@ void MoveDefaultButton(int32_t to) {
 
 void MonitorGpsOutput(WindowHandle window) {
   if (Settings.GpsInput == 1 && !Ports.gps.port) {
-    Ports.gps.port = OpenGpsPort(Settings);
-    if (!Ports.gps.port) ShowPortMessage(window, GpsOpenFailure());
+    std::string error;
+    Ports.gps.port = OpenGpsPort(Settings, &error);
+    if (!Ports.gps.port) ShowPortMessage(window, GpsOpenFailure(error));
   }
   StartGpsMonitorReader(Shell.MonitorGpsWindow);
   ShowMonitorGpsWindow(Shell.MonitorGpsWindow);

@@ -202,6 +202,15 @@ TEST(PortAssignmentTest, MarkerOnTheGpsPortIsRefusedForKindSeven) {
   EXPECT_FALSE(CheckPortAssignments(s, kKindTq68Mk2).has_value());
 }
 
+TEST(PortMessagesTest, AnOpenErrorSaysWhatTheOperatorCanDo) {
+  EXPECT_EQ(ExplainPortError("/dev/ttyUSB0: Permission denied", "dialout"),
+            "/dev/ttyUSB0: Permission denied; add yourself to the dialout group, then log in again");
+  EXPECT_EQ(ExplainPortError("/dev/ttyUSB0: No such file or directory", "dialout"),
+            "/dev/ttyUSB0: No such file or directory; is it plugged in? tqlog --ports lists the serial devices");
+  EXPECT_EQ(ExplainPortError("/dev/ttyS0: port in use", "dialout"), "/dev/ttyS0: port in use");
+  EXPECT_EQ(ExplainPortError("", ""), "");
+}
+
 TEST(PortMessagesTest, OpenFailureNamesTheKindsPort) {
   const char* expected[] = {"Cannot open TQ62 port",  "Cannot open TQ68B port",
                             "Cannot open TQ68D port", "Cannot open TQ68 port",
@@ -394,8 +403,11 @@ TEST_F(PortOpeningTest, RunStartOpensTheInstrumentPortOrSaysWhichCannotBe) {
 
   SerialPorts other;
   settings_.InstrumentPort = 5;
+  const std::string missing = (root_.path() / "ports" / "COM6").string();
   EXPECT_EQ(OpenInstrumentPortForRun(other, settings_, kKindFrz62),
-            (PortMessage{"Cannot open FRZ62 port", "Serial Port"}));
+            (PortMessage{"Cannot open FRZ62 port", "Serial Port",
+                         missing + ": No such file or directory; is it plugged in? tqlog --ports lists "
+                                   "the serial devices"}));
   EXPECT_EQ(other.instrument.port, nullptr);
 }
 
@@ -413,8 +425,8 @@ TEST_F(PortOpeningTest, DamagedPortIndexesOpenNoOtherPortsDevice) {
     settings_.GpsPort = c.gps;
     settings_.GpsInput = 1;
     SerialPorts ports;
-    EXPECT_EQ(OpenInstrumentPortForRun(ports, settings_, kKindTq68Mk2),
-              InstrumentOpenFailure(kKindTq68Mk2))
+    EXPECT_EQ(OpenInstrumentPortForRun(ports, settings_, kKindTq68Mk2).value_or(PortMessage{}).text,
+              InstrumentOpenFailure(kKindTq68Mk2).text)
         << c.instrument << " " << c.gps;
     EXPECT_EQ(ports.instrument.port, nullptr);
     settings_.GpsPort = c.instrument;

@@ -118,7 +118,9 @@ TEST_F(LoggingRunTest, AMarkerOnTheGpsPortIsRefusedWithNoPortOpened) {
 TEST_F(LoggingRunTest, AnInstrumentPortThatDoesNotOpenEndsTheStart) {
   LinkBrokenPort(1);
   ASSERT_NE(OpenMainWindow(), nullptr);
-  EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Cannot open TQ68MK2 port");
+  // The box's second line and standard error say which device and why.
+  EXPECT_EQ(StartAndTakeMessage("Serial Port"),
+            "Cannot open TQ68MK2 port\n" + (root_.path() / "ports" / "COM1").string() + ": not a serial port");
   ExpectNothingOpen();
 }
 
@@ -230,7 +232,7 @@ TEST_F(LoggingRunTest, AGpsPortThatDoesNotOpenIsReportedAndTheRunGoesOn) {
   OpenWithInstrument();
   Settings.GpsInput = 1;
   Settings.GpsPort = 1;
-  EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Cannot open GPS port");
+  EXPECT_EQ(StartAndTakeMessage("Serial Port").substr(0, 21), "Cannot open GPS port\n");
   EXPECT_EQ(Shell.LoggingActive, 1);
   EXPECT_TRUE(IsWindowVisible(Shell.LoggingWindow));
 }
@@ -260,7 +262,7 @@ TEST_F(LoggingRunTest, AMarkerPortThatDoesNotOpenIsReportedAndTheRunGoesOn) {
   LinkBrokenPort(3);
   OpenWithInstrument();
   Settings.ExtMarkerPort = 3;
-  EXPECT_EQ(StartAndTakeMessage("Serial Port"), "Cannot open External Marker port");
+  EXPECT_EQ(StartAndTakeMessage("Serial Port").substr(0, 33), "Cannot open External Marker port\n");
   EXPECT_EQ(Shell.LoggingActive, 1);
 }
 

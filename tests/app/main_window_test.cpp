@@ -294,7 +294,7 @@ TEST_F(SetupButtons, MonitorGpsOutputReportsAGpsPortThatDoesNotOpen) {
       .OnMessageBox("Serial Port", IDOK);
   ClickMainButton(3);
   ASSERT_EQ(responder_.Requests().size(), 2u);
-  EXPECT_EQ(responder_.Requests()[1].text, "Cannot open GPS port");
+  EXPECT_EQ(responder_.Requests()[1].text.substr(0, 21), "Cannot open GPS port\n");
   EXPECT_FALSE(Ports.gps.port);
   EXPECT_TRUE(IsWindowVisible(Shell.MonitorGpsWindow));
 }
