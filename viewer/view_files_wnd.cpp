@@ -402,7 +402,12 @@ void CloseViewer() {
   if (WindowHandle parent = GetParent(View.viewer)) SetFocus(parent);
 }
 
+bool LineBoxHasLines() { return GetComboCount(View.line_box) > 0; }
+
+// An empty box shows no list, so nothing would close it and hand the keys
+// back: it is not focused at all.
 void OpenLineBox() {
+  if (!LineBoxHasLines()) return;
   ShowComboDropDown(View.line_box, true);
   SetFocus(View.line_box);
 }
@@ -448,7 +453,7 @@ void RunCommand(ViewCommand command) {
 
 void MoveRing() {
   if (View.ring < kViewButtonCount) SetButtonState(View.buttons[static_cast<size_t>(View.ring)], false);
-  View.ring = NextRingPosition(View.ring);
+  View.ring = NextRingPosition(View.ring, LineBoxHasLines());
   RedrawLineLabel();
   if (View.ring == kViewButtonCount) {
     OpenLineBox();

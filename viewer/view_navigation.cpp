@@ -47,8 +47,9 @@ std::optional<ViewCommand> CommandAtRing(int32_t position) {
   return CommandForButton(position);
 }
 
-int32_t NextRingPosition(int32_t position) {
+int32_t NextRingPosition(int32_t position, bool line_box_has_lines) {
   const int32_t next = position + 1;
+  if (next == kViewButtonCount && !line_box_has_lines) return 0;
   return next >= kViewRingPositions || next < 0 ? 0 : next;
 }
 

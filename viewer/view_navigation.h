@@ -37,8 +37,9 @@ std::optional<ViewCommand> CommandForKey(int32_t virtual_key);
 std::optional<ViewCommand> CommandForChar(uint32_t character);
 // The command at a ring position (0..10).
 std::optional<ViewCommand> CommandAtRing(int32_t position);
-// The ring position after `position` (10 is followed by 0).
-int32_t NextRingPosition(int32_t position);
+// The ring position after `position` (10 is followed by 0). An empty line
+// box is passed over: focused, it would hold the keys with no list to close.
+int32_t NextRingPosition(int32_t position, bool line_box_has_lines);
 
 // The first record shown (r, 1-based) after a paging command, with
 // `columns` stations on screen (N) and `total` records in the line (T);

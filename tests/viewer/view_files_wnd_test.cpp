@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "platform/controls.h"
 #include "platform/drawing.h"
 #include "platform/files.h"
+#include "platform/messages.h"
 #include "platform/modal_responder.h"
 #include "platform/window.h"
 #include "settings/build_config.h"
@@ -29,7 +31,15 @@ constexpr ColorRef kBar = Rgb(128, 128, 128);
 constexpr ColorRef kBlue = Rgb(0, 0, 255);
 
 intptr_t OnParentCreate(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
-constexpr std::array<MessageEntry, 1> kParentMessages = {{{WM_CREATE, OnParentCreate}}};
+// Posted behind a key press: once it arrives, everything the key queued before it was handled.
+constexpr uint32_t kSettledMessage = WM_USER + 1;
+bool Settled = false;
+intptr_t OnParentSettled(WindowHandle, uint32_t, uintptr_t, intptr_t) {
+  Settled = true;
+  return 0;
+}
+constexpr std::array<MessageEntry, 2> kParentMessages = {
+    {{WM_CREATE, OnParentCreate}, {kSettledMessage, OnParentSettled}}};
 
 // A TQ62 line: start 100, increment 10, `stations` readings of 100 mS/m
 // (status '&': vertical, range code 6, so -0400 reads 100) in channel 0.
@@ -98,6 +108,13 @@ class ViewerTest : public ::testing::Test {
   }
 
   void Key(int key) { SendMessage(viewer_, WM_KEYDOWN, static_cast<uintptr_t>(key)); }
+  // A real key press, delivered to whatever holds the focus.
+  void Press(int key, bool shift = false) {
+    ASSERT_TRUE(PressKey(key, nullptr, shift)) << key;
+    Settled = false;
+    ASSERT_TRUE(PostMessage(parent_, kSettledMessage));
+    ASSERT_TRUE(RunMessagesUntil([] { return Settled; }, 5000));
+  }
   void Char(char c) { SendMessage(viewer_, WM_CHAR, static_cast<uint8_t>(c)); }
 
   ColorRef CurvePixel(int x, int y) {
@@ -319,6 +336,7 @@ TEST_F(ViewerTest, ACacheFileGoneAfterTheBuildIsReportedAndShowsNoStation) {
 }
 
 TEST_F(ViewerTest, HelpAndTheFocusRing) {
+  Open(WriteFile("A.R62", Tq62Line("1", 20)));  // the ring stops on a box with lines only
   ScriptedResponder responder;
   responder.OnMessageBox(kViewHelpCaption, IDOK);
   ScopedModalResponder scoped(&responder);
@@ -342,6 +360,32 @@ TEST_F(ViewerTest, HelpAndTheFocusRing) {
   responder.OnMessageBox(kViewHelpCaption, IDOK);
   Char('\r');
   EXPECT_EQ(responder.Requests().size(), 2u);
+}
+
+// With no file, and with a file without a line: Tab, 'L', Escape and 'F' as
+// real key presses, all of them still the viewer's.
+TEST_F(ViewerTest, AnEmptyLineBoxIsPassedOverByTheRingAndNeverTakesTheKeys) {
+  const std::optional<std::string> files[] = {std::nullopt, Line("*14:05:09.007      5000", 24)};
+  for (const std::optional<std::string>& body : files) {
+    SCOPED_TRACE(body ? "a file without a line" : "no file");
+    if (body) Open(WriteFile("E.R62", *body));
+    ASSERT_EQ(GetComboCount(LineBox()), 0);
+    std::vector<int32_t> stops;
+    for (int i = 0; i < 10; ++i) {
+      Press(VK_TAB);
+      stops.push_back(ViewerStatusNow().ring);
+      EXPECT_EQ(GetFocus(), viewer_);
+    }
+    EXPECT_EQ(stops, (std::vector<int32_t>{7, 8, 9, 0, 1, 2, 3, 4, 5, 6}));
+    Press('L');
+    Press(VK_ESCAPE);
+    EXPECT_EQ(GetFocus(), viewer_);
+    ScriptedResponder responder;
+    responder.OnOpenFile(std::nullopt);
+    ScopedModalResponder scoped(&responder);
+    Press('F', true);
+    EXPECT_EQ(responder.PendingSteps(), 0u);
+  }
 }
 
 TEST_F(ViewerTest, ALargeFileShowsItsProgressAndStillOpens) {

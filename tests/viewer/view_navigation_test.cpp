@@ -78,10 +78,13 @@ TEST(ViewCommands, ButtonsKeysAndCharacters) {
 
 TEST(ViewCommands, FocusRingRunsFromFileThroughTheLineBoxAndAround) {
   EXPECT_EQ(CommandAtRing(kViewRingStart), ViewCommand::kFile);
-  EXPECT_EQ(NextRingPosition(9), 10);
+  EXPECT_EQ(NextRingPosition(9, true), 10);
   EXPECT_EQ(CommandAtRing(10), ViewCommand::kLineBox);
-  EXPECT_EQ(NextRingPosition(10), 0);
+  EXPECT_EQ(NextRingPosition(10, true), 0);
   EXPECT_EQ(CommandAtRing(0), ViewCommand::kStartOfLine);
+  // An empty line box is passed over, also when it emptied under the ring.
+  EXPECT_EQ(NextRingPosition(9, false), 0);
+  EXPECT_EQ(NextRingPosition(10, false), 0);
 }
 
 }  // namespace
