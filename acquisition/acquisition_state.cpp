@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "acquisition/framers.h"
+#include "instrument/framers.h"
 
 namespace tq {
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "acquisition/reading_steps.h"
 #include "settings/settings.h"
 

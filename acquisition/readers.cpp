@@ -4,7 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "acquisition/framers.h"
+#include "instrument/framers.h"
 #include "platform/clock.h"
 #include "platform/power.h"
 

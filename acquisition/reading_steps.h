@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <span>
 
-#include "acquisition/decoding.h"
-#include "acquisition/decoding_profile.h"
-#include "acquisition/decoding_text.h"
+#include "instrument/decoding.h"
+#include "instrument/decoding_profile.h"
+#include "instrument/decoding_text.h"
 #include "settings/settings.h"
 #include "survey/survey_position.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "acquisition/reading_steps.h"
 #include "settings/settings.h"
 

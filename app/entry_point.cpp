@@ -11,7 +11,7 @@
 #include "app/command_line.h"
 #include "app/port_commands.h"
 #include "app/main_window.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/shell.h"

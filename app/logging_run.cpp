@@ -7,7 +7,7 @@
 #include "acquisition/acquisition_state.h"
 #include "acquisition/readers.h"
 #include "acquisition/serial_ports.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "gps/gps_reader.h"
 #include "ice/ice_thickness.h"
 #include "logging/logging_window.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "app/screen_layout.h"
+#include "shell/screen_layout.h"
 #include "platform/window_types.h"
 
 namespace tq {

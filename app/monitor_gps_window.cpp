@@ -8,10 +8,10 @@
 #include <thread>
 
 #include "acquisition/acquisition_state.h"
-#include "acquisition/gps_monitor_reader.h"
+#include "gps/gps_monitor_reader.h"
 #include "acquisition/serial_ports.h"
 #include "app/monitor_gps.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/framers.h"
+#include "instrument/framers.h"
 
 namespace tq {
 namespace {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdlib>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "settings/build_config.h"
 #include "settings/settings.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tq;

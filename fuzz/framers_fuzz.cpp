@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "acquisition/framers.h"
+#include "instrument/framers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "acquisition/acquisition_state.h"
-#include "acquisition/framers.h"
+#include "instrument/framers.h"
 #include "acquisition/readers.h"
 #include "platform/messages.h"
 #include "platform/serial.h"

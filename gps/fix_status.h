@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "acquisition/decoding_text.h"
+#include "instrument/decoding_text.h"
 
 namespace tq {
 

@@ -1,7 +1,7 @@
 #include "logging/calibration_window.h"
 
 #include "acquisition/acquisition_state.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "logging/gps_panel.h"
 #include "logging/live_panel.h"
 #include "logging/run_state.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <span>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"

@@ -1,6 +1,6 @@
 #include "logging/gps_panel.h"
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "gps/fix_status.h"
 #include "logging/live_panel.h"
 #include "platform/drawing.h"

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/decoding_text.h"
-#include "app/shell_state.h"
+#include "instrument/decoding_text.h"
+#include "shell/shell_state.h"
 #include "gps/gps_fix.h"
 #include "logging/logging_commands.h"
 #include "logging/run_state.h"

@@ -7,7 +7,7 @@
 
 #include "acquisition/acquisition_state.h"
 #include "acquisition/serial_ports.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "gps/gps_fix.h"
 #include "logging/calibration_window.h"
 #include "logging/entry_dialogs.h"

@@ -1,6 +1,6 @@
 #include "logging/menu_dialogs.h"
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "plot/curve_wnd.h"
 #include "plot/profile_scale.h"
 #include "plot/scale_dialog.h"

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "acquisition/reading_steps.h"
 #include "platform/messages.h"
 #include "survey/data_file.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "ice/ice_thickness.h"
 #include "platform/drawing.h"
 #include "platform/window.h"

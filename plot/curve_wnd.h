@@ -18,8 +18,8 @@
 
 #include <string_view>
 
-#include "acquisition/decoding.h"
-#include "acquisition/decoding_profile.h"
+#include "instrument/decoding.h"
+#include "instrument/decoding_profile.h"
 #include "platform/window_types.h"
 #include "survey/data_file.h"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "plot/profile_traces.h"
 #include "settings/build_config.h"
 #include "settings/settings.h"

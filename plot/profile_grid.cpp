@@ -3,8 +3,8 @@
 #include <cmath>
 #include <utility>
 
-#include "acquisition/decoding_profile.h"
-#include "acquisition/decoding_text.h"
+#include "instrument/decoding_profile.h"
+#include "instrument/decoding_text.h"
 
 namespace tq {
 namespace {

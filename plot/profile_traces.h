@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "acquisition/decoding.h"
-#include "acquisition/decoding_profile.h"
+#include "instrument/decoding.h"
+#include "instrument/decoding_profile.h"
 #include "platform/window_types.h"
 #include "settings/settings.h"
 

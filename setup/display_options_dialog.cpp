@@ -1,7 +1,7 @@
 // The display options dialog and its colour swatches.
 #include <memory>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"

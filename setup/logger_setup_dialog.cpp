@@ -1,7 +1,7 @@
 // The logger setup dialog: one procedure for the four templates.
 #include <memory>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/window.h"

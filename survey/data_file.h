@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "platform/files.h"
 #include "settings/build_config.h"
 #include "settings/settings.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "platform/clock.h"
 #include "settings/build_config.h"
 #include "settings/settings.h"

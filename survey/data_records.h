@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "platform/clock.h"
 #include "platform/text.h"  // NarrowTo8Bit, WidenFrom8Bit for record text
 #include "settings/build_config.h"

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "platform/files.h"
 #include "survey/record_layout.h"
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "ice/ice_thickness.h"
 #include "settings/build_config.h"
 #include "settings/settings.h"

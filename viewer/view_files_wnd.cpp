@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"

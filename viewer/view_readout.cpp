@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "acquisition/decoding_profile.h"
-#include "acquisition/decoding_text.h"
+#include "instrument/decoding_profile.h"
+#include "instrument/decoding_text.h"
 
 namespace tq {
 namespace {

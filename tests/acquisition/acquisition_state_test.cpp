@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "tests/acquisition/frame_bytes.h"
+#include "tests/instrument/frame_bytes.h"
 
 namespace tq {
 namespace {

@@ -7,7 +7,7 @@
 #include "acquisition/readers.h"
 #include "acquisition/serial_ports.h"
 #include "platform/clock.h"
-#include "tests/acquisition/frame_bytes.h"
+#include "tests/instrument/frame_bytes.h"
 #include "tests/acquisition/reader_rig.h"
 #include "tests/support/pty_pair.h"
 

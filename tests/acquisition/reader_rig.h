@@ -17,7 +17,7 @@
 #include "acquisition/acquisition_state.h"
 #include "acquisition/readers.h"
 #include "platform/serial.h"
-#include "tests/acquisition/frame_bytes.h"
+#include "tests/instrument/frame_bytes.h"
 #include "tests/support/pty_pair.h"
 
 namespace tq::testing {

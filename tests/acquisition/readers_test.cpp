@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "tests/acquisition/frame_bytes.h"
+#include "tests/instrument/frame_bytes.h"
 #include "tests/acquisition/reader_rig.h"
 
 namespace tq {

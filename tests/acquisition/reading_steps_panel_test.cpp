@@ -5,7 +5,7 @@
 
 #include "acquisition/reading_steps.h"
 #include "ice/ice_thickness.h"
-#include "tests/acquisition/decoding_frames.h"
+#include "tests/instrument/decoding_frames.h"
 
 namespace tq {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/acquisition/decoding_frames.h"
+#include "tests/instrument/decoding_frames.h"
 
 namespace tq {
 namespace {

@@ -12,11 +12,11 @@
 
 #include "acquisition/acquisition_state.h"
 #include "acquisition/serial_ports.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/serial.h"
 #include "platform/window.h"
 #include "settings/settings.h"
-#include "tests/acquisition/frame_bytes.h"
+#include "tests/instrument/frame_bytes.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/support/pty_pair.h"
 

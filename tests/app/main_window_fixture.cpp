@@ -4,7 +4,7 @@
 #include "app/child_windows.h"
 #include "app/logging_run.h"
 #include "app/main_window.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/clock.h"
 #include "platform/modal_responder.h"
 #include "settings/settings.h"

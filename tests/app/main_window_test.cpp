@@ -14,7 +14,7 @@
 #include "app/dialog_choice.h"
 #include "app/entry_point.h"
 #include "app/main_commands.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"

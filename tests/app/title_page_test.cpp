@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/drawing.h"
 #include "platform/window.h"
 #include "tests/app/main_window_fixture.h"

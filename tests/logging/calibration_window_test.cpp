@@ -13,7 +13,7 @@
 
 #include "acquisition/acquisition_state.h"
 #include "app/logging_run.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "gps/gps_fix.h"
 #include "logging/calibration_window.h"
 #include "logging/logging_commands.h"
@@ -24,7 +24,7 @@
 #include "platform/window.h"
 #include "settings/settings.h"
 #include "survey/data_file_creation.h"
-#include "tests/acquisition/frame_bytes.h"
+#include "tests/instrument/frame_bytes.h"
 #include "tests/logging/logging_window_fixture.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"

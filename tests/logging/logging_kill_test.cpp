@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "acquisition/acquisition_state.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "logging/run_state.h"
 #include "platform/modal_responder.h"
 #include "platform/window.h"
 #include "settings/settings.h"
-#include "tests/acquisition/frame_bytes.h"
+#include "tests/instrument/frame_bytes.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/pty_pair.h"

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "app/logging_run.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
 #include "platform/files.h"

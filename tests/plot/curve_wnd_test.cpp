@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/drawing.h"
 #include "platform/window.h"
 #include "settings/build_config.h"

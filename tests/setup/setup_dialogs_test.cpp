@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "acquisition/serial_ports.h"
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "logging/logging_commands.h"
 #include "logging/run_state.h"
 #include "platform/controls.h"

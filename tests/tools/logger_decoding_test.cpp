@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "settings/build_config.h"
 #include "tools/sim/instrument_readings.h"
 #include "tools/sim/survey_walk.h"

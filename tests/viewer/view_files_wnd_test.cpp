@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 #include "platform/controls.h"
 #include "platform/drawing.h"
 #include "platform/files.h"

@@ -15,7 +15,7 @@
 #include <span>
 #include <string>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "ice/ice_thickness.h"
 #include "survey/record_reader.h"
 #include "tools/tqexport/gps_positions.h"

@@ -1,6 +1,6 @@
 // Orientation, screen and profile layout, the button column and the title
 // page's bitmaps and version text.
-#include "app/screen_layout.h"
+#include "shell/screen_layout.h"
 
 #include <gtest/gtest.h>
 

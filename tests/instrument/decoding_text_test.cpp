@@ -1,5 +1,5 @@
 // The printf-style panel formats, built without the locale.
-#include "acquisition/decoding_text.h"
+#include "instrument/decoding_text.h"
 
 #include <gtest/gtest.h>
 

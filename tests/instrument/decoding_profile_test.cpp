@@ -1,5 +1,5 @@
 // Live profile rows: the per-kind scale sets and the value-to-pixel rule.
-#include "acquisition/decoding_profile.h"
+#include "instrument/decoding_profile.h"
 
 #include <gtest/gtest.h>
 

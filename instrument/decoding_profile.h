@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 #include "settings/settings.h"
 
 namespace tq {

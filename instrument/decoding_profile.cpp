@@ -1,4 +1,4 @@
-#include "acquisition/decoding_profile.h"
+#include "instrument/decoding_profile.h"
 
 #include "settings/build_config.h"
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/screen_layout.h"
+#include "shell/screen_layout.h"
 #include "platform/drawing.h"
 #include "platform/messages.h"
 #include "platform/window_types.h"

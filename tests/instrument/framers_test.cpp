@@ -1,5 +1,5 @@
 // The framers fed byte by byte, with no port or thread.
-#include "acquisition/framers.h"
+#include "instrument/framers.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tests/acquisition/frame_bytes.h"
+#include "tests/instrument/frame_bytes.h"
 
 namespace tq {
 namespace {

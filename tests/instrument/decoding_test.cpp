@@ -1,13 +1,13 @@
 // Frame decoding per kind, with expected values worked out by hand from the
 // documented range tables and factors.
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 
 #include <gtest/gtest.h>
 
 #include <string_view>
 #include <vector>
 
-#include "tests/acquisition/decoding_frames.h"
+#include "tests/instrument/decoding_frames.h"
 
 #include "settings/build_config.h"
 

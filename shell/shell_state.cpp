@@ -1,4 +1,4 @@
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 
 #include "platform/shell.h"
 #include "settings/build_config.h"

@@ -1,4 +1,4 @@
-#include "acquisition/decoding.h"
+#include "instrument/decoding.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "acquisition/decoding_text.h"
+#include "instrument/decoding_text.h"
 
 #include <algorithm>
 #include <charconv>

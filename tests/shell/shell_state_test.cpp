@@ -1,5 +1,5 @@
 // The input-panel button and task-bar requests around every dialog.
-#include "app/shell_state.h"
+#include "shell/shell_state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/screen_layout.h"
+#include "shell/screen_layout.h"
 
 namespace tq {
 namespace {

@@ -1,4 +1,4 @@
-#include "acquisition/framers.h"
+#include "instrument/framers.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "acquisition/gps_monitor_reader.h"
+#include "gps/gps_monitor_reader.h"
 
 #include <chrono>
 
