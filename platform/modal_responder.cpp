@@ -159,26 +159,13 @@ bool PressKey(int virtual_key, WindowHandle window, bool shift) {
     target = QApplication::focusWidget();
     if (target == nullptr) target = QApplication::activeWindow();
   }
-  int key = QtKeyFromVirtual(virtual_key);
-  if (target == nullptr || key == 0) return false;
-  QString text;
-  if (virtual_key >= 'A' && virtual_key <= 'Z') {
-    text = QChar(shift ? virtual_key : virtual_key - 'A' + 'a');
-  } else if ((virtual_key >= '0' && virtual_key <= '9') || virtual_key == VK_SPACE) {
-    text = QChar(virtual_key);
-  } else if (virtual_key == VK_RETURN) {
-    text = "\r";
-  } else if (virtual_key == VK_TAB) {
-    text = "\t";
-  } else if (virtual_key == VK_ESCAPE) {
-    text = QChar(27);
-  } else if (virtual_key == VK_BACK) {
-    text = QChar(8);
-  }
+  QtKeyPress key = QtKeyFromVirtual(virtual_key, shift);
+  if (target == nullptr || key.key == 0) return false;
   Qt::KeyboardModifiers modifiers = shift ? Qt::ShiftModifier : Qt::NoModifier;
-  QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+  if (key.keypad) modifiers |= Qt::KeypadModifier;
+  QKeyEvent press(QEvent::KeyPress, key.key, modifiers, key.text);
   QCoreApplication::sendEvent(target, &press);
-  QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+  QKeyEvent release(QEvent::KeyRelease, key.key, modifiers, key.text);
   QCoreApplication::sendEvent(target, &release);
   return true;
 }

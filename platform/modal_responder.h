@@ -127,7 +127,8 @@ bool ChooseListItem(WindowHandle list, int index);
 bool TypeText(WindowHandle edit, std::string_view text);
 // Presses and releases a key (VK_ code; letters 'A'..'Z') on the window that
 // has the focus, or on `window` when given; `shift` gives lower case letters
-// their upper-case character.
+// their upper-case character and punctuation keys their shifted one. The
+// VK_NUMPAD and keypad operator codes press the keypad's keys.
 bool PressKey(int virtual_key, WindowHandle window = nullptr, bool shift = false);
 // Taps client point (x, y) of a window.
 bool TapWindow(WindowHandle window, int x, int y);

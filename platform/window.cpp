@@ -263,7 +263,7 @@ class ClientWidget : public QWidget {
       }
       return;
     }
-    int vk = VirtualKeyFromQt(e->key());
+    int vk = VirtualKeyFromQt(e->key(), e->modifiers().testFlag(Qt::KeypadModifier));
     if (vk != 0) QueueMessage(window_, WM_KEYDOWN, static_cast<uintptr_t>(vk), 1);
     QString text = e->text();
     if (text.size() == 1) QueueMessage(window_, WM_CHAR, text.at(0).unicode(), 1);
@@ -277,7 +277,7 @@ class ClientWidget : public QWidget {
     // A held key repeats its presses only: its one release comes when it is
     // let go, so what is held (the soft marker) stays held in between.
     if (e->isAutoRepeat()) return;
-    int vk = VirtualKeyFromQt(e->key());
+    int vk = VirtualKeyFromQt(e->key(), e->modifiers().testFlag(Qt::KeypadModifier));
     if (vk != 0) QueueMessage(window_, WM_KEYUP, static_cast<uintptr_t>(vk), static_cast<intptr_t>(0xC0000001u));
   }
 

@@ -115,9 +115,17 @@ void ApplyLook();
 
 // The widget that shows a class window's or a dialog's client image.
 QWidget* CreateClientWidget(Window* window, QWidget* parent_widget);
-// Key codes between Qt and the system; 0 when there is none.
-int VirtualKeyFromQt(int qt_key);
-int QtKeyFromVirtual(int virtual_key);
+// The system's code of a Qt key (`keypad`: it came from the keypad); every
+// key has one, 0 only for Qt's key 0.
+int VirtualKeyFromQt(int qt_key, bool keypad);
+// The Qt key press that gives `virtual_key` (with Shift held when `shift`);
+// key 0 when there is none.
+struct QtKeyPress {
+  int key = 0;
+  bool keypad = false;
+  QString text;
+};
+QtKeyPress QtKeyFromVirtual(int virtual_key, bool shift);
 
 // Fonts. QtFont draws into images at their own pixels; ControlFont is for
 // widgets, which Qt draws at the screen's scale: the clone's bitmaps do not

@@ -103,7 +103,42 @@ inline constexpr int VK_RIGHT = 39;
 inline constexpr int VK_DOWN = 40;
 inline constexpr int VK_INSERT = 45;
 inline constexpr int VK_DELETE = 46;
+inline constexpr int VK_CLEAR = 0x0C;
+inline constexpr int VK_PAUSE = 0x13;
+inline constexpr int VK_CAPITAL = 0x14;
+inline constexpr int VK_SELECT = 0x29;
+inline constexpr int VK_PRINT = 0x2A;
+inline constexpr int VK_EXECUTE = 0x2B;
+inline constexpr int VK_SNAPSHOT = 0x2C;
+inline constexpr int VK_HELP = 0x2F;
+inline constexpr int VK_LWIN = 0x5B;
+inline constexpr int VK_RWIN = 0x5C;
+inline constexpr int VK_APPS = 0x5D;
+inline constexpr int VK_SLEEP = 0x5F;
+inline constexpr int VK_NUMPAD0 = 0x60;  // to 0x69
+inline constexpr int VK_MULTIPLY = 0x6A;
+inline constexpr int VK_ADD = 0x6B;
+inline constexpr int VK_SEPARATOR = 0x6C;
+inline constexpr int VK_SUBTRACT = 0x6D;
+inline constexpr int VK_DECIMAL = 0x6E;
+inline constexpr int VK_DIVIDE = 0x6F;
 inline constexpr int VK_F1 = 0x70;
+inline constexpr int VK_NUMLOCK = 0x90;
+inline constexpr int VK_SCROLL = 0x91;
+// Punctuation keys, named by their place on the US layout.
+inline constexpr int VK_OEM_1 = 0xBA;       // ; :
+inline constexpr int VK_OEM_PLUS = 0xBB;    // = +
+inline constexpr int VK_OEM_COMMA = 0xBC;   // , <
+inline constexpr int VK_OEM_MINUS = 0xBD;   // - _
+inline constexpr int VK_OEM_PERIOD = 0xBE;  // . >
+inline constexpr int VK_OEM_2 = 0xBF;       // / ?
+inline constexpr int VK_OEM_3 = 0xC0;       // ` ~
+inline constexpr int VK_OEM_4 = 0xDB;       // [ {
+inline constexpr int VK_OEM_5 = 0xDC;       // \ |
+inline constexpr int VK_OEM_6 = 0xDD;       // ] }
+inline constexpr int VK_OEM_7 = 0xDE;       // ' "
+// Any other key: it has no code of its own, but it is a key press.
+inline constexpr int VK_NONAME = 0xFC;
 
 // Window styles.
 inline constexpr uint32_t WS_OVERLAPPED = 0x00000000;

@@ -263,7 +263,19 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{VK_LEFT, false, 37, 0}, KeyCase{VK_UP, false, 38, 0}, KeyCase{VK_RIGHT, false, 39, 0},
                       KeyCase{VK_DOWN, false, 40, 0}, KeyCase{VK_HOME, false, 36, 0}, KeyCase{VK_END, false, 35, 0},
                       KeyCase{VK_PRIOR, false, 33, 0}, KeyCase{VK_NEXT, false, 34, 0},
-                      KeyCase{'L', false, 76, 108}, KeyCase{'L', true, 76, 76}, KeyCase{'7', false, '7', '7'}));
+                      KeyCase{'L', false, 76, 108}, KeyCase{'L', true, 76, 76}, KeyCase{'7', false, '7', '7'},
+                      // Punctuation has the codes of its keys, shifted or not.
+                      KeyCase{VK_OEM_PERIOD, false, 0xBE, '.'}, KeyCase{VK_OEM_PERIOD, true, 0xBE, '>'},
+                      KeyCase{VK_OEM_MINUS, false, 0xBD, '-'}, KeyCase{VK_OEM_COMMA, false, 0xBC, ','},
+                      KeyCase{VK_OEM_2, false, 0xBF, '/'}, KeyCase{VK_OEM_1, false, 0xBA, ';'},
+                      KeyCase{VK_OEM_7, false, 0xDE, '\''}, KeyCase{VK_OEM_4, false, 0xDB, '['},
+                      KeyCase{VK_OEM_PLUS, false, 0xBB, '='}, KeyCase{VK_OEM_PLUS, true, 0xBB, '+'},
+                      KeyCase{VK_OEM_5, false, 0xDC, '\\'}, KeyCase{VK_OEM_3, false, 0xC0, '`'},
+                      // The keypad: operators of their own, digits as the digit keys.
+                      KeyCase{VK_DECIMAL, false, 0x6E, '.'}, KeyCase{VK_ADD, false, 0x6B, '+'},
+                      KeyCase{VK_NUMPAD0 + 7, false, '7', '7'},
+                      // A key with no code of its own still arrives.
+                      KeyCase{VK_NONAME, false, 0xFC, 0}));
 
 TEST_F(WindowMessages, KeysGoToTheWindowThatWasGivenTheFocus) {
   WindowHandle parent = CreateRecordingWindow();
