@@ -17,6 +17,7 @@
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "platform/threads.h"
+#include "platform/text.h"
 #include "platform/window.h"
 #include "settings/settings.h"
 
@@ -182,7 +183,8 @@ void TakeFocusBack(WindowHandle window) {
 intptr_t OnSentence(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
   for (const std::string& line : Monitor.feed.TakeAll()) {
     if (Settings.GpsInput != 1) continue;
-    int index = AddListString(Monitor.list, line);
+    // The receiver's bytes are 8-bit characters, as the data file keeps them.
+    int index = AddListString(Monitor.list, WidenFrom8Bit(line));
     if (index == LB_ERR) continue;
     // The latest lines are kept, so a long watch cannot use up the memory.
     while (GetListCount(Monitor.list) > kMonitorListMax) {

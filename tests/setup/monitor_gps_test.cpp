@@ -69,10 +69,11 @@ TEST_F(MonitorGpsTest, LinesPauseGoAndTheListShowsTheNewest) {
   EXPECT_FALSE(IsWindowVisible(Button(0)));
   EXPECT_TRUE(GetButtonState(Button(1)));  // the ring starts on "&Pause"
   receiver_.Send(kGsa);
-  receiver_.Send(sim::FinishSentence("GPTXT,01,01,02,HELLO"));
+  // A receiver's text is 8-bit: E9 is shown as the "é" it stands for.
+  receiver_.Send(sim::FinishSentence("GPTXT,01,01,02,CAF\xE9"));
   ASSERT_TRUE(WaitForLines(2));
   EXPECT_EQ(GetListString(list_, 0), WithoutLineEnd(kGsa));
-  EXPECT_EQ(GetListString(list_, 1), WithoutLineEnd(sim::FinishSentence("GPTXT,01,01,02,HELLO")));
+  EXPECT_EQ(WithoutLineEnd(GetListString(list_, 1)).substr(0, 22), "$GPTXT,01,01,02,CAF\u00e9*");
 
   Press('P');
   EXPECT_TRUE(IsWindowVisible(Button(0)));
