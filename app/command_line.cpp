@@ -47,6 +47,8 @@ LoggerArguments ReadLoggerArguments(const std::vector<std::string_view>& args) {
       ++i;
     } else if (arg == "--help" || arg == "-h") {
       read.help = true;
+    } else if (arg == "--version") {
+      read.version = true;
     } else if (arg == "--ports") {
       read.ports = true;
     } else if (!In(kOwnFlags, arg) && !In(kToolkitFlags, arg) && read.unknown.empty()) {

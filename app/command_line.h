@@ -13,6 +13,7 @@ namespace tq {
 
 struct LoggerArguments {
   bool help = false;     // --help or -h
+  bool version = false;  // --version
   std::string unknown;   // the first argument nobody takes; empty when none
   bool platform_named = false;  // "-platform X" chooses the display itself
   std::optional<int32_t> kind;  // --kind K: the instrument this run serves
@@ -23,7 +24,7 @@ struct LoggerArguments {
 
 // Sorts argv[1..]: the logger's own options (--root DIR, --landscape,
 // --scale N, --screenshot FILE, --kind K, --ports, --port COMn=DEVICE,
-// --help), the toolkit's single-dash options
+// --help, --version), the toolkit's single-dash options
 // with their values (-platform offscreen, -style X, ...), and the rest,
 // which is unknown. A value is never taken for an option: "--root -h" names
 // a folder. A kind that is neither 0..7 nor a model name is unknown too.

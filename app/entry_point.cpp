@@ -17,6 +17,7 @@
 #include "platform/shell.h"
 #include "platform/window.h"
 #include "settings/build_config.h"
+#include "build_defaults.h"
 
 namespace tq {
 namespace {
@@ -42,7 +43,8 @@ std::string HelpText() {
          "                (--port COMn= removes the link)\n"
          "  --landscape   a 320x240 screen instead of the 240x320 portrait one\n"
          "  --scale N     draw every pixel N times as large, for a desktop monitor\n"
-         "  -h, --help    show this text\n\n"
+         "  -h, --help    show this text\n"
+         "  --version     show the version\n\n"
          "One tqlog runs per data root; a second one brings the first forward.\n"
          "Qt's own options (-platform linuxfb, ...) are accepted as well.\n";
 }
@@ -55,6 +57,10 @@ int RunLogger(int argc, char** argv) {
   if (args.kind) Build().InstrumentKind = *args.kind;
   if (args.help) {
     std::fputs(HelpText().c_str(), stdout);
+    return kExitHelp;
+  }
+  if (args.version) {
+    std::printf("tqlog %s\n", TQ_VERSION);
     return kExitHelp;
   }
   if (!args.unknown.empty()) {

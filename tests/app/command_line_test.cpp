@@ -31,6 +31,13 @@ TEST(CommandLine, OwnAndToolkitOptionsPassAndTheRestIsUnknown) {
   }
 }
 
+TEST(CommandLine, VersionIsAnOptionButNeverTheValueOfOne) {
+  EXPECT_TRUE(ReadLoggerArguments({"--landscape", "--version"}).version);
+  const LoggerArguments folder = ReadLoggerArguments({"--root", "--version"});
+  EXPECT_FALSE(folder.version);
+  EXPECT_EQ(folder.root, "--version");
+}
+
 TEST(CommandLine, AKindIsItsNumberOrItsModelInAnyCase) {
   const std::pair<const char*, int32_t> names[] = {{"0", 0}, {"7", 7},          {"TQ62", 0},
                                                    {"tq68-dd", 2}, {"TQ68", 3}, {"TQ64-3", 4},

@@ -5,10 +5,12 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "build_defaults.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -122,6 +124,19 @@ TEST(TqlogProcessTest, WithoutADisplayArgumentsAndTheDisplayAreToldInOneLine) {
   }
 }
 
+// Like --help, it needs no display; the number is the one set for the
+// project, three numbers with dots between.
+TEST(TqlogProcessTest, VersionIsTheProjectsNumberWithoutADisplay) {
+  testing::TempDir dir;
+  EXPECT_TRUE(std::regex_match(TQ_VERSION, std::regex("[0-9]+\\.[0-9]+\\.[0-9]+"))) << TQ_VERSION;
+  testing::ChildProcess tqlog({"/usr/bin/env", "-u", "DISPLAY", "-u", "QT_QPA_PLATFORM", TQLOG_PATH,
+                               "--version"},
+                              dir.path() / "tqlog.out", dir.path() / "tqlog.err");
+  EXPECT_EQ(tqlog.WaitExit(kStartTimeout), 0);
+  EXPECT_EQ(testing::ReadFileBytes(dir.path() / "tqlog.out"), "tqlog " TQ_VERSION "\n");
+  EXPECT_EQ(testing::ReadFileBytes(dir.path() / "tqlog.err"), "");
+}
+
 TEST(TqlogProcessTest, HelpListsTheOptionsAndTheDataRootDefault) {
   testing::TempDir dir;
   for (const std::vector<std::string>& args :
@@ -130,7 +145,7 @@ TEST(TqlogProcessTest, HelpListsTheOptionsAndTheDataRootDefault) {
     EXPECT_EQ(tqlog.WaitExit(kStartTimeout), 0);
     const std::string out = testing::ReadFileBytes(dir.path() / "tqlog.out");
     for (const char* expected : {"usage: tqlog", "--root DIR", "--landscape", "--scale N",
-                                 "~/.local/share/tqlog", "--help"}) {
+                                 "~/.local/share/tqlog", "--help", "--version"}) {
       EXPECT_NE(out.find(expected), std::string::npos) << expected << " in\n" << out;
     }
     EXPECT_EQ(testing::ReadFileBytes(dir.path() / "tqlog.err"), "");

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "build_defaults.h"
 #include "tests/support/pty_pair.h"
 #include "tests/tools/export_test_files.h"
 
@@ -111,6 +112,16 @@ TEST_F(ExportTool, HelpExplainsTheColumnsAndExitsZero) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   }
   EXPECT_EQ(run.err, "");
+}
+
+TEST_F(ExportTool, VersionIsTheProjectsNumberUnlessItNamesAFile) {
+  const ToolRun run = RunTool({"x.N68", "--version"}, streams_.path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "tqexport " TQ_VERSION "\n");
+  EXPECT_EQ(run.err, "");
+  const ToolRun file = RunTool({"--", "--version"}, streams_.path());
+  EXPECT_NE(file.status, 0);
+  EXPECT_TRUE(file.err.starts_with("tqexport: --version")) << file.err;
 }
 
 TEST_F(ExportTool, ABadOptionIsOneLineAndStatusTwo) {

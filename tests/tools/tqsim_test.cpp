@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "build_defaults.h"
 #include "gps/nmea.h"
 #include "platform/files.h"
 #include "platform/serial.h"
@@ -145,8 +146,20 @@ TEST(TqsimTest, HelpExplainsEveryOption) {
   for (const char* option :
        {"--kind", "--instrument", "--gps", "--frame-length", "--readings", "--seed", "--garbage",
         "--drop", "--bad-checksum", "--silence-after", "--silence-for", "--marker-every",
-        "--pace", "--dipole", "--turn-after", "--fix-quality", "--satellites"}) {
+        "--pace", "--dipole", "--turn-after", "--fix-quality", "--satellites", "--version"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
+// The number set once for the project; it answers beside any other option.
+TEST(TqsimTest, VersionIsTheProjectsNumber) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--version"}, {"--kind", "7", "--version"}}) {
+    TempDir dir;
+    Tqsim sim(args, dir.path());
+    EXPECT_EQ(sim.WaitExit(milliseconds(10000)), 0);
+    EXPECT_EQ(sim.Out(), "tqsim " TQ_VERSION "\n");
+    EXPECT_EQ(sim.Err(), "");
   }
 }
 

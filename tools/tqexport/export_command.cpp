@@ -397,6 +397,7 @@ Options:
   --height M            emagpy: add the height above ground to every coil
                         name; needs --frequency
   -h, --help            show this text
+  --version             show the version
 
 csv: a line of column names, then one line per reading record:
   line      the line name of the last "L" record

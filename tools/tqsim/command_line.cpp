@@ -255,6 +255,7 @@ Faults (all off by default; the same --seed gives the same damage):
   --seed N              seed of the fault generator (default 1)
 
   -h, --help            show this text
+  --version             show the version
 
 RATE is a number from 0 to 1. Options take their value as the next argument
 or after "=". A bad option prints one line and exits with status 2.

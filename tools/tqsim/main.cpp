@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "build_defaults.h"
 #include "settings/build_config.h"
 #include "tools/sim/instrument_readings.h"
 #include "tools/sim/paced_sender.h"
@@ -122,6 +124,10 @@ int Run(const TqsimOptions& options) {
 
 int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (std::find(args.begin(), args.end(), "--version") != args.end()) {
+    std::printf("tqsim %s\n", TQ_VERSION);
+    return 0;
+  }
   tq::sim::ParsedCommandLine parsed = tq::sim::ParseCommandLine(args);
   if (!parsed.error.empty()) {
     std::fprintf(stderr, "tqsim: %s (see tqsim --help)\n", parsed.error.c_str());
