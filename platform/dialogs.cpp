@@ -1,18 +1,21 @@
 #include "platform/dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPen>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
@@ -143,6 +146,15 @@ class ModalFrame : public QDialog {
   CaptionBar* caption = nullptr;
 
  protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (PressMnemonic(e)) return;
+    // Enter is the title bar's OK, in dialogs whose client leaves it to the frame.
+    if (window_->kind == WindowKind::kDialog && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+      PressTitleCommand(window_, IDOK);
+      return;
+    }
+    QDialog::keyPressEvent(e);
+  }
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     p.fillRect(rect(), ToQColor(GetSysColor(COLOR_BTNFACE)));
@@ -158,6 +170,36 @@ class ModalFrame : public QDialog {
   void Close() {
     if (window_->alive && !window_->modal.ended) CallProcedure(window_, WM_CLOSE, 0, 0);
   }
+
+  // A letter reaches the frame only when the control with the focus had no
+  // use for it (edits, lists and combo boxes take letters): then the plain
+  // letter presses the button it underlines, without Alt, as the system's
+  // dialogs do.
+  bool PressMnemonic(QKeyEvent* e) {
+    if (e->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)) return false;
+    if (e->text().size() != 1 || !e->text().at(0).isLetterOrNumber()) return false;
+    const QChar letter = e->text().at(0).toUpper();
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+      if (!button->isVisible() || !button->isEnabled() || MnemonicOf(button->text()) != letter) continue;
+      button->setFocus(Qt::ShortcutFocusReason);
+      button->click();
+      return true;
+    }
+    return false;
+  }
+
+  static QChar MnemonicOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+      if (text[i] != '&') continue;
+      if (text[i + 1] == '&') {
+        ++i;
+        continue;
+      }
+      return text[i + 1].toUpper();
+    }
+    return {};
+  }
+
   Window* window_;
 };
 
@@ -205,10 +247,13 @@ std::optional<ModalAnswer> AskInPlaceOfPerson(const ModalRequest& request, bool*
   return answer;
 }
 
+// The system makes a modal window active, with the keyboard, as it opens;
+// Qt would wait for the display to confirm it.
 void ShowFrame(Window* w) {
   w->frame->show();
   if (!DisplayIsInvisible()) w->frame->raise();
   w->frame->activateWindow();
+  if (!w->frame->isActiveWindow()) QApplication::setActiveWindow(w->frame);
 }
 
 std::string WithDefaultExtension(std::string path, const std::string& extension) {
@@ -219,30 +264,23 @@ std::string WithDefaultExtension(std::string path, const std::string& extension)
 }
 
 // Without a window manager nobody hands the keyboard back to the owner when a
-// modal window goes, while Qt still counts the owner active; ask the display.
+// modal window goes, while Qt may still count the owner active: ask the
+// display (after the modal window's own request, so the owner's comes last),
+// and make the owner active at once, which gives the keyboard back to the
+// control that had it there.
 void ReturnKeyboardTo(WindowHandle owner) {
   Window* o = Resolve(owner);
-  if (o == nullptr || DisplayIsInvisible()) return;
+  if (o == nullptr) return;
   QWidget* top = o->widget->window();
-  if (top->isVisible()) top->activateWindow();
+  if (!top->isVisible()) return;
+  top->activateWindow();
+  if (!top->isActiveWindow()) QApplication::setActiveWindow(top);
 }
 
-std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogOptions& options, bool save) {
-  if (!OnUiThread()) return std::nullopt;
-  ModalRequest request;
-  request.kind = save ? ModalKind::kSaveFile : ModalKind::kOpenFile;
-  request.name = options.title;
-  request.file = options;
-  bool handled = false;
-  std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
-  if (handled) {
-    if (!answer || !answer->path) return std::nullopt;
-    return WithDefaultExtension(*answer->path, options.default_extension);
-  }
-  Window* o = Resolve(owner);
-  QFileDialog dialog(o ? o->widget->window() : nullptr, ToQt(options.title), ToQt(options.initial_folder));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+QFileDialog* BuildFileDialog(QWidget* parent, const FileDialogOptions& options, bool save) {
+  auto* dialog = new QFileDialog(parent, ToQt(options.title), ToQt(options.initial_folder));
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite);
   QString pattern = ToQt(options.filter_pattern);
   QString filter = ToQt(options.filter_text);
   // Names on this machine keep their case: offer both cases of the pattern,
@@ -251,16 +289,65 @@ std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogOpt
     if (filter.endsWith(')') && filter.contains('(')) filter = filter.left(filter.lastIndexOf('(')).trimmed();
     filter = filter + " (" + pattern + " " + pattern.toLower() + ")";
   }
-  dialog.setNameFilter(filter);
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (!options.default_extension.empty()) dialog.setDefaultSuffix(ToQt(options.default_extension));
-  if (!options.initial_name.empty()) dialog.selectFile(ToQt(options.initial_name));
-  dialog.resize(ScreenSize().cx, ScreenSize().cy);
-  int result = dialog.exec();
+  dialog->setNameFilter(filter);
+  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!options.default_extension.empty()) dialog->setDefaultSuffix(ToQt(options.default_extension));
+  if (!options.initial_name.empty()) dialog->selectFile(ToQt(options.initial_name));
+  dialog->resize(ScreenSize().cx, ScreenSize().cy);
+  return dialog;
+}
+
+std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogOptions& options, bool save) {
+  if (!OnUiThread()) return std::nullopt;
+  Window* o = Resolve(owner);
+  QWidget* parent = o ? o->widget->window() : nullptr;
+  const bool in_place_of_person = CurrentResponder() != nullptr || DisplayIsInvisible();
+  // A window like the program's own dialogs, so that it can be found by its
+  // title and closed with WM_CLOSE. In place of a person Qt's dialog is not
+  // built: an empty frame holds the place.
+  Window* d = NewWindow(WindowKind::kDialog);
+  d->class_name = "#32770";
+  d->text = options.title;
+  QDialog* frame = in_place_of_person ? new QDialog(parent) : BuildFileDialog(parent, options, save);
+  frame->setWindowTitle(ToQt(options.title));
+  d->frame = frame;
+  d->widget = frame;
+  BindWidget(d, frame);
+  d->dialog_proc = [d](WindowHandle, uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+    if (message != WM_COMMAND || LOWORD(wparam) != IDCANCEL) return 0;
+    if (auto* dialog = qobject_cast<QDialog*>(d->frame.data()); dialog != nullptr && dialog->isVisible()) {
+      dialog->reject();
+    }
+    EndModal(d, IDCANCEL);
+    return 1;
+  };
+
+  std::optional<std::string> chosen;
+  if (in_place_of_person) {
+    ModalRequest request;
+    request.kind = save ? ModalKind::kSaveFile : ModalKind::kOpenFile;
+    request.name = options.title;
+    request.file = options;
+    request.window = d;
+    frame->resize(ScreenSize().cx, ScreenSize().cy);
+    ShowFrame(d);
+    bool handled = false;
+    std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
+    // A dialog closed while it was open chose nothing, whatever came after.
+    if (answer && answer->path && d->alive && !d->modal.ended) {
+      chosen = WithDefaultExtension(*answer->path, options.default_extension);
+    }
+  } else {
+    QPointer<QFileDialog> dialog = static_cast<QFileDialog*>(frame);
+    int result = dialog->exec();
+    if (result == QDialog::Accepted && dialog && d->alive && !d->modal.ended && !dialog->selectedFiles().isEmpty()) {
+      chosen = WithDefaultExtension(FromQt(dialog->selectedFiles().front()), options.default_extension);
+    }
+  }
+  DestroyWindow(d);
   ReturnKeyboardTo(owner);
-  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return WithDefaultExtension(FromQt(dialog.selectedFiles().front()), options.default_extension);
+  return chosen;
 }
 
 QPixmap IconFor(uint32_t type) {
@@ -327,6 +414,73 @@ void BuildMessageBox(Window* box, ModalFrame* frame, std::string_view text, uint
   layout->addLayout(buttons);
   frame->adjustSize();
   frame->setFixedSize(frame->sizeHint());
+}
+
+// The colours a trace is usually given: the sixteen of the classic palette,
+// which hold every default trace colour.
+constexpr ColorRef kPickerColors[] = {
+    Rgb(0, 0, 0),       Rgb(128, 128, 128), Rgb(192, 192, 192), Rgb(255, 255, 255),
+    Rgb(255, 0, 0),     Rgb(128, 0, 0),     Rgb(255, 255, 0),   Rgb(128, 128, 0),
+    Rgb(0, 255, 0),     Rgb(0, 128, 0),     Rgb(0, 255, 255),   Rgb(0, 128, 128),
+    Rgb(0, 0, 255),     Rgb(0, 0, 128),     Rgb(255, 0, 255),   Rgb(128, 0, 128),
+};
+constexpr int kPickerColumns = 4;
+constexpr QSize kSwatchSize(44, 26);
+
+// One colour of the picker: a tap or the arrow keys choose it.
+class ColorSwatch : public QAbstractButton {
+ public:
+  ColorSwatch(ColorRef c, QWidget* parent) : QAbstractButton(parent), color(c) {
+    setCheckable(true);
+    setAutoExclusive(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setFixedSize(kSwatchSize);
+  }
+  const ColorRef color;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), ToQColor(GetSysColor(COLOR_BTNFACE)));
+    QRect inner = rect().adjusted(4, 4, -5, -5);
+    p.fillRect(inner, ToQColor(color));
+    p.setPen(Qt::black);
+    p.drawRect(inner);
+    if (isChecked()) {
+      p.setPen(QPen(Qt::black, 2));
+      p.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+    if (hasFocus()) {
+      p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+      p.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
+  }
+};
+
+// The picker's body under its caption: a grid of swatches, the starting
+// colour checked (added at the end when the palette lacks it, so OK keeps it).
+std::vector<ColorSwatch*> BuildColorPicker(Window* picker, ModalFrame* frame, ColorRef initial) {
+  auto* layout = new QVBoxLayout(frame);
+  layout->setContentsMargins(1, 1, 1, 8);
+  layout->setSpacing(6);
+  frame->caption = new CaptionBar(picker, true, true, frame);
+  layout->addWidget(frame->caption);
+  auto* grid = new QGridLayout;
+  grid->setContentsMargins(8, 0, 8, 0);
+  grid->setSpacing(2);
+  std::vector<ColorRef> colors(std::begin(kPickerColors), std::end(kPickerColors));
+  if (std::find(colors.begin(), colors.end(), initial) == colors.end()) colors.push_back(initial);
+  std::vector<ColorSwatch*> swatches;
+  for (size_t i = 0; i < colors.size(); ++i) {
+    auto* swatch = new ColorSwatch(colors[i], frame);
+    swatch->setChecked(colors[i] == initial);
+    grid->addWidget(swatch, static_cast<int>(i) / kPickerColumns, static_cast<int>(i) % kPickerColumns);
+    swatches.push_back(swatch);
+  }
+  layout->addLayout(grid);
+  frame->adjustSize();
+  frame->setFixedSize(std::max(frame->sizeHint().width(), 160), frame->sizeHint().height());
+  return swatches;
 }
 
 }  // namespace
@@ -417,7 +571,15 @@ intptr_t OpenDialogTemplate(std::string_view name, WindowHandle owner, DialogPro
   }
   intptr_t set_focus = CallProcedure(d, WM_INITDIALOG, reinterpret_cast<uintptr_t>(first_stop), init_param);
   if (d->alive && !d->modal.ended) ShowFrame(d);
-  if (d->alive && set_focus != 0 && first_stop != nullptr && IsWindow(first_stop)) SetFocus(first_stop);
+  if (d->alive && set_focus != 0 && first_stop != nullptr && IsWindow(first_stop)) {
+    SetFocus(first_stop);
+    // As the system's dialog manager does with the control it focuses: an
+    // edit's proposal is selected whole, so what the operator types
+    // replaces it (Tab selects the fields it reaches in the same way).
+    if (Window* edit = ResolveControl(first_stop, ControlKind::kEdit)) {
+      static_cast<QLineEdit*>(edit->widget.data())->selectAll();
+    }
+  }
   InvalidateRect(d, nullptr, true);
   for (Window* child : d->children) {
     if (child->control == ControlKind::kOwnerDraw) InvalidateRect(child, nullptr, false);
@@ -567,19 +729,53 @@ bool IsColorPickerAvailable() { return true; }
 
 std::optional<ColorRef> ChooseColor(WindowHandle owner, ColorRef initial) {
   if (!OnUiThread()) return std::nullopt;
+  Window* owner_window = Resolve(owner);
+  Window* picker = NewWindow(WindowKind::kDialog);
+  picker->class_name = "#32770";
+  picker->text = "Color";
+  auto* frame = new ModalFrame(picker, owner_window ? owner_window->widget->window() : nullptr);
+  frame->setWindowTitle("Color");
+  picker->frame = frame;
+  picker->widget = frame;
+  BindWidget(picker, frame);
+  picker->dialog_proc = [picker](WindowHandle, uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+    if (message != WM_COMMAND || (LOWORD(wparam) != IDOK && LOWORD(wparam) != IDCANCEL)) return 0;
+    EndModal(picker, LOWORD(wparam));
+    return 1;
+  };
+  std::vector<ColorSwatch*> swatches = BuildColorPicker(picker, frame, initial);
+  PlaceFrame(frame, owner_window, true, QPoint());
+  const QPoint at = frame->pos();
+  picker->rect = Rect{at.x(), at.y(), at.x() + frame->width(), at.y() + frame->height()};
+  ShowFrame(picker);
+  for (ColorSwatch* swatch : swatches) {
+    if (swatch->isChecked()) swatch->setFocus(Qt::OtherFocusReason);
+  }
+
   ModalRequest request;
   request.kind = ModalKind::kColor;
   request.name = "Color";
   request.color = initial;
-  request.window = Resolve(owner);
+  request.window = picker;
   bool handled = false;
   std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
-  if (handled) return answer ? answer->color : std::nullopt;
-  Window* o = Resolve(owner);
-  QColor chosen = QColorDialog::getColor(ToQColor(initial), o ? o->widget->window() : nullptr, "Color",
-                                         QColorDialog::DontUseNativeDialog);
-  if (!chosen.isValid()) return std::nullopt;
-  return FromQColor(chosen);
+  // The answer counts unless the picker was already closed by keys or taps.
+  if (handled && !picker->modal.ended) {
+    EndModal(picker, IDCANCEL);
+    DestroyWindow(picker);
+    ReturnKeyboardTo(owner);
+    return answer ? answer->color : std::nullopt;
+  }
+  if (!handled) RunModal(picker);
+  std::optional<ColorRef> chosen;
+  if (picker->alive && picker->modal.result == IDOK) {
+    for (ColorSwatch* swatch : swatches) {
+      if (swatch->isChecked()) chosen = swatch->color;
+    }
+  }
+  DestroyWindow(picker);
+  ReturnKeyboardTo(owner);
+  return chosen;
 }
 
 }  // namespace tq

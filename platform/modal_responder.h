@@ -46,7 +46,9 @@ struct ModalAnswer {
   // the command id, 0 for none.
   intptr_t result = 0;
   std::optional<std::string> path;  // file dialogs: nothing means cancelled
-  std::optional<ColorRef> color;    // colour picker: nothing means cancelled
+  // Colour picker: nothing means cancelled. A picker that keys or taps
+  // closed before the answer keeps their choice.
+  std::optional<ColorRef> color;
 };
 
 class ModalResponder {

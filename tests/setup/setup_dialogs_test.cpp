@@ -302,6 +302,24 @@ TEST_F(SetupDialogTest, DisplayOptionsSwatchColourPickerAndVisibility) {
   EXPECT_EQ(Settings.TraceActive, (std::array<int32_t, 8>{1, 0, 1, 0, 0, 0, 0, 0}));
 }
 
+// The picker takes the keyboard while it is open and gives it back: Enter
+// is the dialog's OK again.
+TEST_F(SetupDialogTest, DisplayOptionsTakesEnterAgainAfterTheColourPicker) {
+  Open();
+  Shell.ChooseColorFn = &ChooseColor;
+  responder_.OnDialog(
+      "GetOptions68mk2",
+      [this](WindowHandle d) {
+        responder_.OnColor(Rgb(10, 20, 30));
+        ASSERT_TRUE(ClickButton(Item(d, 758)));
+        ASSERT_TRUE(PressKey(VK_RETURN));
+      },
+      0);
+  ClickMainButton(4);
+  expected_.TraceColor[0] = Rgb(10, 20, 30);
+  ExpectFileHoldsExpected();
+}
+
 TEST_F(SetupDialogTest, DisplayOptionsCancelRestoresThicknessAndColour) {
   Open();
   Shell.ChooseColorFn = &ChooseColor;

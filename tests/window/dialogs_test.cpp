@@ -31,6 +31,13 @@ dialog TESTSTUBBORN
 title "Enter Scale"
 size 60 30
 end
+
+dialog TESTENTRY
+title "New Line"
+size 100 40
+control 674 edit "" 4 4 60 12 border
+control 675 edit "" 4 20 60 12 border
+end
 )";
 
 // Reports go to a list instead of failing the test.
@@ -327,6 +334,131 @@ TEST_F(Dialogs, TheColourPickerGivesAColourOrNothing) {
   EXPECT_EQ(ChooseColor(nullptr, Rgb(255, 0, 0)), Rgb(0, 128, 255));
   EXPECT_EQ(ChooseColor(nullptr, Rgb(255, 0, 0)), std::nullopt);
   EXPECT_EQ(responder_.Requests()[0].color, Rgb(255, 0, 0));
+}
+
+// The operator types over a dialog's proposals with real key presses: the
+// edit that gets the first focus, and each one Tab reaches, is selected whole.
+TEST_F(Dialogs, KeysTypedIntoAFreshDialogReplaceItsProposals) {
+  std::string first, second;
+  responder_.OnDialog("TESTENTRY", [&](WindowHandle d) {
+    ASSERT_EQ(GetFocus(), GetDlgItem(d, 674));
+    ASSERT_TRUE(PressKey('7'));
+    ASSERT_TRUE(PressKey(VK_TAB));
+    ASSERT_TRUE(PressKey('5'));
+    first = GetDlgItemText(d, 674);
+    second = GetDlgItemText(d, 675);
+  });
+  ScopedModalResponder scope(&responder_);
+  OpenDialogTemplate("TESTENTRY", nullptr, [](WindowHandle d, uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+    if (message == WM_INITDIALOG) {
+      SetDlgItemText(d, 674, "1.000");
+      SetDlgItemText(d, 675, "50");
+      return 1;
+    }
+    if (message == WM_COMMAND && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)) return EndDialog(d, 1);
+    return 0;
+  });
+  EXPECT_EQ(first, "7");
+  EXPECT_EQ(second, "5");
+}
+
+// Presses keys on the open box, then gives `fallback`, which counts only if
+// the keys did not answer it.
+class KeyPressingResponder : public ModalResponder {
+ public:
+  KeyPressingResponder(std::vector<int> keys, intptr_t fallback) : keys_(std::move(keys)), fallback_(fallback) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest&) override {
+    for (int key : keys_) PressKey(key);
+    return ModalAnswer{fallback_, {}, {}};
+  }
+
+ private:
+  std::vector<int> keys_;
+  intptr_t fallback_;
+};
+
+TEST_F(Dialogs, YesNoBoxesAnswerTheirPlainUnderlinedLetters) {
+  struct Case {
+    std::vector<int> keys;
+    intptr_t fallback;
+    int answer;
+  };
+  const Case cases[] = {
+      {{'N'}, IDYES, IDNO},
+      {{'Y'}, IDNO, IDYES},
+      {{'Q', 'N'}, IDYES, IDNO},  // a letter no button underlines does nothing
+      {{'Q'}, IDYES, IDYES},
+  };
+  for (const Case& c : cases) {
+    KeyPressingResponder keys(c.keys, c.fallback);
+    ScopedModalResponder scope(&keys);
+    EXPECT_EQ(MessageBox(nullptr, "Exit Logging?", "Confirm Exit", MB_YESNO | MB_ICONQUESTION), c.answer)
+        << static_cast<char>(c.keys.back());
+  }
+}
+
+// The connection watchdog closes whatever is open by its title, the save
+// dialog included; a name given after that is no choice.
+class ClosingFileResponder : public ModalResponder {
+ public:
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    open = FindWindow("", request.name);
+    shown = IsWindowVisible(open);
+    SendMessage(open, WM_CLOSE);
+    shown_after_close = IsWindowVisible(open);
+    return ModalAnswer{0, "/tmp/Storage/DATA68MK2/LATE.N68", {}};
+  }
+  WindowHandle open = nullptr;
+  bool shown = false;
+  bool shown_after_close = true;
+};
+
+TEST_F(Dialogs, AFileDialogIsFoundByItsTitleAndClosedLikeTheOthers) {
+  FileDialogOptions options{"Create Data File", "TQ68MK2 Files (*.N68)", "*.N68", "N68", "/tmp", ""};
+  ClosingFileResponder closer;
+  ScopedModalResponder scope(&closer);
+  EXPECT_EQ(GetSaveFileName(nullptr, options), std::nullopt);
+  EXPECT_NE(closer.open, nullptr);
+  EXPECT_TRUE(closer.shown);
+  EXPECT_FALSE(closer.shown_after_close);
+  EXPECT_EQ(FindWindow("", "Create Data File"), nullptr);
+}
+
+// The picker is a window of the screen's size at most, and works from the
+// keyboard: arrows move the choice, Enter takes it.
+class PickerKeys : public ModalResponder {
+ public:
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    rect = GetWindowRect(request.window);
+    for (int key : {VK_RIGHT, VK_DOWN, VK_RETURN}) PressKey(key);
+    return ModalAnswer{0, {}, Rgb(1, 2, 3)};  // too late: Enter chose already
+  }
+  Rect rect;
+};
+
+TEST_F(Dialogs, TheColourPickerFitsTheScreenAndAnswersTheKeyboard) {
+  PickerKeys keys;
+  ScopedModalResponder scope(&keys);
+  // Red, then its dark neighbour, then the one under that: dark green.
+  EXPECT_EQ(ChooseColor(nullptr, Rgb(255, 0, 0)), Rgb(0, 128, 0));
+  EXPECT_GT(keys.rect.Width(), 0);
+  EXPECT_GE(keys.rect.left, 0);
+  EXPECT_GE(keys.rect.top, 0);
+  EXPECT_LE(keys.rect.right, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_LE(keys.rect.bottom, GetSystemMetrics(SM_CYSCREEN));
+}
+
+// After the picker, the dialog that opened it has the keyboard again.
+TEST_F(Dialogs, TheKeyboardReturnsToTheDialogAfterTheColourPicker) {
+  responder_.OnDialog("TESTALLKINDS", [this](WindowHandle d) {
+    responder_.OnColor(Rgb(0, 0, 255));
+    SetFocus(GetDlgItem(d, 758));
+    EXPECT_EQ(ChooseColor(d, Rgb(255, 0, 0)), Rgb(0, 0, 255));
+    EXPECT_EQ(GetFocus(), GetDlgItem(d, 758));
+    PressKey(VK_RETURN);
+  }, 0);
+  ScopedModalResponder scope(&responder_);
+  EXPECT_EQ(OpenDialogTemplate("TESTALLKINDS", nullptr, AllKindsProcedure(&state_)), 1);
 }
 
 }  // namespace
