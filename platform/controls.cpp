@@ -1,6 +1,7 @@
 #include "platform/controls.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -79,7 +80,25 @@ class ComboBox : public QComboBox {
     NotifyParent(window_, CBN_DROPDOWN);
     popup_open_ = true;
     closing_ = false;
+    // The dropped list takes the width of its longest entry, which the
+    // narrow closed box would cut.
+    view()->setMinimumWidth(ListWidth());
     QComboBox::showPopup();
+  }
+
+  // What the dropped list's view needs to show every entry whole.
+  int ListWidth() const {
+    QAbstractItemView* list = view();
+    int width = list->sizeHintForColumn(0) + 2 * list->frameWidth();
+    if (count() > maxVisibleItems()) width += list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    return width;
+  }
+
+  // The width of the dropped list: the open one's, or the one it will have.
+  int DroppedWidth() const {
+    QWidget* popup = view()->window();
+    if (popup != nullptr && popup != window() && popup->isVisible()) return popup->width();
+    return std::max(width(), ListWidth());
   }
 
   void hidePopup() override {
@@ -427,6 +446,11 @@ std::string GetComboString(WindowHandle handle, int index) {
   QComboBox* combo = ComboOf(handle);
   if (combo == nullptr || index < 0 || index >= combo->count()) return {};
   return FromQt(combo->itemText(index));
+}
+
+int GetComboDroppedWidth(WindowHandle handle) {
+  Window* w = ResolveControl(handle, ControlKind::kCombo);
+  return w == nullptr ? CB_ERR : static_cast<ComboBox*>(w->widget.data())->DroppedWidth();
 }
 
 bool ShowComboDropDown(WindowHandle handle, bool show) {

@@ -50,6 +50,9 @@ int GetComboSelection(WindowHandle combo);             // CB_ERR when none
 int GetComboCount(WindowHandle combo);
 std::string GetComboString(WindowHandle combo, int index);
 bool ShowComboDropDown(WindowHandle combo, bool show);
+// Width in pixels of the dropped list, at least the closed box's: wide
+// enough for the longest entry.
+int GetComboDroppedWidth(WindowHandle combo);
 
 // List boxes.
 int AddListString(WindowHandle list, std::string_view text);  // index or LB_ERR

@@ -137,6 +137,27 @@ TEST_F(Controls, AnOutOfRangeSelectionClearsTheComboBox) {
   EXPECT_EQ(GetComboCount(combo), 0);
 }
 
+TEST_F(Controls, ADroppedListIsWideEnoughForItsLongestEntry) {
+  // The pause-key list of the logger setup: 56 dialog units, 84 pixels.
+  WindowHandle narrow = CreateWindow("COMBOBOX", "", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 10, 10, 84, 80,
+                                     window_, 826);
+  for (const char* entry : {"any non numeric key", "<Space Bar>", "<Enter>", "<P>"}) AddComboString(narrow, entry);
+  WindowHandle wide = Make("COMBOBOX", "", CBS_DROPDOWNLIST, 827, 80);
+  for (const char* entry : {"Auto", "Manual"}) AddComboString(wide, entry);
+  DcHandle dc = GetDC(window_);
+  SelectFont(dc, CreateFont(14, FW_NORMAL));
+  const int longest = GetTextExtent(dc, "any non numeric key").cx;
+  ReleaseDC(window_, dc);
+  ASSERT_GT(longest, 84);  // wider than the closed box: it would be cut
+  ASSERT_TRUE(ShowComboDropDown(narrow, true));
+  EXPECT_GE(GetComboDroppedWidth(narrow), longest);
+  EXPECT_LE(GetComboDroppedWidth(narrow), GetSystemMetrics(SM_CXSCREEN));
+  ShowComboDropDown(narrow, false);
+  ASSERT_TRUE(ShowComboDropDown(wide, true));
+  EXPECT_EQ(GetComboDroppedWidth(wide), 120);  // short entries keep the box's width
+  ShowComboDropDown(wide, false);
+}
+
 TEST_F(Controls, SortedCombosPlaceNewEntriesInOrderAndKeepTheSelection) {
   WindowHandle combo = Make("COMBOBOX", "", CBS_DROPDOWNLIST | CBS_SORT, 5, 80);
   AddComboString(combo, "North");
