@@ -16,6 +16,8 @@ namespace tq {
 namespace {
 
 constexpr int32_t kWheelMode = 1;
+// PauseKey is a position in a list of four keys; no other value names a key.
+constexpr int32_t kPauseKeyChoices = 4;
 // A settings file is well under a kilobyte; more than this is not read.
 constexpr size_t kMaxFileBytes = 1 << 20;
 
@@ -41,7 +43,7 @@ void VisitSettingsLines(Store& s, const BuildConfig& build, Visitor& v) {
   v.Integer(s.Units);
   v.Integer(s.InstrumentPort);
   v.Integer(s.Audio);
-  v.Integer(s.PauseKey);
+  v.Choice(s.PauseKey, kPauseKeyChoices, SettingsStore{}.PauseKey);
   for (auto& visible : s.TraceVisible) v.Integer(visible);
   for (auto& thickness : s.TraceThickness) v.Integer(thickness);
   for (auto& colour : s.TraceColor) v.Colour(colour);
@@ -105,6 +107,7 @@ class LineWriter {
   explicit LineWriter(std::string& out) : out_(out) {}
 
   void Integer(int32_t value) { Append(value); }
+  void Choice(int32_t value, int32_t, int32_t) { Append(value); }
   // Colours go out as the signed 32-bit word the handheld's "%ld" printed.
   void Colour(uint32_t value) { Append(static_cast<int32_t>(value)); }
   void Float(float value) { Fixed(static_cast<double>(value)); }
@@ -157,6 +160,13 @@ class LineReader {
 
   void Integer(int32_t& field) {
     if (Next()) field = ParseSettingsInteger(line_);
+  }
+  // A position outside its list (a pause key that no key answers) reads as
+  // the default.
+  void Choice(int32_t& field, int32_t count, int32_t fallback) {
+    if (!Next()) return;
+    int32_t value = ParseSettingsInteger(line_);
+    field = value >= 0 && value < count ? value : fallback;
   }
   void Colour(uint32_t& field) {
     if (Next()) field = static_cast<uint32_t>(ParseSettingsInteger(line_));

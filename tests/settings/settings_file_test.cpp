@@ -466,6 +466,17 @@ TEST(SettingsDamagedFileTest, GarbageValueLinesReadAsZero) {
   EXPECT_EQ(r.StartStation, 0.0);
 }
 
+TEST(SettingsDamagedFileTest, PauseKeyOutsideItsFourChoicesReadsAsTheDefault) {
+  const std::pair<const char*, int32_t> cases[] = {{"7", 0}, {"-1", 0}, {"4", 0}, {"3", 3}, {"2", 2}};
+  for (auto [line, pause_key] : cases) {
+    ScopedDataRoot root;
+    std::vector<std::string> lines = Mk2DefaultLines();
+    lines[Mk2Line(10)] = line;
+    WriteFileBytes(Mk2File(root), Join(lines));
+    EXPECT_EQ(LoadAtStartUp().PauseKey, pause_key) << line;
+  }
+}
+
 TEST(SettingsAtomicSaveTest, SaveInterruptedBeforeTheRenameLeavesTheOldFileWhole) {
   ScopedDataRoot root;
   SettingsStore s = StartUpStore(kMk2);
