@@ -50,14 +50,5 @@ TEST(CommandLine, AKindIsItsNumberOrItsModelInAnyCase) {
   }
 }
 
-TEST(CommandLine, ADisplayIsReachableByOptionOrEnvironmentOnly) {
-  EXPECT_FALSE(DisplayReachable(false, nullptr, nullptr, nullptr));
-  EXPECT_FALSE(DisplayReachable(false, "", "", ""));
-  EXPECT_TRUE(DisplayReachable(true, nullptr, nullptr, nullptr));
-  EXPECT_TRUE(DisplayReachable(false, "offscreen", nullptr, nullptr));
-  EXPECT_TRUE(DisplayReachable(false, nullptr, ":99", nullptr));
-  EXPECT_TRUE(DisplayReachable(false, nullptr, nullptr, "wayland-0"));
-}
-
 }  // namespace
 }  // namespace tq
