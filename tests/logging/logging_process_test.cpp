@@ -1,7 +1,8 @@
 // tqlog as a person drives it: real key events (xdotool) to its window on a
-// virtual display (Xvfb), the simulated TQ68-MK2 of tqsim on a
-// pseudo-terminal, and the data file checked record by record afterwards.
-// Skipped where Xvfb or xdotool is not installed.
+// virtual display (Xvfb), a simulated instrument of tqsim on a
+// pseudo-terminal (each kind in turn, the TQ68-MK2 by default), and the data
+// file checked record by record afterwards. Skipped where Xvfb or xdotool is
+// not installed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,14 +42,15 @@ class LoggingProcessTest : public ::testing::Test {
     if (!fs::exists(testing::kXvfb) || !fs::exists(testing::kXdotool)) GTEST_SKIP() << "needs Xvfb and xdotool";
     ASSERT_TRUE(display_.Start(dir_.path())) << display_.Error();
     root_ = dir_.path() / "root";
-    std::vector<std::string> sim = {TQSIM_PATH, "--kind", "7", "--instrument",
+    std::vector<std::string> sim = {TQSIM_PATH, "--kind", std::to_string(sim_kind_), "--instrument",
                                     (root_ / "ports" / "COM1").string()};
     for (const std::string& arg : MoreSimulatorArguments()) sim.push_back(arg);
     sim_.emplace(sim, dir_.path() / "tqsim.out", dir_.path() / "tqsim.err");
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM1"); }));
     PrepareRoot();
-    tqlog_.emplace(std::vector<std::string>{TQLOG_PATH, "--root", root_.string()}, dir_.path() / "tqlog.out",
-                   dir_.path() / "tqlog.err");
+    std::vector<std::string> tqlog = {TQLOG_PATH, "--root", root_.string()};
+    tqlog.insert(tqlog.end(), logger_args_.begin(), logger_args_.end());
+    tqlog_.emplace(tqlog, dir_.path() / "tqlog.out", dir_.path() / "tqlog.err");
     ASSERT_TRUE(WaitForFocus("TQ62")) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
   }
 
@@ -65,7 +67,7 @@ class LoggingProcessTest : public ::testing::Test {
   virtual void PrepareRoot() {}
 
   fs::path DataFile() const {
-    fs::path folder = root_ / "Storage" / "DATA68MK2";
+    fs::path folder = root_ / data_folder_;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) return entry.path();
     return {};
@@ -74,7 +76,9 @@ class LoggingProcessTest : public ::testing::Test {
   std::vector<std::string> Records() const {
     std::string bytes = testing::ReadFileBytes(DataFile());
     std::vector<std::string> records;
-    for (size_t at = 0; at + kRecord <= bytes.size(); at += kRecord) records.push_back(bytes.substr(at, kRecord));
+    for (size_t at = 0; at + record_ <= bytes.size(); at += record_) {
+      records.push_back(bytes.substr(at, record_));
+    }
     return records;
   }
 
@@ -95,16 +99,17 @@ class LoggingProcessTest : public ::testing::Test {
     std::this_thread::sleep_for(milliseconds(1000));
     ASSERT_TRUE(PressUntilFocus("c", "Create Data File"));
     Key("Return");
-    ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= 13; }));
+    ASSERT_TRUE(WaitUntil([&] { return !DataFile().empty() && Records().size() >= opening_records_; }));
     ASSERT_TRUE(WaitForFocus("TQ62"));
   }
 
-  // Logs for about `span`, then pauses: the `run`-th start and pause.
-  void LogFor(milliseconds span, size_t run) {
+  // Logs for about `span`, then pauses by `pause_key`: the `run`-th start
+  // and pause.
+  void LogFor(milliseconds span, size_t run, const std::string& pause_key = "Return") {
     Key("g");
     ASSERT_TRUE(WaitForNotes("$STARTED", run));
     std::this_thread::sleep_for(span);
-    Key("Return");
+    Key(pause_key);
     ASSERT_TRUE(WaitForNotes("$PAUSED", run));
   }
 
@@ -121,6 +126,14 @@ class LoggingProcessTest : public ::testing::Test {
     return status;
   }
 
+  // The instrument kind tqsim plays and what tqlog is told of it; the
+  // defaults are the built kind's.
+  int sim_kind_ = kKindTq68Mk2;
+  std::vector<std::string> logger_args_;
+  fs::path data_folder_ = fs::path("Storage") / "DATA68MK2";
+  size_t record_ = kLongRecordLength;
+  size_t opening_records_ = 13;  // headers, line start, calibration, time mark
+
   testing::TempDir dir_;
   fs::path root_;
   testing::VirtualDisplay display_;
@@ -129,67 +142,151 @@ class LoggingProcessTest : public ::testing::Test {
 };
 
 bool IsTickField(const std::string& record) {
-  std::string tick = record.substr(TickAt(kRecord), kTickWidth);
+  std::string tick = record.substr(TickAt(record.size()), kTickWidth);
   size_t digits = tick.find_first_not_of(' ');
   return digits != std::string::npos && tick.find_first_not_of("0123456789", digits) == std::string::npos;
 }
 
-uint64_t TickOf(const std::string& record) { return std::stoull(record.substr(TickAt(kRecord), kTickWidth)); }
+uint64_t TickOf(const std::string& record) {
+  return std::stoull(record.substr(TickAt(record.size()), kTickWidth));
+}
 
 bool AllDigits(const std::string& text) { return text.find_first_not_of("0123456789") == std::string::npos; }
 
-TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
+// One instrument kind's logging run by keys, as its documented tables give it.
+struct KindRun {
+  int kind;
+  const char* model;        // what tqlog --kind is given
+  const char* pause_key;    // xdotool's name of a key that pauses with the kind's default PauseKey
+  const char* settings;     // the settings file under the data root, and its first line
+  const char* tag;
+  const char* data_folder;  // under the data root
+  const char* extension;
+  const char* identifier;   // bytes 0..14 of header 1
+  FrameSyntax syntax;
+  int frame_ms;    // tqsim's frame period
+  int reading_ms;  // a reading at the default interval of 0.2 s: frames per reading times the period
+};
+
+// PauseKey 0 pauses on any key, digits too, but on the TQ68-MK2, whose
+// portrait keypad pauses on Enter.
+const KindRun kKindRuns[] = {
+    {0, "TQ62", "5", "Storage/FLDINI/TQ62.INI", "CEVer2.11", "Storage/DATA62", ".R62", "TQ62MK2 W211GRD",
+     FrameSyntax::kAscii, 91, 182},
+    {1, "TQ68B", "5", "Storage/FLDINI/TQ68B.INI", "CEVer2.10", "Storage/DATA68", ".P68", "TQ68B   W210GRD",
+     FrameSyntax::kAscii, 91, 182},
+    {2, "TQ68-DD", "5", "Storage/FLDINI/TQ68D.INI", "CEVer2.11", "Storage/DATA68", ".Q68", "TQ68D   W211GRD",
+     FrameSyntax::kAscii, 91, 182},
+    // Probes the frame length before its reader starts.
+    {3, "TQ68", "5", "Storage/FLDINI/TQ68.INI", "CEVer2.11", "Storage/DATA68", ".R68", "TQ68S   W211GRD",
+     FrameSyntax::kAscii, 91, 182},
+    {4, "TQ64-3", "5", "Storage/FLDINI/TQ64.INI", "CEVer2.11", "Storage/DATA64", ".R64", "TQ64    W211GRD",
+     FrameSyntax::kAscii, 91, 182},
+    // Its files live under C_DRIVE whatever the storage root.
+    {5, "TQ93", "5", "C_DRIVE/FLDINI/TQ93.INI", "CEVer2.10", "C_DRIVE/DATA93", ".R93", "TQ93    W210GRD",
+     FrameSyntax::kAscii, 91, 182},
+    // A frame a second: only its 2000 ms watchdog keeps "$CONN BREAK" out.
+    {6, "FRZ62", "5", "Storage/FLDINI/FRZ62.INI", "CEVer2.10", "Storage/DATAICE", ".I62", "FRZ62   W210GRD",
+     FrameSyntax::kIce, 1000, 1000},
+    {7, "TQ68-MK2", "Return", "Storage/FLDINI/TQ68MK2.INI", "CEVer2.11", "Storage/DATA68MK2", ".N68",
+     "TQ68MK2 W211GRD", FrameSyntax::kBinary, 47, 188},
+};
+
+void PrintTo(const KindRun& row, std::ostream* os) { *os << row.model; }
+
+// tqlog --kind over tqsim --kind, for each kind in turn.
+class KindLoggingProcessTest : public LoggingProcessTest, public ::testing::WithParamInterface<KindRun> {
+ protected:
+  KindLoggingProcessTest() {
+    const KindRun& row = GetParam();
+    sim_kind_ = row.kind;
+    logger_args_ = {"--kind", row.model};
+    data_folder_ = row.data_folder;
+    record_ = row.syntax == FrameSyntax::kBinary ? kLongRecordLength : kShortRecordLength;
+    opening_records_ = 2 + LineStartGroup().size();
+  }
+
+  std::string LineStartGroup() const {
+    return GetParam().syntax == FrameSyntax::kBinary ? "LBAZOOOOOO*" : "LBAZ*";
+  }
+
+  // The frames tqsim sends, in order, as a reading record holds them: frame
+  // i is reading i of the walk, one frame period apart.
+  std::vector<std::string> SentFrames() const {
+    const KindRun& row = GetParam();
+    std::vector<std::string> sent;
+    for (uint64_t i = 0; i < 120000u / static_cast<unsigned>(row.frame_ms); ++i) {
+      sim::WalkSample sample =
+          sim::SampleWalk(sim::WalkParams{}, static_cast<double>(i) * row.frame_ms / 1000.0, i);
+      std::vector<uint8_t> wire = sim::EncodeReading(row.kind, 12, sample, i);
+      std::string text(wire.begin(), wire.end());
+      switch (row.syntax) {
+        case FrameSyntax::kAscii: text.pop_back(); break;   // the CR
+        case FrameSyntax::kIce: text.resize(12, ' '); break;  // 8 characters, padded
+        case FrameSyntax::kBinary: text.resize(14); break;    // before 0xFF 0xFF
+      }
+      sent.push_back(text);
+    }
+    return sent;
+  }
+};
+
+TEST_P(KindLoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
+  const KindRun& row = GetParam();
+  const std::vector<milliseconds> spans = {milliseconds(3000), milliseconds(2000)};
   ASSERT_NO_FATAL_FAILURE(CreateDataFile());
-  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(3000), 1));
+  ASSERT_NO_FATAL_FAILURE(LogFor(spans[0], 1, row.pause_key));
   ASSERT_TRUE(PressUntilFocus("l", "New Line"));
   Key("Return");
   ASSERT_TRUE(WaitForFocus("TQ62"));
-  ASSERT_NO_FATAL_FAILURE(LogFor(milliseconds(2000), 2));
+  ASSERT_NO_FATAL_FAILURE(LogFor(spans[1], 2, row.pause_key));
   std::optional<int> status = ExitTqlog();
   EXPECT_EQ(status, 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
 
+  EXPECT_EQ(testing::ReadFileBytes(root_ / row.settings).substr(0, std::string(row.tag).size() + 2),
+            std::string(row.tag) + "\r\n");
+  EXPECT_EQ(DataFile().extension(), row.extension);
   std::string bytes = testing::ReadFileBytes(DataFile());
-  ASSERT_EQ(bytes.size() % kRecord, 0u) << "only whole records";
+  ASSERT_EQ(bytes.size() % record_, 0u) << "only whole records";
   std::vector<std::string> r = Records();
-
-  // The frames tqsim sent, in order: frame i is reading i of the walk, 47 ms apart.
-  std::vector<std::string> sent;
-  for (uint64_t i = 0; i < 4000; ++i) {
-    sim::WalkSample sample = sim::SampleWalk(sim::WalkParams{}, static_cast<double>(i) * 47 / 1000.0, i);
-    std::vector<uint8_t> wire = sim::EncodeReading(7, 12, sample, i);
-    sent.emplace_back(wire.begin(), wire.begin() + 14);
-  }
+  const std::vector<std::string> sent = SentFrames();
+  const size_t frame_bytes = sent[0].size();
+  const std::string group_letters = LineStartGroup();
 
   // header 1, header 2, then two runs: line start, STARTED, readings, PAUSED.
   ASSERT_GE(r.size(), 2u);
-  EXPECT_EQ(r[0].substr(0, 7), "TQ68MK2");
+  EXPECT_EQ(r[0].substr(0, 15), row.identifier);
   EXPECT_EQ(r[1][0], 'H');
   size_t at = 2;
   size_t next_sent = 0;
   uint64_t last_tick = 0;
-  for (int run = 0; run < 2; ++run) {
-    ASSERT_LT(at + 13, r.size());
+  for (size_t run = 0; run < spans.size(); ++run) {
+    ASSERT_LT(at + group_letters.size() + 2, r.size());
     std::string group;
-    for (size_t i = at; i < at + 11; ++i) group += r[i][0];
-    EXPECT_EQ(group, "LBAZOOOOOO*") << "run " << run;
+    for (size_t i = at; i < at + group_letters.size(); ++i) group += r[i][0];
+    EXPECT_EQ(group, group_letters) << "run " << run;
     const std::string& z = r[at + 3];
     EXPECT_TRUE(AllDigits(z.substr(1, 8))) << z;  // DDMMYYYY
     EXPECT_EQ(z.substr(12, 1) + z.substr(15, 1), "::") << z;
     EXPECT_EQ(r[at].substr(1, run == 0 ? 1 : 4), run == 0 ? "0" : "1.00") << "line name";
-    at += 11;
+    at += group_letters.size();
     EXPECT_EQ(r[at].substr(0, 12), "X$STARTED   ");
     ++at;
-    size_t readings = 0;
-    for (; at < r.size() && r[at][0] == 'T'; ++at, ++readings) {
+    const size_t first = at;
+    for (; at < r.size() && r[at][0] == 'T'; ++at) {
       ASSERT_TRUE(IsTickField(r[at])) << at;
-      EXPECT_EQ(r[at][14], ' ');
-      EXPECT_EQ(r[at][kRecord - 1], '\n');
-      std::string frame = r[at].substr(0, 14);
+      EXPECT_EQ(r[at][frame_bytes], ' ');
+      EXPECT_EQ(r[at][record_ - 1], '\n');
+      std::string frame = r[at].substr(0, frame_bytes);
       while (next_sent < sent.size() && sent[next_sent] != frame) ++next_sent;
-      ASSERT_LT(next_sent, sent.size()) << "record " << at << " is no frame tqsim sent, in order";
+      ASSERT_LT(next_sent, sent.size()) << "record " << at << " is no frame tqsim sent, in order: " << r[at];
       ++next_sent;
     }
-    EXPECT_GE(readings, run == 0 ? 10u : 6u) << "about five readings a second";
+    // The reading rate of the default interval, from the frames' own ticks.
+    const size_t readings = at - first;
+    ASSERT_GE(readings, std::max<size_t>(2, 2 * spans[run].count() / (3 * row.reading_ms))) << "run " << run;
+    const double mean_ms = static_cast<double>(TickOf(r[at - 1]) - TickOf(r[first])) / (readings - 1);
+    EXPECT_NEAR(mean_ms, row.reading_ms, row.reading_ms / 5.0) << "run " << run;
     ASSERT_LT(at, r.size());
     EXPECT_EQ(r[at].substr(0, 12), "X$PAUSED    ");
     ++at;
@@ -203,6 +300,13 @@ TEST_F(LoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
     last_tick = TickOf(r[i]);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, KindLoggingProcessTest, ::testing::ValuesIn(kKindRuns),
+                         [](const ::testing::TestParamInfo<KindRun>& info) {
+                           std::string name = info.param.model;
+                           std::erase(name, '-');
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace tq
