@@ -101,13 +101,13 @@ QtKeyPress QtKeyFromVirtual(int virtual_key, bool shift) {
     press.text = QChar(press.key);
   } else if (virtual_key >= VK_F1 && virtual_key < VK_F1 + 24) {
     press.key = Qt::Key_F1 + (virtual_key - VK_F1);
-  } else if (int key = QtOf(kKeypad, virtual_key)) {
-    press.key = key;
+  } else if (int keypad = QtOf(kKeypad, virtual_key)) {
+    press.key = keypad;
     press.keypad = true;
-    press.text = QChar(key);
-  } else if (int key = QtOf(kPunctuation, virtual_key, shift ? 1 : 0)) {
-    press.key = key;
-    press.text = QChar(key);
+    press.text = QChar(keypad);
+  } else if (int punctuation = QtOf(kPunctuation, virtual_key, shift ? 1 : 0)) {
+    press.key = punctuation;
+    press.text = QChar(punctuation);
   } else if (int key = QtOf(kKeys, virtual_key)) {
     press.key = key;
     switch (virtual_key) {
