@@ -41,7 +41,7 @@ extern SerialPorts Ports;
 struct PortMessage {
   std::string text;
   std::string caption;
-  std::string reason;
+  std::string reason = {};  // empty when there is nothing to add
   bool operator==(const PortMessage&) const = default;
 };
 
