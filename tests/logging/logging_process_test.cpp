@@ -285,7 +285,7 @@ TEST_P(KindLoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
     // The reading rate of the default interval, from the frames' own ticks.
     const size_t readings = at - first;
     ASSERT_GE(readings, std::max<size_t>(2, 2 * spans[run].count() / (3 * row.reading_ms))) << "run " << run;
-    const double mean_ms = static_cast<double>(TickOf(r[at - 1]) - TickOf(r[first])) / (readings - 1);
+    const double mean_ms = static_cast<double>(TickOf(r[at - 1]) - TickOf(r[first])) / static_cast<double>(readings - 1);
     EXPECT_NEAR(mean_ms, row.reading_ms, row.reading_ms / 5.0) << "run " << run;
     ASSERT_LT(at, r.size());
     EXPECT_EQ(r[at].substr(0, 12), "X$PAUSED    ");
@@ -302,8 +302,8 @@ TEST_P(KindLoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, KindLoggingProcessTest, ::testing::ValuesIn(kKindRuns),
-                         [](const ::testing::TestParamInfo<KindRun>& info) {
-                           std::string name = info.param.model;
+                         [](const ::testing::TestParamInfo<KindRun>& run) {
+                           std::string name = run.param.model;
                            std::erase(name, '-');
                            return name;
                          });
