@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::array<std::string_view, 5> kOwnWithValue = {"--root", "--scale", "--screenshot", "--kind",
                                                           "--port"};
-constexpr std::array<std::string_view, 1> kOwnFlags = {"--landscape"};
+constexpr std::array<std::string_view, 2> kOwnFlags = {"--landscape", "--full-screen"};
 
 // The toolkit's own options, which it takes out of argv when it starts.
 constexpr std::array<std::string_view, 17> kToolkitWithValue = {

@@ -23,8 +23,8 @@ struct LoggerArguments {
 };
 
 // Sorts argv[1..]: the logger's own options (--root DIR, --landscape,
-// --scale N, --screenshot FILE, --kind K, --ports, --port COMn=DEVICE,
-// --help, --version), the toolkit's single-dash options
+// --scale N, --full-screen, --screenshot FILE, --kind K, --ports,
+// --port COMn=DEVICE, --help, --version), the toolkit's single-dash options
 // with their values (-platform offscreen, -style X, ...), and the rest,
 // which is unknown. A value is never taken for an option: "--root -h" names
 // a folder. A kind that is neither 0..7 nor a model name is unknown too.

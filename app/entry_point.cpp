@@ -22,7 +22,8 @@
 namespace tq {
 namespace {
 
-constexpr const char* kUsage = "usage: tqlog [--kind K] [--root DIR] [--landscape] [--scale N] | --ports | --port COMn=DEVICE";
+constexpr const char* kUsage =
+    "usage: tqlog [--kind K] [--root DIR] [--landscape] [--scale N | --full-screen] | --ports | --port COMn=DEVICE";
 
 std::string HelpText() {
   const KindInfo& kind = KindInfoFor(Build().InstrumentKind);
@@ -43,6 +44,9 @@ std::string HelpText() {
          "                (--port COMn= removes the link)\n"
          "  --landscape   a 320x240 screen instead of the 240x320 portrait one\n"
          "  --scale N     draw every pixel N times as large, for a desktop monitor\n"
+         "  --full-screen\n"
+         "                take the whole display, the screen drawn at the largest\n"
+         "                whole scale that fits on it (for a tablet)\n"
          "  -h, --help    show this text\n"
          "  --version     show the version\n\n"
          "One tqlog runs per data root; a second one brings the first forward.\n"

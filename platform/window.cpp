@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QScreen>
 #include <QTimer>
 
 #include <atomic>
@@ -71,6 +72,7 @@ struct UiState {
   Dispatcher* dispatcher = nullptr;
   Size screen{240, 320};
   int scale = 1;
+  bool full_screen = false;  // "--full-screen"
   std::vector<std::unique_ptr<Window>> windows;
   std::unordered_map<const QWidget*, Window*> widget_windows;
   std::vector<std::unique_ptr<RegisteredClass>> classes;
@@ -559,9 +561,9 @@ using namespace window_detail;
 
 namespace {
 
-// Takes "--scale N", "--landscape", "--root DIR" and "--screenshot FILE" out
-// of argv.
-void TakeLayerOptions(int& argc, char** argv, int* scale, bool* landscape) {
+// Takes "--scale N", "--landscape", "--full-screen", "--root DIR" and
+// "--screenshot FILE" out of argv.
+void TakeLayerOptions(int& argc, char** argv, int* scale, bool* landscape, bool* full_screen) {
   int out = 1;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -569,6 +571,8 @@ void TakeLayerOptions(int& argc, char** argv, int* scale, bool* landscape) {
       *scale = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--landscape") {
       *landscape = true;
+    } else if (arg == "--full-screen") {
+      *full_screen = true;
     } else if (arg == "--root" && i + 1 < argc) {
       SetDataRoot(argv[++i]);
     } else if (arg == "--screenshot" && i + 1 < argc) {
@@ -581,6 +585,22 @@ void TakeLayerOptions(int& argc, char** argv, int* scale, bool* landscape) {
   argv[argc] = nullptr;
 }
 
+// The largest whole scale at which `screen` fits on `display`; whole, so
+// that every pixel of the handheld's screen stays square and sharp.
+int ScaleToFill(Size display, Size screen) {
+  return std::max(1, std::min(display.cx / screen.cx, display.cy / screen.cy));
+}
+
+// The size of the display Qt would open, from an application of its own: the
+// scale must be set before the one that draws is created.
+Size DisplaySize(int argc, char** argv) {
+  std::vector<char*> args(argv, argv + argc + 1);
+  QGuiApplication probe(argc, args.data());
+  const QScreen* screen = probe.primaryScreen();
+  if (screen == nullptr) return Size{0, 0};
+  return Size{screen->geometry().width(), screen->geometry().height()};
+}
+
 }  // namespace
 
 bool StartWindowing(int& argc, char** argv) {
@@ -588,10 +608,15 @@ bool StartWindowing(int& argc, char** argv) {
   if (ui.started) return true;
   int scale = 1;
   bool landscape = false;
-  TakeLayerOptions(argc, argv, &scale, &landscape);
+  bool full_screen = false;
+  TakeLayerOptions(argc, argv, &scale, &landscape, &full_screen);
+  ui.screen = landscape ? Size{320, 240} : Size{240, 320};
+  if (full_screen && QCoreApplication::instance() == nullptr) {
+    scale = ScaleToFill(DisplaySize(argc, argv), ui.screen);
+  }
+  ui.full_screen = full_screen;
   // Qt scales widgets and images alike, so drawing keeps its logical pixels.
   if (scale > 1) qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
-  ui.screen = landscape ? Size{320, 240} : Size{240, 320};
   ui.scale = scale;
   if (QCoreApplication::instance() == nullptr) {
     ui.app = new QApplication(argc, argv);
@@ -752,6 +777,10 @@ bool ShowWindow(WindowHandle window, int command) {
   if (command == SW_HIDE) {
     widget->hide();
     return was_visible;
+  }
+  // The main window takes the whole display, above the desktop's panels.
+  if (Ui().full_screen && w->kind == WindowKind::kClassWindow && w->parent == nullptr) {
+    widget->setWindowState(widget->windowState() | Qt::WindowFullScreen);
   }
   widget->show();
   if (widget->isWindow()) {

@@ -40,10 +40,12 @@ struct WindowClass {
 
 // Creates the application (display, screen font, look). Takes the layer's own
 // options out of argv: "--scale N" (show N times larger), "--landscape"
-// (a 320x240 screen instead of 240x320), "--root DIR" (data root), the
-// hidden "--screenshot FILE" (saves the first painted top-level window
-// with its controls as a PNG file, for scripts and documentation), and Qt's
-// own ("-platform linuxfb"). False when no display could be opened.
+// (a 320x240 screen instead of 240x320), "--full-screen" (the main window
+// takes the whole display, at the largest whole scale that fits on it),
+// "--root DIR" (data root), the hidden "--screenshot FILE" (saves the first
+// painted top-level window with its controls as a PNG file, for scripts and
+// documentation), and Qt's own ("-platform linuxfb"). False when no display
+// could be opened.
 bool StartWindowing(int& argc, char** argv);
 bool IsWindowingStarted();
 

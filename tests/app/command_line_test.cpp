@@ -16,6 +16,7 @@ TEST(CommandLine, OwnAndToolkitOptionsPassAndTheRestIsUnknown) {
       {{}, false, "", false},
       {{"--root", "-h", "--landscape", "--scale", "2"}, false, "", false},  // "-h" is a folder
       {{"--landscape", "-h"}, true, "", false},
+      {{"--full-screen", "--landscape"}, false, "", false},
       {{"-platform", "offscreen", "-reverse"}, false, "", true},
       {{"--screenshot", "a.png", "--kind3"}, false, "--kind3", false},
       {{"--kind", "8"}, false, "--kind 8", false},

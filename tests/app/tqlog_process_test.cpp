@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -13,6 +14,7 @@
 #include "build_defaults.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/virtual_display.h"
 
 namespace tq {
 namespace {
@@ -99,6 +101,49 @@ TEST(TqlogProcessTest, StartsOnTheTitlePageInEitherOrientationWithItsSettingsWri
   EXPECT_EQ(PngSize(landscape), std::make_pair(320, 240));
 }
 
+// An environment variable put back as it was when the test ends.
+class KeptVariable {
+ public:
+  explicit KeptVariable(const char* name) : name_(name) {
+    if (const char* value = std::getenv(name)) value_ = value;
+  }
+  ~KeptVariable() {
+    if (value_) {
+      setenv(name_, value_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> value_;
+};
+
+// On the tests' 640x480 virtual display the largest whole scale that fits is
+// 1 for the 240x320 portrait screen (480 / 320 = 1.5) and 2 for the 320x240
+// landscape one, which then fills the display.
+TEST(TqlogProcessTest, FullScreenDrawsAtTheLargestWholeScaleThatFits) {
+  if (!fs::exists(testing::kXvfb)) GTEST_SKIP() << "needs Xvfb";
+  testing::TempDir dir;
+  KeptVariable display_name("DISPLAY");
+  KeptVariable platform("QT_QPA_PLATFORM");  // the other tests run offscreen
+  testing::VirtualDisplay display;
+  ASSERT_TRUE(display.Start(dir.path())) << display.Error();
+  const std::pair<std::vector<std::string>, std::pair<int, int>> cases[] = {
+      {{"--full-screen"}, {240, 320}},
+      {{"--landscape", "--full-screen"}, {640, 480}},
+  };
+  for (const auto& [options, size] : cases) {
+    const fs::path shot = dir.path() / (options[0] + ".png");
+    std::vector<std::string> args = {"--root", dir.path().string(), "--screenshot", shot.string()};
+    args.insert(args.end(), options.begin(), options.end());
+    Tqlog tqlog(args, dir.path());
+    ASSERT_TRUE(WaitForFile(shot, kStartTimeout)) << testing::ReadFileBytes(dir.path() / "tqlog.err");
+    EXPECT_EQ(PngSize(shot), size) << options[0];
+  }
+}
+
 // Without a display, as on a headless machine: a mistake or the missing
 // display is told in words and a status, never by an abort in the toolkit.
 TEST(TqlogProcessTest, WithoutADisplayArgumentsAndTheDisplayAreToldInOneLine) {
@@ -145,7 +190,7 @@ TEST(TqlogProcessTest, HelpListsTheOptionsAndTheDataRootDefault) {
     EXPECT_EQ(tqlog.WaitExit(kStartTimeout), 0);
     const std::string out = testing::ReadFileBytes(dir.path() / "tqlog.out");
     for (const char* expected : {"usage: tqlog", "--root DIR", "--landscape", "--scale N",
-                                 "~/.local/share/tqlog", "--help", "--version"}) {
+                                 "~/.local/share/tqlog", "--help", "--version", "--full-screen"}) {
       EXPECT_NE(out.find(expected), std::string::npos) << expected << " in\n" << out;
     }
     EXPECT_EQ(testing::ReadFileBytes(dir.path() / "tqlog.err"), "");
