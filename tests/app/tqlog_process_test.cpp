@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -170,10 +169,9 @@ TEST(TqlogProcessTest, WithoutADisplayArgumentsAndTheDisplayAreToldInOneLine) {
 }
 
 // Like --help, it needs no display; the number is the one set for the
-// project, three numbers with dots between.
+// project.
 TEST(TqlogProcessTest, VersionIsTheProjectsNumberWithoutADisplay) {
   testing::TempDir dir;
-  EXPECT_TRUE(std::regex_match(TQ_VERSION, std::regex("[0-9]+\\.[0-9]+\\.[0-9]+"))) << TQ_VERSION;
   testing::ChildProcess tqlog({"/usr/bin/env", "-u", "DISPLAY", "-u", "QT_QPA_PLATFORM", TQLOG_PATH,
                                "--version"},
                               dir.path() / "tqlog.out", dir.path() / "tqlog.err");
