@@ -12,8 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path PortLink(int number) { return DataRoot() / "ports" / ("COM" + std::to_string(number)); }
-
 std::string AccessText(const fs::path& device) {
   DeviceAccess access = CheckDeviceAccess(device);
   if (!access.exists) return "missing";
@@ -27,16 +25,10 @@ std::string AccessText(const fs::path& device) {
 
 std::optional<PortAssignment> ReadPortAssignment(std::string_view text) {
   size_t equals = text.find('=');
-  if (equals == std::string_view::npos || !text.starts_with("COM")) return std::nullopt;
-  std::string_view digits = text.substr(3, equals - 3);
-  if (digits.empty() || digits.size() > 3 || digits.front() == '0') return std::nullopt;
-  int number = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    number = number * 10 + (c - '0');
-  }
-  if (number > 255) return std::nullopt;
-  return PortAssignment{number, std::string(text.substr(equals + 1))};
+  if (equals == std::string_view::npos) return std::nullopt;
+  std::optional<int> number = PortNumber(text.substr(0, equals));
+  if (!number) return std::nullopt;
+  return PortAssignment{*number, std::string(text.substr(equals + 1))};
 }
 
 int ShowPorts() {
@@ -45,7 +37,7 @@ int ShowPorts() {
     const std::string name = "COM" + std::to_string(n);
     const fs::path device = DevicePathForPort(name + ":");
     std::error_code ec;
-    const bool linked = device == PortLink(n);
+    const bool linked = device == PortLinkPath(n);
     const fs::path shown = linked ? fs::read_symlink(device, ec) : device;
     std::printf("  %-5s %s %s: %s\n", name.c_str(), linked ? "->" : "  ", shown.c_str(),
                 AccessText(device).c_str());
@@ -65,7 +57,7 @@ int ShowPorts() {
 }
 
 int AssignPort(const PortAssignment& assignment) {
-  const fs::path link = PortLink(assignment.number);
+  const fs::path link = PortLinkPath(assignment.number);
   const std::string name = "COM" + std::to_string(assignment.number);
   std::error_code ec;
   if (assignment.device.empty()) {

@@ -136,25 +136,33 @@ int Remaining(const Clock::time_point* deadline) {
 
 }  // namespace
 
-std::filesystem::path DevicePathForPort(std::string_view port_name) {
-  // Only "COMn:" names a port: a damaged setting ("COM0:", "COM-4:") must not
-  // open some other port's device.
+std::optional<int> PortNumber(std::string_view name) {
+  // Strict: a damaged setting ("COM0", "COM-4", "COM01") must not name some
+  // other port.
   constexpr std::string_view kPrefix = "COM";
   constexpr int kHighestPort = 255;
-  if (!port_name.starts_with(kPrefix)) return {};
-  std::string_view digits = port_name.substr(kPrefix.size());
-  if (digits.ends_with(':')) digits.remove_suffix(1);
-  if (digits.empty() || digits.size() > 3 || digits.front() == '0') return {};
+  if (!name.starts_with(kPrefix)) return std::nullopt;
+  std::string_view digits = name.substr(kPrefix.size());
+  if (digits.empty() || digits.size() > 3 || digits.front() == '0') return std::nullopt;
   int number = 0;
   for (char c : digits) {
-    if (c < '0' || c > '9') return {};
+    if (c < '0' || c > '9') return std::nullopt;
     number = number * 10 + (c - '0');
   }
-  if (number > kHighestPort) return {};
-  std::filesystem::path mapped = DataRoot() / "ports" / ("COM" + std::to_string(number));
+  if (number > kHighestPort) return std::nullopt;
+  return number;
+}
+
+std::filesystem::path PortLinkPath(int number) { return DataRoot() / "ports" / ("COM" + std::to_string(number)); }
+
+std::filesystem::path DevicePathForPort(std::string_view port_name) {
+  if (port_name.ends_with(':')) port_name.remove_suffix(1);
+  std::optional<int> number = PortNumber(port_name);
+  if (!number) return {};
+  std::filesystem::path mapped = PortLinkPath(*number);
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(mapped, ec))) return mapped;
-  return "/dev/ttyS" + std::to_string(number - 1);
+  return "/dev/ttyS" + std::to_string(*number - 1);
 }
 
 bool IsSameDevice(const std::filesystem::path& a, const std::filesystem::path& b) {

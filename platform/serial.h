@@ -165,6 +165,13 @@ class SerialPort : public Port {
 // True when both paths reach one device (also through different links).
 bool IsSameDevice(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// The number of a port name "COM1" to "COM255" (no colon, no leading zero);
+// nothing for any other name.
+std::optional<int> PortNumber(std::string_view name);
+
+// <root>/ports/COMn: the link that assigns port n a device.
+std::filesystem::path PortLinkPath(int number);
+
 // The device a system port name ("COM3:", COM1 to COM255) maps to, as
 // described above; an empty path for any other name ("COM0:", "COM-4:").
 std::filesystem::path DevicePathForPort(std::string_view port_name);
