@@ -1,5 +1,5 @@
-// Positions of readings in a GPS survey: the GPS sentences put back together
-// from their records, and the fixes around each reading's tick.
+// Positions of readings in a GPS survey: the fixes around each reading's
+// tick, from the GPS lines put back together from their records.
 #pragma once
 
 #include <cstddef>
@@ -11,40 +11,12 @@
 #include <string_view>
 
 #include "gps/nmea.h"
+#include "gps/stored_sentences.h"
 
 namespace tq::exporter {
 
 // Fixes further than this from a reading, in ticks, do not place it.
 inline constexpr int64_t kFixReachMs = 5000;
-
-// One GPS line as the file holds it, complete.
-struct StoredSentence {
-  std::string_view text;  // without the padding of its last record
-  uint32_t tick = 0;      // tick of its "$"
-  bool good = false;      // stored as a sentence with a good checksum
-};
-
-// Puts GPS lines back together from their records, which other records may
-// separate: a first piece ("@" or "?"), continuations ("#" or '"'), then the
-// "!" record with the tick.
-class GpsSentenceAssembler {
- public:
-  // Takes one GPS record; returns the line when the record is the "!" that
-  // closes it (valid until the next call). A continuation or a "!" without
-  // its first piece is dropped, and so is a line that grows beyond
-  // kNmeaLineMax.
-  std::optional<StoredSentence> Feed(std::span<const uint8_t> record);
-  // Drops the line being put together: damage cut it.
-  void Drop() {
-    text_.clear();
-    open_ = false;
-  }
-
- private:
-  std::string text_;
-  bool open_ = false;
-  bool good_ = false;
-};
 
 // A position: where a fix put the receiver, or a reading between fixes.
 struct Position {

@@ -16,21 +16,13 @@
 #include <span>
 #include <string>
 
+#include "survey/record_tick.h"
+
 namespace tq::exporter {
 
 // Milliseconds since 1970-01-01 00:00 on the handheld's local calendar (the
 // files carry no time zone).
 using LocalMs = int64_t;
-
-// The tick field of a record (the 10 positions before the LF), as the
-// unsigned 32-bit counter; a field printed signed by an older logger wraps
-// to the same counter value. nullopt when the field is not a number.
-std::optional<uint32_t> ParseTick(std::span<const uint8_t> record);
-
-// `later` minus `earlier` on the 32-bit counter, across one wrap.
-constexpr int64_t TickDifference(uint32_t later, uint32_t earlier) {
-  return static_cast<int32_t>(later - earlier);
-}
 
 // Local milliseconds of a calendar date and time; nullopt when a field is
 // out of range.
