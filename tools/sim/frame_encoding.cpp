@@ -72,6 +72,16 @@ std::vector<uint8_t> EncodeAsciiFrame(uint8_t status, long field1, long field2) 
   return frame;
 }
 
+std::vector<uint8_t> EncodeAsciiFrameText(uint8_t status, std::span<const uint8_t> fields) {
+  std::vector<uint8_t> frame;
+  frame.reserve(fields.size() + 3);
+  frame.push_back(kStart);
+  frame.push_back(status);
+  frame.insert(frame.end(), fields.begin(), fields.end());
+  frame.push_back(kCarriageReturn);
+  return frame;
+}
+
 std::vector<uint8_t> EncodeIceFrame(int thickness_digits, int inphase_digits) {
   std::vector<uint8_t> frame{kStart};
   AppendDigits(frame, thickness_digits);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ std::vector<uint8_t> EncodeAsciiFrame(uint8_t status, long field1);
 
 // "T", status, two fields, CR: the 12-character frame and its terminator.
 std::vector<uint8_t> EncodeAsciiFrame(uint8_t status, long field1, long field2);
+
+// "T", the status, the field characters exactly as given, CR: a frame put
+// back on the wire from its stored text, whatever its fields hold.
+std::vector<uint8_t> EncodeAsciiFrameText(uint8_t status, std::span<const uint8_t> fields);
 
 // "T", three digits, "I", three digits; each value held at 0..999.
 std::vector<uint8_t> EncodeIceFrame(int thickness_digits, int inphase_digits);

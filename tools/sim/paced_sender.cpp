@@ -40,8 +40,15 @@ uint64_t PacedSender::SentCount(size_t stream) const {
 void PacedSender::Run(std::stop_token stop) {
   const size_t count = streams_.size();
   std::vector<uint64_t> index(count, 0);
-  std::vector<SteadyClock::time_point> due(count, SteadyClock::now());
+  const SteadyClock::time_point start = SteadyClock::now();
+  auto scheduled = [&](size_t i) {
+    return start + std::chrono::milliseconds(streams_[i].due_ms(index[i]));
+  };
+  std::vector<SteadyClock::time_point> due(count, start);
   auto done = [&](size_t i) { return streams_[i].limit != 0 && index[i] >= streams_[i].limit; };
+  for (size_t i = 0; i < count; ++i) {
+    if (streams_[i].due_ms && !done(i)) due[i] = scheduled(i);
+  }
   auto all_limited_done = [&] {
     bool any_limited = false;
     for (size_t i = 0; i < count; ++i) {
@@ -72,6 +79,10 @@ void PacedSender::Run(std::stop_token stop) {
       if (!bytes.empty() && !s.send(bytes)) failed_.fetch_add(1);
       ++index[i];
       sent_[i].store(index[i]);
+      if (s.due_ms) {
+        if (!done(i)) due[i] = scheduled(i);
+        continue;
+      }
       auto period = std::chrono::milliseconds(std::max(1, s.period_ms));
       due[i] += period;
       // After a stall, carry on from now instead of sending the backlog at once.

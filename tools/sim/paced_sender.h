@@ -23,6 +23,11 @@ struct PacedStream {
   std::function<bool(std::span<const uint8_t>)> send;
   // Messages to send before this stream is done; 0 for no end.
   uint64_t limit = 0;
+  // When set, message n is due this many milliseconds after the start
+  // instead of n periods after it (times that never decrease). A late
+  // message then goes at once and the ones after it keep their times: a
+  // recorded schedule is kept, not smoothed.
+  std::function<int64_t(uint64_t index)> due_ms;
 };
 
 class PacedSender {
