@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <set>
 #include <type_traits>
 #include <vector>
 
@@ -31,6 +32,7 @@ struct Parser {
   bool saw_silence_after = false;
   bool saw_silence_for = false;
   bool saw_frame_length = false;
+  std::set<std::string_view> seen;  // every option given
 
   bool Fail(std::string_view option, std::string_view expected, std::string_view value) {
     error = std::string(option) + ": expected " + std::string(expected) + ", got " + Quoted(value);
@@ -79,7 +81,26 @@ struct Parser {
   std::map<std::string_view, Handler> Handlers() {
     SimulatorOptions& sim = options.simulator;
     return {
-        {"--kind", [&](auto o, auto v) { return Whole(o, v, 0, kKindCount - 1, &sim.kind); }},
+        {"--kind",
+         [&](auto o, auto v) {
+           options.kind_given = true;
+           if (const std::optional<int32_t> kind = KindFromName(v)) {
+             sim.kind = *kind;
+             return true;
+           }
+           return Whole(o, v, 0, kKindCount - 1, &sim.kind);
+         }},
+        {"--replay", [&](auto o, auto v) { return Path(o, v, &options.replay_file); }},
+        {"--speed",
+         [&](auto o, auto v) {
+           double speed = 0.0;
+           if (!ParseNumber(v, &speed) || speed <= 0.0 || speed > 1000.0) {
+             return Fail(o, "a factor above 0 and at most 1000", v);
+           }
+           options.replay.speed = speed;
+           return true;
+         }},
+        {"--lead-in", [&](auto o, auto v) { return Seconds(o, v, &options.replay.lead_in_s); }},
         {"--instrument", [&](auto o, auto v) { return Path(o, v, &options.instrument_link); }},
         {"--gps", [&](auto o, auto v) { return Path(o, v, &options.gps_link); }},
         {"--frame-length",
@@ -153,9 +174,45 @@ struct Parser {
     };
   }
 
+  // Options that make the walk and have no place in a replay, and the
+  // replay's own options.
+  static constexpr std::string_view kWalkOnly[] = {
+      "--frame-length", "--dipole", "--turn-after", "--marker-every",
+      "--pace",         "--readings", "--fix-quality", "--satellites"};
+  static constexpr std::string_view kReplayOnly[] = {"--speed", "--lead-in", "--step"};
+
+  bool CheckReplay() {
+    for (std::string_view option : kWalkOnly) {
+      if (seen.contains(option)) {
+        error = std::string(option) + " does not apply to --replay: the file's frames are sent";
+        return false;
+      }
+    }
+    if (options.instrument_link.empty()) {
+      error = "--replay needs --instrument";
+      return false;
+    }
+    if (!options.gps_link.empty() && options.instrument_link == options.gps_link) {
+      error = "--instrument and --gps name the same path";
+      return false;
+    }
+    if (saw_silence_after != saw_silence_for) {
+      error = "--silence-after and --silence-for go together";
+      return false;
+    }
+    return true;
+  }
+
   // Rules that tie options together, checked once all are read.
   bool CheckCombination() {
     const SimulatorOptions& sim = options.simulator;
+    if (!options.replay_file.empty()) return CheckReplay();
+    for (std::string_view option : kReplayOnly) {
+      if (seen.contains(option)) {
+        error = std::string(option) + " applies to --replay only";
+        return false;
+      }
+    }
     if (options.instrument_link.empty() && options.gps_link.empty()) {
       error = "nothing to simulate: give --instrument PATH, --gps PATH or both";
     } else if (!options.gps_link.empty() && options.instrument_link == options.gps_link) {
@@ -186,15 +243,21 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
       parser.error = "unexpected argument " + Quoted(arg);
       break;
     }
+    if (arg == "--step") {
+      parser.seen.insert("--step");
+      parser.options.replay.step = true;
+      continue;
+    }
     std::string_view option = arg;
     std::string_view value;
     size_t eq = arg.find('=');
     if (eq != std::string_view::npos) option = arg.substr(0, eq);
     auto handler = handlers.find(option);
     if (handler == handlers.end()) {
-      parser.error = "unknown option " + Quoted(option);
+      parser.error = option == "--step" ? "--step takes no value" : "unknown option " + Quoted(option);
       break;
     }
+    parser.seen.insert(handler->first);
     if (eq != std::string_view::npos) {
       value = arg.substr(eq + 1);
     } else if (i + 1 < args.size()) {
@@ -211,6 +274,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
 
 std::string HelpText() {
   return R"(Usage: tqsim --instrument PATH [--gps PATH] [options]
+       tqsim --replay FILE --instrument PATH [--gps PATH] [--kind K]
+             [--speed N] [--lead-in S] [--step] [fault options]
 
 Simulates a ground-conductivity instrument and a GPS receiver on
 pseudo-terminals, so the logger can run without hardware. Each port is a new
@@ -230,7 +295,8 @@ Ports:
 Instrument:
   --kind K              0 TQ62, 1 TQ68B, 2 TQ68-DD (conductivity and inphase
                         frames alternate), 3 TQ68 (likewise), 4 TQ64-3 (20 m),
-                        5 TQ93, 6 FRZ62 ice frames, 7 TQ68-MK2 binary (default)
+                        5 TQ93, 6 FRZ62 ice frames, 7 TQ68-MK2 binary (default);
+                        the number or the model name
   --frame-length 7|12   kind 3 only: frame length (default 12)
   --dipole V|H          dipole orientation the instrument reports (default V)
   --turn-after S        turn the instrument to the other dipole S seconds
@@ -259,6 +325,72 @@ Faults (all off by default; the same --seed gives the same damage):
 
 RATE is a number from 0 to 1. Options take their value as the next argument
 or after "=". A bad option prints one line and exits with status 2.
+
+Replay: a stored data file played back through the logger
+  --replay FILE         send what the instrument and the receiver sent while
+                        FILE was logged, on the file's own time line
+  --kind K              with --replay: the kind FILE must be (its header
+                        tells the kind; another kind is refused)
+  --speed N             play N times as fast: above 0, e.g. 10 or 0.5
+                        (default 1); below about 0.3 the frames come further
+                        apart than the logger's connection check allows
+  --lead-in S           hold the first frame S seconds before the first run,
+                        time to press Go (default 3)
+  --step                before each logging run of FILE, hold its first frame
+                        and wait for a line on standard input: "quiet" stops
+                        the holding, any other line (or an empty one) plays
+                        the run; at the end of the input the run plays, and
+                        the runs after it keep the file's own pauses
+  --frame-length, --dipole, --turn-after, --marker-every, --pace, --readings,
+  --fix-quality and --satellites have no place in a replay and are refused;
+  the fault options damage the replay as they damage the walk.
+
+  Each stored reading goes out as the frame it holds, FramesPerReading
+  times one frame period apart, the last copy at its recorded tick, so a
+  logger with the same settings stores the same readings again: in Auto
+  mode FramesPerReading follows from the reading interval in the file's
+  second header record (0.2 s at 91 ms frames: 2); Wheel mode, and the
+  FRZ62 in any mode, take every frame; in Manual mode each reading is an
+  unmarked frame, then the marked one that triggers it (then the further
+  samples of an averaged reading), with unmarked frames between readings.
+  The frames are the stored bytes: "T", status and fields, CR (a kind-3
+  file whose second field is blank: 7 characters); FRZ62 the 8-character
+  ice frame; TQ68-MK2 the 14 bytes, then 0xFF 0xFF. GPS lines go out on
+  --gps as text with CR LF, their "$" at their recorded tick; a file that
+  holds GPS lines and no --gps plays the instrument only (said once).
+  Between runs, while the file was paused, and during the lead-in the next
+  run's first frame is held at the frame period, so the logger sees a live
+  instrument. Damaged bytes are skipped where tqexport skips them and named
+  on standard error; a file cut short plays up to the cut. tqsim prints a
+  line as each run starts ("run 2 of 3: 140 readings") and at the end
+  ("replayed N readings, M GPS sentences, K damaged records skipped"),
+  removes its links after the last record and exits with status 0.
+
+  What a replay cannot give back:
+  - frames the logger passed over between readings: they come back as
+    copies of the stored one; frames outside logging runs were never stored;
+  - the logger counts frames from its Go: only a run started on the first
+    frame ("quiet", Go, wait for "$STARTED" in the file, then a line, with
+    --step) lines the groups up exactly; with Go pressed while a frame is
+    held the same frames are stored, but a held copy may be taken first and
+    the ticks move within their groups (Wheel mode: every held frame after
+    Go is stored). "quiet" silences the line: play within 0.3 s (FRZ62 2 s)
+    or the logger notes a connection break;
+  - the start byte where the logger wrote a marker digit (a TQ68-MK2 "t"
+    comes back as "T"), and the digits after a reading the damage took;
+  - averaged Manual readings: the samples come back as copies of the stored
+    average, so the stored fields are the same and the values shown while
+    averaging are not;
+  - TQ68-MK2 marker bits: the logger adds its own marker line (16) and soft
+    key (8) to the status it receives; stored statuses already hold them;
+  - GPS lines lose trailing spaces and always end in CR LF; a line that
+    began before Go is sent as the run starts;
+  - a reading interval stored with three decimals (header 2).
+
+Exit status: 0 done, or stopped by Ctrl-C or SIGTERM; 2 a bad option, or a
+--replay FILE that is no readable data file or not of the --kind given (one
+line on standard error, nothing linked); 1 a port could not be made or FILE
+could not be read to its end.
 )";
 }
 

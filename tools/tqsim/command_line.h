@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "tools/sim/replay.h"
 #include "tools/sim/simulator.h"
 
 namespace tq::sim {
@@ -14,6 +15,9 @@ struct TqsimOptions {
   SimulatorOptions simulator;
   std::filesystem::path instrument_link;  // empty: no instrument port
   std::filesystem::path gps_link;         // empty: no GPS port
+  std::filesystem::path replay_file;      // empty: simulate the walk
+  ReplayOptions replay;                   // its faults are simulator.faults
+  bool kind_given = false;                // with --replay, the kind the file must be
   bool help = false;
 };
 

@@ -1,12 +1,17 @@
-// tqsim: an instrument and a GPS receiver on pseudo-terminals.
+// tqsim: an instrument and a GPS receiver on pseudo-terminals, simulated or
+// replayed from a stored data file.
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +21,8 @@
 #include "tools/sim/instrument_readings.h"
 #include "tools/sim/paced_sender.h"
 #include "tools/sim/pseudo_terminal.h"
+#include "tools/sim/replay.h"
+#include "tools/sim/replay_plan.h"
 #include "tools/sim/simulator.h"
 #include "tools/tqsim/command_line.h"
 
@@ -61,9 +68,9 @@ bool OpenPort(LinkedPort* port, const char* role) {
   return false;
 }
 
-int Run(const TqsimOptions& options) {
-  // Signals are taken by sigtimedwait below, never by a handler; the sender
-  // thread inherits the mask.
+// The signals that end tqsim. They are taken by sigtimedwait, never by a
+// handler; sender threads inherit the mask.
+sigset_t BlockStopSignals() {
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGINT);
@@ -71,6 +78,11 @@ int Run(const TqsimOptions& options) {
   sigaddset(&stop_signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  return stop_signals;
+}
+
+int Run(const TqsimOptions& options) {
+  sigset_t stop_signals = BlockStopSignals();
 
   const SimulatorOptions& sim = options.simulator;
   LinkedPort instrument{options.instrument_link, nullptr};
@@ -119,6 +131,124 @@ int Run(const TqsimOptions& options) {
   return 0;
 }
 
+// Lines of standard input, read without blocking for longer than asked.
+class InputLines {
+ public:
+  StepInput Read(std::chrono::milliseconds wait) {
+    if (std::optional<std::string> line = TakeLine()) return Meaning(*line);
+    if (ended_) return StepInput::kEnd;
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, static_cast<int>(wait.count())) <= 0) return StepInput::kNothing;
+    char buffer[256];
+    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n > 0) {
+      pending_.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      ended_ = true;
+      if (!pending_.empty()) pending_.push_back('\n');  // a last line without its end
+    }
+    if (std::optional<std::string> line = TakeLine()) return Meaning(*line);
+    return ended_ ? StepInput::kEnd : StepInput::kNothing;
+  }
+
+ private:
+  static StepInput Meaning(std::string_view line) {
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) {
+      line.remove_suffix(1);
+    }
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) {
+      line.remove_prefix(1);
+    }
+    return line == "quiet" ? StepInput::kQuiet : StepInput::kPlay;
+  }
+  std::optional<std::string> TakeLine() {
+    const size_t end = pending_.find('\n');
+    if (end == std::string::npos) return std::nullopt;
+    std::string line = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    return line;
+  }
+  std::string pending_;
+  bool ended_ = false;
+};
+
+std::string ModeText(const ReplayPlan& plan) {
+  switch (plan.survey_mode) {
+    case kSurveyModeWheel:
+      return "Wheel mode, every frame a reading";
+    case kSurveyModeManual:
+      return plan.kind == kKindFrz62
+                 ? "Manual mode, every frame a reading"
+                 : "Manual mode, " + std::to_string(plan.samples_per_reading) +
+                       " frame(s) per reading after an unmarked one";
+    default:
+      return "Auto mode, " + std::to_string(plan.frames_per_reading) + " frame(s) per reading";
+  }
+}
+
+int RunReplay(const TqsimOptions& options) {
+  // The file first: a file that cannot be replayed links nothing.
+  const std::optional<int32_t> kind =
+      options.kind_given ? std::optional<int32_t>(options.simulator.kind) : std::nullopt;
+  const ReplayLoad load = LoadReplay(options.replay_file, kind);
+  if (!load.plan) {
+    std::fprintf(stderr, "tqsim: %s\n", load.error.c_str());
+    return load.read_failed ? kExitFailure : kExitUsage;
+  }
+  for (const std::string& warning : load.warnings) std::fprintf(stderr, "tqsim: %s\n", warning.c_str());
+  const ReplayPlan& plan = *load.plan;
+  if (plan.gps_sentences > 0 && options.gps_link.empty()) {
+    std::fprintf(stderr, "tqsim: %s holds %lld GPS sentences and no --gps port was given: "
+                 "playing the instrument only\n",
+                 options.replay_file.c_str(), static_cast<long long>(plan.gps_sentences));
+  }
+
+  sigset_t stop_signals = BlockStopSignals();
+  LinkedPort instrument{options.instrument_link, nullptr};
+  LinkedPort gps{options.gps_link, nullptr};
+  std::vector<LinkedPort*> ports;
+  if (!OpenPort(&instrument, "instrument")) return kExitFailure;
+  ports.push_back(&instrument);
+  if (!gps.link.empty()) {
+    if (!OpenPort(&gps, "gps")) {
+      RemoveLinks(ports);
+      return kExitFailure;
+    }
+    ports.push_back(&gps);
+  }
+  std::printf("replay of %s: kind %d (%s), %s, a frame every %d ms, %zu runs, %lld readings\n",
+              options.replay_file.c_str(), plan.kind, KindInfoFor(plan.kind).model,
+              ModeText(plan).c_str(), plan.frame_period_ms, plan.runs.size(),
+              static_cast<long long>(plan.readings));
+  std::fflush(stdout);
+
+  bool stop = false;
+  InputLines input;
+  ReplayIo io;
+  io.instrument = SenderTo(instrument.pty.get());
+  if (gps.pty) io.gps = SenderTo(gps.pty.get());
+  io.read_step = [&input](std::chrono::milliseconds wait) { return input.Read(wait); };
+  io.stopped = [&] {
+    timespec now{0, 0};
+    if (!stop && sigtimedwait(&stop_signals, nullptr, &now) > 0) stop = true;
+    return stop;
+  };
+  io.say = [](const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  };
+  ReplayOptions replay = options.replay;
+  replay.faults = options.simulator.faults;
+  const ReplayResult result = PlayReplay(plan, replay, io);
+  if (result.completed) {
+    instrument.pty->WaitDrained(kDrainTimeout);
+    if (gps.pty) gps.pty->WaitDrained(kDrainTimeout);
+  }
+  RemoveLinks(ports);
+  std::printf("%s\n", SummaryLine(result, plan.damaged_records).c_str());
+  return 0;
+}
+
 }  // namespace
 }  // namespace tq::sim
 
@@ -137,5 +267,6 @@ int main(int argc, char** argv) {
     std::fputs(tq::sim::HelpText().c_str(), stdout);
     return 0;
   }
+  if (!parsed.options.replay_file.empty()) return tq::sim::RunReplay(parsed.options);
   return tq::sim::Run(parsed.options);
 }
