@@ -335,7 +335,8 @@ Replay: a stored data file played back through the logger
                         (default 1); below about 0.3 the frames come further
                         apart than the logger's connection check allows
   --lead-in S           hold the first frame S seconds before the first run,
-                        time to press Go (default 3)
+                        time to press Go (default 3; with --step the first
+                        run waits for its line instead)
   --step                before each logging run of FILE, hold its first frame
                         and wait for a line on standard input: "quiet" stops
                         the holding, any other line (or an empty one) plays
@@ -381,11 +382,13 @@ Replay: a stored data file played back through the logger
   - averaged Manual readings: the samples come back as copies of the stored
     average, so the stored fields are the same and the values shown while
     averaging are not;
-  - TQ68-MK2 marker bits: the logger adds its own marker line (16) and soft
-    key (8) to the status it receives; stored statuses already hold them;
+  - TQ68-MK2 marker bits: the stored statuses hold the marker line (16) and
+    soft key (8) bits the logger added, and the logger adds its own again:
+    leave its marker line and soft key alone during a replay;
   - GPS lines lose trailing spaces and always end in CR LF; a line that
     began before Go is sent as the run starts;
-  - a reading interval stored with three decimals (header 2).
+  - a reading interval of more than three decimals: the file holds it
+    rounded, and FramesPerReading is worked out from that.
 
 Exit status: 0 done, or stopped by Ctrl-C or SIGTERM; 2 a bad option, or a
 --replay FILE that is no readable data file or not of the --kind given (one

@@ -172,18 +172,21 @@ class InputLines {
   bool ended_ = false;
 };
 
+// "3 readings", "1 reading".
+std::string Count(int64_t n, const char* thing) {
+  return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
 std::string ModeText(const ReplayPlan& plan) {
-  switch (plan.survey_mode) {
-    case kSurveyModeWheel:
-      return "Wheel mode, every frame a reading";
-    case kSurveyModeManual:
-      return plan.kind == kKindFrz62
-                 ? "Manual mode, every frame a reading"
-                 : "Manual mode, " + std::to_string(plan.samples_per_reading) +
-                       " frame(s) per reading after an unmarked one";
-    default:
-      return "Auto mode, " + std::to_string(plan.frames_per_reading) + " frame(s) per reading";
+  if (plan.kind == kKindFrz62 || plan.survey_mode == kSurveyModeWheel) {
+    return std::string(plan.survey_mode == kSurveyModeWheel ? "Wheel" : "FRZ62") +
+           ": every frame a reading";
   }
+  if (plan.survey_mode == kSurveyModeManual) {
+    return "Manual: an unmarked frame, then " + Count(plan.samples_per_reading, "frame") +
+           " a reading";
+  }
+  return "Auto: " + Count(plan.frames_per_reading, "frame") + " a reading";
 }
 
 int RunReplay(const TqsimOptions& options) {
@@ -216,10 +219,11 @@ int RunReplay(const TqsimOptions& options) {
     }
     ports.push_back(&gps);
   }
-  std::printf("replay of %s: kind %d (%s), %s, a frame every %d ms, %zu runs, %lld readings\n",
+  std::printf("replay of %s: kind %d (%s), %s, a frame every %d ms, %s, %s\n",
               options.replay_file.c_str(), plan.kind, KindInfoFor(plan.kind).model,
-              ModeText(plan).c_str(), plan.frame_period_ms, plan.runs.size(),
-              static_cast<long long>(plan.readings));
+              ModeText(plan).c_str(), plan.frame_period_ms,
+              Count(static_cast<int64_t>(plan.runs.size()), "run").c_str(),
+              Count(plan.readings, "reading").c_str());
   std::fflush(stdout);
 
   bool stop = false;
