@@ -131,13 +131,18 @@ bool PlayRun(const ReplayPlan& plan, const ReplayRun& run, double speed, Line& i
   return finished;
 }
 
+std::string RunName(const ReplayPlan& plan, size_t run) {
+  return "run " + std::to_string(run + 1) + " of " + std::to_string(plan.runs.size());
+}
+
 }  // namespace
 
-std::string RunStartLine(const ReplayPlan& plan, size_t run) {
+std::string RunStartLine(const ReplayPlan& plan, size_t run, bool with_gps) {
   const ReplayRun& r = plan.runs[run];
-  std::string line = "run " + std::to_string(run + 1) + " of " + std::to_string(plan.runs.size()) +
-                     ": " + std::to_string(r.readings) + " readings";
-  if (r.gps_sentences > 0) line += ", " + std::to_string(r.gps_sentences) + " GPS sentences";
+  std::string line = RunName(plan, run) + ": " + std::to_string(r.readings) + " readings";
+  if (with_gps && r.gps_sentences > 0) {
+    line += ", " + std::to_string(r.gps_sentences) + " GPS sentences";
+  }
   return line;
 }
 
@@ -162,6 +167,7 @@ ReplayResult PlayReplay(const ReplayPlan& plan, const ReplayOptions& options, Re
         instrument.connected() ? Hold(run.hold_frame, plan.frame_period_ms, instrument) : nullptr;
     bool waited = false;
     if (step) {
+      io.say(RunName(plan, played) + " waits: a line plays it, \"quiet\" stops the frames first");
       const StepOutcome said = WaitForStep(io, hold);
       if (said == StepOutcome::kStopped) break;
       // Without input the remaining runs keep the file's own pauses.
@@ -175,7 +181,7 @@ ReplayResult PlayReplay(const ReplayPlan& plan, const ReplayOptions& options, Re
       if (!Wait(milliseconds(hold_ms), io)) break;
     }
     hold.reset();
-    io.say(RunStartLine(plan, played));
+    io.say(RunStartLine(plan, played, gps.connected()));
     if (!PlayRun(plan, run, options.speed, instrument, gps, io, result.gps_sentences)) break;
     result.readings += run.readings;
     const int64_t last_ms = run.end_send > run.first_send ? plan.sends[run.end_send - 1].at_ms : 0;

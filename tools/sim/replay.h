@@ -45,8 +45,9 @@ struct ReplayResult {
 // Plays `plan` through `io`; returns when it is done or io.stopped() says so.
 ReplayResult PlayReplay(const ReplayPlan& plan, const ReplayOptions& options, ReplayIo& io);
 
-// "run 2 of 3: 140 readings", ", 35 GPS sentences" added when it has some.
-std::string RunStartLine(const ReplayPlan& plan, size_t run);
+// "run 2 of 3: 140 readings", ", 35 GPS sentences" added when it has some
+// and they are sent.
+std::string RunStartLine(const ReplayPlan& plan, size_t run, bool with_gps);
 
 // "replayed N readings, M GPS sentences, K damaged records skipped".
 std::string SummaryLine(const ReplayResult& result, int64_t damaged_records);

@@ -338,10 +338,11 @@ Replay: a stored data file played back through the logger
                         time to press Go (default 3; with --step the first
                         run waits for its line instead)
   --step                before each logging run of FILE, hold its first frame
-                        and wait for a line on standard input: "quiet" stops
-                        the holding, any other line (or an empty one) plays
-                        the run; at the end of the input the run plays, and
-                        the runs after it keep the file's own pauses
+                        and wait for a line on standard input ("run 2 of 3
+                        waits: ..."): "quiet" stops the holding, any other
+                        line (or an empty one) plays the run; at the end of
+                        the input the run plays, and the runs after it keep
+                        the file's own pauses
   --frame-length, --dipole, --turn-after, --marker-every, --pace, --readings,
   --fix-quality and --satellites have no place in a replay and are refused;
   the fault options damage the replay as they damage the walk.
