@@ -16,6 +16,8 @@
 #include "survey/record_reader.h"
 #include "tools/tqexport/export_rows.h"
 #include "tools/tqexport/export_writers.h"
+#include "tools/tqexport/svg_map.h"
+#include "tools/tqexport/svg_profile.h"
 #include "tools/tqexport/text_out.h"
 
 namespace tq::exporter {
@@ -46,6 +48,8 @@ std::optional<Format> ParseFormat(std::string_view text) {
   if (text == "geojson") return Format::kGeoJson;
   if (text == "records") return Format::kRecords;
   if (text == "emagpy") return Format::kEmagpy;
+  if (text == "svg") return Format::kSvg;
+  if (text == "map-svg") return Format::kMapSvg;
   return std::nullopt;
 }
 
@@ -220,12 +224,24 @@ std::vector<CoilColumn> FilledCoils(RecordCursor& cursor, const StoredHeader& he
   return columns;
 }
 
+// What the first pass of a drawing found.
+struct DrawingPlans {
+  std::optional<ProfilePlan> profile;
+  std::optional<MapPlan> map;
+};
+
 // The whole export into `out`, with the ranges passed over as damage in
 // `skipped`; false when reading the file failed.
 bool WriteExport(const ExportOptions& options, const StoredHeader& header, RecordCursor& cursor,
-                 const std::vector<CoilColumn>& coils, TextOut& out, Progress& progress,
-                 std::vector<SkippedRange>& skipped, std::FILE* messages) {
+                 const std::vector<CoilColumn>& coils, const DrawingPlans& plans, TextOut& out,
+                 Progress& progress, std::vector<SkippedRange>& skipped, std::FILE* messages) {
+  const auto show = [&progress](int64_t records) { progress.Show(records); };
+  const std::string file_name = options.input.filename().string();
   switch (options.format) {
+    case Format::kSvg:
+      return WriteProfileSvg(cursor, header, *plans.profile, file_name, out, show, skipped);
+    case Format::kMapSvg:
+      return WriteMapSvg(cursor, header, *plans.map, file_name, out, show, skipped);
     case Format::kCsv: {
       CsvWriter csv(RowColumnsFor(header), out);
       csv.Begin();
@@ -327,7 +343,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
     }
     const bool known = name == "-o" || name == "--output" || name == "--format" ||
                        name == "--coil-separation" || name == "--frequency" ||
-                       name == "--height";
+                       name == "--height" || name == "--line";
     if (!known) {
       parsed.error = "unknown option " + std::string(name) + " (see tqexport --help)";
       return parsed;
@@ -349,10 +365,12 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
       const std::optional<Format> format = ParseFormat(*value);
       if (!format) {
         parsed.error = "unknown format " + std::string(*value) +
-                       " (csv, geojson, records or emagpy)";
+                       " (csv, geojson, records, emagpy, svg or map-svg)";
         return parsed;
       }
       o.format = *format;
+    } else if (name == "--line") {
+      o.line = std::string(*value);
     } else {
       const bool height = name == "--height";
       const std::optional<double> number = ParseOptionNumber(*value, height);
@@ -372,6 +390,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
   } else if (o.format != Format::kEmagpy &&
              (o.naming.separation_m || o.naming.frequency_hz || o.naming.height_m)) {
     parsed.error = "--coil-separation, --frequency and --height go with --format emagpy only";
+  } else if (o.line && o.format != Format::kSvg) {
+    parsed.error = "--line goes with --format svg only";
   } else if (o.naming.height_m && !o.naming.frequency_hz) {
     parsed.error = "--height needs --frequency: EMagPy reads the height after the frequency";
   }
@@ -381,21 +401,27 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
 std::string HelpText() {
   return R"(Usage: tqexport FILE [-o OUT] [--format csv|geojson|records|emagpy]
                 [--coil-separation M] [--frequency HZ] [--height M]
+       tqexport FILE --format svg [--line NAME] [-o OUT]
+       tqexport FILE --format map-svg [-o OUT]
 
 Turns a logger data file of any instrument kind (.R62 .P68 .Q68 .R68 .R64 .R93
-.I62 .N68) into CSV (the default), GeoJSON or the CSV that EMagPy reads, or
-lists its records. The output goes to standard output unless -o names a file.
+.I62 .N68) into CSV (the default), GeoJSON or the CSV that EMagPy reads, lists
+its records, or draws its profiles or its GPS track as SVG. The output goes to
+standard output unless -o names a file.
 
 Options:
   -o, --output OUT      write OUT; it is replaced only when the whole export
                         succeeds (a temporary file beside it is renamed);
                         a device or a pipe is written straight
-  --format FORMAT       csv, geojson, records or emagpy (default csv)
+  --format FORMAT       csv, geojson, records, emagpy, svg or map-svg
+                        (default csv)
   --coil-separation M   emagpy: the coil separation in metres, for the kinds
                         whose files do not tell it (all but TQ64-3, TQ68-MK2)
   --frequency HZ        emagpy: add the frequency to every coil name
   --height M            emagpy: add the height above ground to every coil
                         name; needs --frequency
+  --line NAME           svg: draw only the line(s) of this name (as the "L"
+                        record holds it, at most 8 characters)
   -h, --help            show this text
   --version             show the version
 
@@ -460,6 +486,29 @@ emagpy: one row per station. First the coordinates: latitude, longitude,
   a GPS station without a position, gives no row; standard error counts
   them.
 
+svg: the profile of every survey line, one panel per line, stacked. A
+  panel's title names the line, the file, the model, the date and time of
+  the line's "Z" record and the number of readings. Under it one plot per
+  quantity the kind records (conductivity in mS/m, inphase in ppt, ice
+  thickness in m; the TQ93's second value in m), each channel one polyline
+  in the logger's default trace colour and width, labelled as the csv
+  columns in the legend; x is the station. Markers are triangles and
+  comments ticks with their text above the plots, where they fall. Each
+  line is reduced to 700 pixel columns keeping every column's first,
+  lowest, highest and last value, so spikes stay and the size of the
+  drawing does not grow with the file; a panel shows the text of its first
+  12 comments, the others as ticks. --line NAME draws that line only; a
+  name no line has is refused (status 2) with the names there are.
+
+map-svg: a GPS survey's readings placed as in the geojson export, as dots
+  coloured by the first conductivity channel that has values (the FRZ62's
+  thickness) through a colour bar of its range, one dot per 4-pixel cell
+  (the mean of the readings in it; grey where they have no value), in a
+  local metric projection about the track's centre (east = R dlon
+  cos(lat0), north = R dlat, the same scale both ways), with a scale bar of
+  a round length and a north arrow. A grid survey, or a GPS survey in which
+  no reading has a position, is refused (status 2).
+
 damaged files: where bytes inside a file do not make whole records (a
   byte inserted or lost, two files glued together), the reader skips to
   the first place where three records in a row are whole again, and
@@ -480,6 +529,8 @@ Examples:
   tqexport SURVEY.N68 --format emagpy --frequency 9000 --height 0.1 -o em.csv
   tqexport SURVEY.R68 --format emagpy --coil-separation 3.66 -o em.csv
   tqexport SURVEY.R64 --format records | less
+  tqexport SURVEY.N68 --format svg --line 3 -o line3.svg
+  tqexport SURVEY.N68 --format map-svg -o map.svg
 )";
 }
 
@@ -529,6 +580,29 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
     }
   }
 
+  DrawingPlans plans;
+  if (options.format == Format::kSvg) {
+    plans.profile = PlanProfile(*cursor, *header, &error);
+    if (!plans.profile) {
+      Say(messages, options.input, error);
+      return kExitFailure;
+    }
+    if (options.line && !KeepLinesNamed(*plans.profile, *options.line, &error)) {
+      Say(messages, options.input, error);
+      return kExitUsage;
+    }
+    if (plans.profile->lines.empty()) {
+      Say(messages, options.input, "the file holds no survey line to draw");
+      return kExitUsage;
+    }
+  } else if (options.format == Format::kMapSvg) {
+    plans.map = PlanMap(*cursor, *header, &error);
+    if (!plans.map) {
+      Say(messages, options.input, error);
+      return cursor->failed() ? kExitFailure : kExitUsage;
+    }
+  }
+
   PendingOutput pending;
   int fd = out_fd;
   if (!options.output.empty()) {
@@ -549,7 +623,8 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
                  progress && cursor->record_count() * static_cast<int64_t>(header->record_length) >
                                  kProgressFileBytes);
   std::vector<SkippedRange> skipped;
-  const bool read = WriteExport(options, *header, *cursor, coils, out, shown, skipped, messages);
+  const bool read =
+      WriteExport(options, *header, *cursor, coils, plans, out, shown, skipped, messages);
   shown.Done();
   if (!read) {
     Say(messages, options.input, "cannot read: " + cursor->error());

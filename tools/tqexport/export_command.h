@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,13 +13,14 @@
 
 namespace tq::exporter {
 
-enum class Format { kCsv, kGeoJson, kRecords, kEmagpy };
+enum class Format { kCsv, kGeoJson, kRecords, kEmagpy, kSvg, kMapSvg };
 
 struct ExportOptions {
   std::filesystem::path input;
   std::filesystem::path output;  // empty: standard output
   Format format = Format::kCsv;
   CoilNaming naming;             // emagpy only
+  std::optional<std::string> line;  // svg only: the one line to draw
   bool help = false;
 };
 
