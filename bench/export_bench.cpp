@@ -1,6 +1,6 @@
-// CSV export of generated TQ68-MK2 files: records per second on one core,
-// and how far the resident memory rises during one export (it must not grow
-// with the file).
+// CSV and SVG exports of generated TQ68-MK2 files: records per second on
+// one core, and how far the resident memory rises during one export (it
+// must not grow with the file).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -101,10 +101,11 @@ void ResetPeakMemory() {
   clear << "5";
 }
 
-void ExportCsv(benchmark::State& state, bool gps) {
+void Export(benchmark::State& state, bool gps, Format format) {
   const GeneratedFile file = Generate(state.range(0), gps);
   ExportOptions options;
   options.input = file.path;
+  options.format = format;
   const int null_out = ::open("/dev/null", O_WRONLY);
   std::FILE* null_messages = std::fopen("/dev/null", "w");
   int64_t growth_kib = 0;
@@ -127,11 +128,17 @@ void ExportCsv(benchmark::State& state, bool gps) {
   state.counters["peak_rss_KiB"] = static_cast<double>(peak_kib);
 }
 
-void BM_ExportCsvGrid(benchmark::State& state) { ExportCsv(state, false); }
-void BM_ExportCsvGps(benchmark::State& state) { ExportCsv(state, true); }
+void BM_ExportCsvGrid(benchmark::State& state) { Export(state, false, Format::kCsv); }
+void BM_ExportCsvGps(benchmark::State& state) { Export(state, true, Format::kCsv); }
+// The drawings read the file twice and keep a fixed number of pixel columns
+// or map cells, so their peak memory stays flat too.
+void BM_ExportSvgProfile(benchmark::State& state) { Export(state, false, Format::kSvg); }
+void BM_ExportSvgMap(benchmark::State& state) { Export(state, true, Format::kMapSvg); }
 
 BENCHMARK(BM_ExportCsvGrid)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportCsvGps)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportSvgProfile)->Arg(10000)->Arg(2000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportSvgMap)->Arg(10000)->Arg(2000000)->Unit(benchmark::kMillisecond);
 
 // The generated files go when the benchmarks end.
 struct RemoveGenerated {
