@@ -20,7 +20,7 @@ struct ExportOptions {
   std::filesystem::path output;  // empty: standard output
   Format format = Format::kCsv;
   CoilNaming naming;             // emagpy only
-  std::optional<std::string> line;  // svg only: the one line to draw
+  std::optional<std::string> line;  // svg only: draw the lines of this name
   bool help = false;
 };
 
