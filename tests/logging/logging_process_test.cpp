@@ -3,7 +3,10 @@
 // pseudo-terminal (each kind in turn, the TQ68-MK2 by default), and the data
 // file checked record by record afterwards. Skipped where Xvfb or xdotool is
 // not installed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -45,7 +48,7 @@ class LoggingProcessTest : public ::testing::Test {
     std::vector<std::string> sim = {TQSIM_PATH, "--kind", std::to_string(sim_kind_), "--instrument",
                                     (root_ / "ports" / "COM1").string()};
     for (const std::string& arg : MoreSimulatorArguments()) sim.push_back(arg);
-    sim_.emplace(sim, dir_.path() / "tqsim.out", dir_.path() / "tqsim.err");
+    sim_.emplace(sim, dir_.path() / "tqsim.out", dir_.path() / "tqsim.err", SimulatorInput());
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM1"); }));
     PrepareRoot();
     std::vector<std::string> tqlog = {TQLOG_PATH, "--root", root_.string()};
@@ -65,6 +68,8 @@ class LoggingProcessTest : public ::testing::Test {
   // before tqlog starts.
   virtual std::vector<std::string> MoreSimulatorArguments() const { return {}; }
   virtual void PrepareRoot() {}
+  // Where tqsim's standard input comes from; none by default.
+  virtual fs::path SimulatorInput() { return {}; }
 
   fs::path DataFile() const {
     fs::path folder = root_ / data_folder_;
@@ -467,6 +472,120 @@ TEST_F(LoggingProcessTest, SurveySetupByKeysReachesTheDataFileHeaders) {
   EXPECT_GE(readings, 4u) << "two readings a second for about three seconds";
   EXPECT_LE(readings, 9u);
 }
+
+}  // namespace
+}  // namespace tq
+
+namespace tq {
+namespace {
+
+// A stored survey played back: tqsim --replay of a golden GPS file of each
+// kind into a tqlog of that kind logging by keys, with GPS on COM2. The new
+// file must hold the same reading records and the same GPS records, ticks and
+// clocks aside. tqsim waits at each run boundary (--step): it holds the
+// instrument live while the file is created, goes quiet for the Go, and plays
+// the run once the logger has started.
+class ReplayRoundTripTest : public KindLoggingProcessTest {
+ protected:
+  fs::path Golden() const {
+    const KindRun& row = GetParam();
+    return fs::path(TQ_GOLDEN_DIR) / (std::string(row.model) + "-gps" + row.extension);
+  }
+
+  std::vector<std::string> MoreSimulatorArguments() const override {
+    return {"--replay", Golden().string(), "--gps", (root_ / "ports" / "COM2").string(), "--step"};
+  }
+
+  fs::path SimulatorInput() override {
+    fs::path fifo = dir_.path() / "tqsim.in";
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    step_ = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    return fifo;
+  }
+
+  void PrepareRoot() override {
+    const KindRun& row = GetParam();
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM2"); }));
+    const BuildConfig build{row.kind, DefaultBuildConfig().StorageRoot, 0};
+    SettingsStore settings;
+    ApplyKindDefaults(settings, build);
+    settings.GpsInput = 1;
+    settings.GpsPort = 1;  // COM2
+    fs::create_directories((root_ / row.settings).parent_path());
+    testing::WriteFileBytes(root_ / row.settings, FormatSettingsFile(settings, build));
+  }
+
+  void TearDown() override {
+    if (step_ >= 0) close(step_);
+  }
+
+  // One line to tqsim at its run boundary.
+  void Step(const std::string& line) {
+    const std::string text = line + "\n";
+    ASSERT_EQ(write(step_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+
+  int step_ = -1;
+};
+
+// The records a round trip keeps: readings without their tick, GPS pieces
+// whole, and how many GPS ticks.
+struct KeptRecords {
+  std::vector<std::string> readings;
+  std::vector<std::string> gps;
+  size_t gps_ticks = 0;
+};
+
+KeptRecords KeptOf(const std::string& bytes, size_t length) {
+  KeptRecords kept;
+  for (size_t at = 2 * length; at + length <= bytes.size(); at += length) {
+    const std::string record = bytes.substr(at, length);
+    const char first = record[0];
+    if (first == 'T' || first == 't' || (first >= '2' && first <= '6')) {
+      kept.readings.push_back(record.substr(0, TickAt(length)));
+    } else if (first == '@' || first == '#' || first == '?' || first == '"') {
+      kept.gps.push_back(record);
+    } else if (first == '!') {
+      ++kept.gps_ticks;
+    }
+  }
+  return kept;
+}
+
+TEST_P(ReplayRoundTripTest, TheNewFileHoldsTheStoredReadingAndGpsRecords) {
+  const KindRun& row = GetParam();
+  const KeptRecords want = KeptOf(testing::ReadFileBytes(Golden()), record_);
+  ASSERT_GE(want.readings.size(), 5u);
+  ASSERT_GE(want.gps_ticks, 3u);
+
+  ASSERT_NO_FATAL_FAILURE(CreateDataFile());
+  Step("quiet");
+  std::this_thread::sleep_for(milliseconds(300));  // what was on the way is read before the Go
+  Key("g");
+  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
+  Step("");  // play the run
+  auto played = [&] {
+    const KeptRecords now = KeptOf(testing::ReadFileBytes(DataFile()), record_);
+    return now.readings.size() >= want.readings.size() && now.gps_ticks >= want.gps_ticks;
+  };
+  ASSERT_TRUE(WaitUntil(played, milliseconds(60000))) << testing::ReadFileBytes(dir_.path() / "tqsim.err");
+  Key(row.pause_key);
+  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
+  Step("hold");  // the instrument on again for the way out
+  EXPECT_EQ(ExitTqlog(), 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
+
+  const KeptRecords got = KeptOf(testing::ReadFileBytes(DataFile()), record_);
+  EXPECT_EQ(got.readings, want.readings);
+  EXPECT_EQ(got.gps, want.gps);
+  EXPECT_EQ(got.gps_ticks, want.gps_ticks);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, ReplayRoundTripTest, ::testing::ValuesIn(kKindRuns),
+                         [](const ::testing::TestParamInfo<KindRun>& run) {
+                           std::string name = run.param.model;
+                           std::erase(name, '-');
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace tq

@@ -13,12 +13,13 @@ extern char** environ;
 namespace tq::testing {
 
 ChildProcess::ChildProcess(std::vector<std::string> argv, const std::filesystem::path& out,
-                           const std::filesystem::path& err) {
+                           const std::filesystem::path& err, const std::filesystem::path& in) {
   std::vector<char*> args;
   for (std::string& a : argv) args.push_back(a.data());
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  if (!in.empty()) posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDWR, 0);
   if (!out.empty()) {
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   }

@@ -15,9 +15,11 @@ namespace tq::testing {
 class ChildProcess {
  public:
   // Starts `argv` (argv[0] is the program's path); standard output and error
-  // go to `out` and `err` when given.
+  // go to `out` and `err` when given, and standard input comes from `in` (a
+  // named pipe, say), opened for reading and writing so that opening it
+  // never waits for a writer.
   explicit ChildProcess(std::vector<std::string> argv, const std::filesystem::path& out = {},
-                        const std::filesystem::path& err = {});
+                        const std::filesystem::path& err = {}, const std::filesystem::path& in = {});
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -73,14 +73,19 @@ bool Wait(milliseconds time, ReplayIo& io) {
 
 enum class StepOutcome { kPlay, kInputEnded, kStopped };
 
-// Holds until the operator says play; "quiet" stops the holding first.
-StepOutcome WaitForStep(ReplayIo& io, std::unique_ptr<PacedSender>& hold) {
+// Waits until the operator says go on; "quiet" stops the holding and "hold"
+// holds `frame` again.
+StepOutcome WaitForStep(ReplayIo& io, std::unique_ptr<PacedSender>& hold,
+                        const std::vector<uint8_t>& frame, int32_t period_ms, Line& instrument) {
   while (!io.stopped()) {
     switch (io.read_step(kPoll)) {
       case StepInput::kNothing:
         break;
       case StepInput::kQuiet:
         hold.reset();
+        break;
+      case StepInput::kHold:
+        if (!hold && instrument.connected()) hold = Hold(frame, period_ms, instrument);
         break;
       case StepInput::kPlay:
         return StepOutcome::kPlay;
@@ -131,6 +136,14 @@ bool PlayRun(const ReplayPlan& plan, const ReplayRun& run, double speed, Line& i
   return finished;
 }
 
+// The last frame the instrument sent, for the hold at the end.
+std::vector<uint8_t> LastFrame(const ReplayPlan& plan) {
+  for (auto send = plan.sends.rbegin(); send != plan.sends.rend(); ++send) {
+    if (send->port == ReplayPort::kInstrument) return send->bytes;
+  }
+  return {};
+}
+
 std::string RunName(const ReplayPlan& plan, size_t run) {
   return "run " + std::to_string(run + 1) + " of " + std::to_string(plan.runs.size());
 }
@@ -168,7 +181,7 @@ ReplayResult PlayReplay(const ReplayPlan& plan, const ReplayOptions& options, Re
     bool waited = false;
     if (step) {
       io.say(RunName(plan, played) + " waits: a line plays it, \"quiet\" stops the frames first");
-      const StepOutcome said = WaitForStep(io, hold);
+      const StepOutcome said = WaitForStep(io, hold, run.hold_frame, plan.frame_period_ms, instrument);
       if (said == StepOutcome::kStopped) break;
       // Without input the remaining runs keep the file's own pauses.
       step = said == StepOutcome::kPlay;
@@ -188,6 +201,14 @@ ReplayResult PlayReplay(const ReplayPlan& plan, const ReplayOptions& options, Re
     rest_of_run_ms = Scaled(run.length_ms, options.speed) - Scaled(last_ms, options.speed);
   }
   result.completed = played == plan.runs.size();
+  // The operator may still need a live instrument to pause and leave the
+  // logger: the end waits too, quiet at first so that nothing follows the
+  // last reading until the logger is paused.
+  if (step && result.completed && !plan.runs.empty()) {
+    io.say("the end waits: \"hold\" holds the last frame, \"quiet\" stops it, any other line ends");
+    std::unique_ptr<PacedSender> hold;
+    WaitForStep(io, hold, LastFrame(plan), plan.frame_period_ms, instrument);
+  }
   return result;
 }
 

@@ -21,14 +21,15 @@ struct ReplayOptions {
   FaultOptions faults;     // damage to both lines, as for the simulated walk
 };
 
-// What the operator said before a run (--step).
-enum class StepInput { kNothing, kQuiet, kPlay, kEnd };
+// What the operator said at a run boundary (--step).
+enum class StepInput { kNothing, kQuiet, kHold, kPlay, kEnd };
 
 struct ReplayIo {
   SendBytes instrument;
   SendBytes gps;  // empty: the GPS lines are not sent
   // Waits at most the given time for a line of input: kQuiet for "quiet",
-  // kPlay for any other, kEnd at its end, kNothing when none came.
+  // kHold for "hold", kPlay for any other, kEnd at its end, kNothing when
+  // none came.
   std::function<StepInput(std::chrono::milliseconds)> read_step;
   // True once the replay should end early (a signal).
   std::function<bool()> stopped;

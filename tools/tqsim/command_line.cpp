@@ -339,10 +339,13 @@ Replay: a stored data file played back through the logger
                         run waits for its line instead)
   --step                before each logging run of FILE, hold its first frame
                         and wait for a line on standard input ("run 2 of 3
-                        waits: ..."): "quiet" stops the holding, any other
-                        line (or an empty one) plays the run; at the end of
-                        the input the run plays, and the runs after it keep
-                        the file's own pauses
+                        waits: ..."): "quiet" stops the holding, "hold"
+                        holds again, any other line (or an empty one) plays
+                        the run; at the end of the input the run plays, and
+                        the runs after it keep the file's own pauses. After
+                        the last run the end waits the same way, quiet at
+                        first ("hold" holds the last frame, so the logger
+                        can be paused and left), and any other line ends
   --frame-length, --dipole, --turn-after, --marker-every, --pace, --readings,
   --fix-quality and --satellites have no place in a replay and are refused;
   the fault options damage the replay as they damage the walk.

@@ -159,7 +159,8 @@ class InputLines {
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) {
       line.remove_prefix(1);
     }
-    return line == "quiet" ? StepInput::kQuiet : StepInput::kPlay;
+    if (line == "quiet") return StepInput::kQuiet;
+    return line == "hold" ? StepInput::kHold : StepInput::kPlay;
   }
   std::optional<std::string> TakeLine() {
     const size_t end = pending_.find('\n');
