@@ -495,9 +495,9 @@ svg: the profile of every survey line, one panel per line, stacked. A
   columns in the legend; x is the station. Markers are triangles and
   comments ticks with their text above the plots, where they fall. Each
   line is reduced to 700 pixel columns keeping every column's first,
-  lowest, highest and last value, so spikes stay and the size of the
-  drawing does not grow with the file; a panel shows the text of its first
-  12 comments, the others as ticks. --line NAME draws that line only; a
+  lowest, highest and last value, so spikes stay and a panel does not grow
+  with the number of readings; a panel shows the text of its first 12
+  comments, the others as ticks. --line NAME draws that line only; a
   name no line has is refused (status 2) with the names there are.
 
 map-svg: a GPS survey's readings placed as in the geojson export, as dots
