@@ -11,8 +11,11 @@ if(TQ_SANITIZE STREQUAL "thread")
   target_compile_options(tq_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
   target_link_options(tq_options INTERFACE -fsanitize=thread)
 elseif(TQ_SANITIZE)
-  target_compile_options(tq_options INTERFACE -fsanitize=address,undefined
-                         -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  # Test code (tq_test_code below) keeps AddressSanitizer but not the
+  # undefined-behaviour checks, which cost most at -O0; the code under test
+  # has both. Line tables (-g1) are all a sanitizer's report needs.
+  target_compile_options(tq_options INTERFACE -fsanitize=address -fno-omit-frame-pointer -g1
+                         "$<$<NOT:$<BOOL:$<TARGET_PROPERTY:TQ_TEST_CODE>>>:-fsanitize=undefined;-fno-sanitize-recover=undefined>")
   target_link_options(tq_options INTERFACE -fsanitize=address,undefined)
 endif()
 if(TQ_LIBFUZZER)
@@ -31,11 +34,13 @@ function(tq_library name)
   target_link_libraries(${name} PUBLIC tq_options ${ARG_DEPS})
 endfunction()
 
-# Test code itself is compiled without optimisation: the code under test keeps
-# the build's flags, and a test's long expansion of assertion macros compiles
-# several times faster at -O0, most of all with the sanitizers on.
+# Test code itself is compiled without optimisation and with line tables
+# only: the code under test keeps the build's flags, and a test's long
+# expansion of assertion macros compiles several times faster so, most of all
+# with the sanitizers on.
 function(tq_test_code name)
-  target_compile_options(${name} PRIVATE -O0)
+  set_target_properties(${name} PROPERTIES TQ_TEST_CODE ON)
+  target_compile_options(${name} PRIVATE -O0 -g1)
 endfunction()
 
 # tq_test(NAME SOURCES... DEPS ...): one GoogleTest executable run by CTest.
