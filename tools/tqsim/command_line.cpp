@@ -397,7 +397,9 @@ Replay: a stored data file played back through the logger
 Exit status: 0 done, or stopped by Ctrl-C or SIGTERM; 2 a bad option, or a
 --replay FILE that is no readable data file or not of the --kind given (one
 line on standard error, nothing linked); 1 a port could not be made or FILE
-could not be read to its end.
+could not be read to its end; 3 FILE was played, but damaged bytes or a last
+record cut short were passed over (named on standard error, as tqexport
+names them).
 )";
 }
 

@@ -31,6 +31,7 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
+constexpr int kExitDamaged = 3;  // a replay played, but passed over damage or a cut-off record
 // With --readings, how long the last frames may wait for the logger to read
 // them before the line goes away with them.
 constexpr std::chrono::seconds kDrainTimeout{3};
@@ -251,7 +252,8 @@ int RunReplay(const TqsimOptions& options) {
   }
   RemoveLinks(ports);
   std::printf("%s\n", SummaryLine(result, plan.damaged_records).c_str());
-  return 0;
+  // As tqexport does: what was read is played, and the status says it was not all.
+  return load.warnings.empty() ? 0 : kExitDamaged;
 }
 
 }  // namespace
