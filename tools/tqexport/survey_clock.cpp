@@ -106,16 +106,20 @@ void AppendLocalTime(LocalMs time, std::string& out) {
   out.append(text, sizeof text - 1);
 }
 
-void SurveyClock::TakeDateTime(std::span<const uint8_t> record) {
-  const int day = Digits(record, kDayAt, 2);
-  const int month = Digits(record, kMonthAt, 2);
-  const int year = Digits(record, kYearAt, 4);
+std::optional<LocalMs> DateTimeOf(std::span<const uint8_t> record) {
   const int64_t clock = ClockAt(record, kClockTimeField.at);
-  latest_.reset();
-  latest_is_mark_ = false;
-  if (clock < 0) return;
+  if (clock < 0) return std::nullopt;
+  const int year = Digits(record, kYearAt, 4);
+  const int month = Digits(record, kMonthAt, 2);
+  const int day = Digits(record, kDayAt, 2);
   const std::optional<LocalMs> midnight = MakeLocalMs(year, month, day, 0, 0, 0, 0);
-  if (midnight) latest_ = *midnight + clock;
+  if (!midnight) return std::nullopt;
+  return *midnight + clock;
+}
+
+void SurveyClock::TakeDateTime(std::span<const uint8_t> record) {
+  latest_ = DateTimeOf(record);
+  latest_is_mark_ = false;
 }
 
 void SurveyClock::TakeTimeMark(std::span<const uint8_t> record) {

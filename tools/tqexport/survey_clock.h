@@ -32,6 +32,10 @@ std::optional<LocalMs> MakeLocalMs(int year, int month, int day, int hour, int m
 // Appends "YYYY-MM-DDTHH:MM:SS.mmm".
 void AppendLocalTime(LocalMs time, std::string& out);
 
+// The local date and time a "Z" record holds; nullopt when it holds no
+// valid date and time.
+std::optional<LocalMs> DateTimeOf(std::span<const uint8_t> record);
+
 class SurveyClock {
  public:
   // Takes a "Z" record; one that is not a valid date forgets the date.

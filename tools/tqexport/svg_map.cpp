@@ -26,7 +26,6 @@ constexpr int32_t kCellsPerSide = kMapPixels / kMapCellPixels;
 // The track fills this share of the map's side.
 constexpr double kFill = 0.92;
 constexpr double kDotRadius = 2.6;
-constexpr const char* kFont = "DejaVu Sans";
 constexpr const char* kNoValueInk = "#9a9a9a";
 
 // The channels that may colour the map, best first: the conductivity
@@ -38,26 +37,6 @@ std::vector<ChannelTrace> ColourCandidates(const StoredHeader& header) {
     if (t.quantity == Quantity::kConductivity) conductivity.push_back(t);
   }
   return conductivity.empty() ? traces : conductivity;
-}
-
-void AppendNumber(double value, int32_t decimals, std::string& out) {
-  out.append(FixedText(value, decimals));
-}
-
-void AppendAttribute(const char* name, double value, std::string& out) {
-  out.append(" ").append(name).append("=\"");
-  AppendNumber(value, 1, out);
-  out.push_back('"');
-}
-
-void AppendText(double x, double y, const char* anchor, int size, std::string_view svg_text,
-                std::string& out, const char* extra = "") {
-  out.append("<text");
-  AppendAttribute("x", x, out);
-  AppendAttribute("y", y, out);
-  out.append(" font-family=\"").append(kFont).append("\" font-size=\"");
-  out.append(std::to_string(size)).append("\" text-anchor=\"").append(anchor).append("\"");
-  out.append(extra).append(">").append(svg_text).append("</text>\n");
 }
 
 // "48.1234567° N" or "11.5° W".
@@ -108,9 +87,9 @@ class MapPainter {
     AppendAttribute("width", kPageWidth, s);
     AppendAttribute("height", kPageHeight, s);
     s.append(" viewBox=\"0 0 ");
-    AppendNumber(kPageWidth, 1, s);
+    AppendCoordinate(kPageWidth, s);
     s.push_back(' ');
-    AppendNumber(kPageHeight, 1, s);
+    AppendCoordinate(kPageHeight, s);
     s.append("\">\n<title>Map of ").append(file_name_).append("</title>\n");
     s.append("<rect x=\"0\" y=\"0\"");
     AppendAttribute("width", kPageWidth, s);
@@ -200,9 +179,9 @@ class MapPainter {
     const double x = kMapLeft + kMapSide - 30.0;
     const double y = kMapTop + 18.0;
     s.append("<g class=\"north-arrow\">\n<path d=\"M");
-    AppendNumber(x, 1, s);
+    AppendCoordinate(x, s);
     s.push_back(',');
-    AppendNumber(y, 1, s);
+    AppendCoordinate(y, s);
     s.append(" l9,30 l-9,-8 l-9,8 z\" fill=\"#000000\" stroke=\"#000000\" stroke-width=\"1\"/>\n");
     AppendText(x, y + 46.0, "middle", 14, "N", s, " font-weight=\"bold\" fill=\"#000000\"");
     s.append("</g>\n");

@@ -45,17 +45,6 @@ double PowerOfTenBelow(double value) {
   return p;
 }
 
-// The `count` digits at `at` as a number; -1 when any is no digit.
-int DigitsAt(std::span<const uint8_t> record, size_t at, size_t count) {
-  if (at + count > record.size()) return -1;
-  int value = 0;
-  for (size_t i = at; i < at + count; ++i) {
-    if (record[i] < '0' || record[i] > '9') return -1;
-    value = value * 10 + (record[i] - '0');
-  }
-  return value;
-}
-
 }  // namespace
 
 const char* QuantityName(Quantity quantity) {
@@ -283,21 +272,13 @@ void AppendSvgFileName(std::string_view name, std::string& out) {
 }
 
 std::optional<std::string> LineDateOf(std::span<const uint8_t> record) {
-  const size_t t = kClockTimeField.at;
-  const int day = DigitsAt(record, kDayAt, 2);
-  const int month = DigitsAt(record, kMonthAt, 2);
-  const int year = DigitsAt(record, kYearAt, 4);
-  const int hour = DigitsAt(record, t, 2);
-  const int minute = DigitsAt(record, t + 3, 2);
-  const int second = DigitsAt(record, t + 6, 2);
-  if (record.size() <= t + 5 || record[t + 2] != ':' || record[t + 5] != ':' ||
-      !MakeLocalMs(year, month, day, hour, minute, second, 0)) {
-    return std::nullopt;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute,
-                second);
-  return std::string(text);
+  const std::optional<LocalMs> time = DateTimeOf(record);
+  if (!time) return std::nullopt;
+  std::string text;
+  AppendLocalTime(*time, text);  // "YYYY-MM-DDTHH:MM:SS.mmm"
+  text.resize(19);
+  text[10] = ' ';
+  return text;
 }
 
 std::string FieldTextOf(std::span<const uint8_t> record, RecordField field) {
@@ -330,6 +311,24 @@ bool PassOverSurvey(RecordCursor& cursor, const StoredHeader& header, bool posit
   rows.Finish();
   take_rows();
   return !cursor.failed();
+}
+
+void AppendCoordinate(double value, std::string& out) { out.append(FixedText(value, 1)); }
+
+void AppendAttribute(const char* name, double value, std::string& out) {
+  out.append(" ").append(name).append("=\"");
+  AppendCoordinate(value, out);
+  out.push_back('"');
+}
+
+void AppendText(double x, double y, const char* anchor, int size, std::string_view svg_text,
+                std::string& out, const char* extra) {
+  out.append("<text");
+  AppendAttribute("x", x, out);
+  AppendAttribute("y", y, out);
+  out.append(" font-family=\"").append(kSvgFont).append("\" font-size=\"");
+  out.append(std::to_string(size)).append("\" text-anchor=\"").append(anchor).append("\"");
+  out.append(extra).append(">").append(svg_text).append("</text>\n");
 }
 
 }  // namespace tq::exporter

@@ -146,6 +146,21 @@ void AppendSvgText(std::string_view text, std::string& out);
 // UTF-8, else byte by byte as AppendSvgText does.
 void AppendSvgFileName(std::string_view name, std::string& out);
 
+// The font family every drawing's text names (Debian's fonts-dejavu-core).
+inline constexpr const char* kSvgFont = "DejaVu Sans";
+
+// Appends `value` with one decimal: a coordinate on the page.
+void AppendCoordinate(double value, std::string& out);
+
+// Appends ` name="value"` with a coordinate value.
+void AppendAttribute(const char* name, double value, std::string& out);
+
+// Appends a <text> element at (x, y) in kSvgFont of `size` pixels, anchored
+// `anchor`, holding `svg_text` (already SVG character data); `extra` is
+// further attributes as they stand.
+void AppendText(double x, double y, const char* anchor, int size, std::string_view svg_text,
+                std::string& out, const char* extra = "");
+
 // The date and time of a "Z" record, "YYYY-MM-DD HH:MM:SS"; nullopt when
 // the record holds no valid date.
 std::optional<std::string> LineDateOf(std::span<const uint8_t> record);

@@ -26,7 +26,6 @@ constexpr double kPlotGap = 18.0;
 constexpr double kPanelFoot = 50.0;
 constexpr int32_t kStationIntervals = 8;
 constexpr int32_t kValueIntervals = 4;
-constexpr const char* kFont = "DejaVu Sans";
 constexpr const char* kAxisInk = "#444444";
 constexpr const char* kGridInk = "#e2e2e2";
 constexpr const char* kZeroInk = "#b4b4b4";  // the zero line, as the logger's main grid line
@@ -68,16 +67,6 @@ class CommentPlace {
  private:
   bool reading_ = false;
 };
-
-// Appends `value` with one decimal: coordinates on the page.
-void AppendCoordinate(double value, std::string& out) { out.append(FixedText(value, 1)); }
-
-// Appends ` name="value"` with a coordinate value.
-void AppendAttribute(const char* name, double value, std::string& out) {
-  out.append(" ").append(name).append("=\"");
-  AppendCoordinate(value, out);
-  out.push_back('"');
-}
 
 // The second pass: reduces each planned line to pixel columns and writes
 // its panel when the file moves on to another line.
@@ -236,16 +225,6 @@ class ProfilePainter {
     open_.reset();
   }
 
-  void Text(double x, double y, const char* anchor, int size, std::string_view svg_text,
-            std::string& s, const char* extra = "") {
-    s.append("<text");
-    AppendAttribute("x", x, s);
-    AppendAttribute("y", y, s);
-    s.append(" font-family=\"").append(kFont).append("\" font-size=\"");
-    s.append(std::to_string(size)).append("\" text-anchor=\"").append(anchor).append("\"");
-    s.append(extra).append(">").append(svg_text).append("</text>\n");
-  }
-
   void WriteTitle(const ProfileLine& line, std::string& s) {
     std::string name;
     if (line.number == 0) {
@@ -260,7 +239,7 @@ class ProfilePainter {
     rest.append(line.readings == 1 ? " reading" : " readings");
     s.append("<text class=\"title\" x=\"12\"");
     AppendAttribute("y", top_ + kTitleBaseline, s);
-    s.append(" font-family=\"").append(kFont).append("\" font-size=\"15\" fill=\"#000000\">");
+    s.append(" font-family=\"").append(kSvgFont).append("\" font-size=\"15\" fill=\"#000000\">");
     s.append("<tspan font-weight=\"bold\">").append(name).append("</tspan>").append(rest);
     s.append("</text>\n");
   }
@@ -297,8 +276,8 @@ class ProfilePainter {
       const bool left = x > kPlotRight - 90.0;
       std::string text;
       AppendSvgText(comments_[k].text, text);
-      Text(left ? x - 3.0 : x + 3.0, y, left ? "end" : "start", 11, text, s,
-           " class=\"comment-text\" fill=\"#333333\"");
+      AppendText(left ? x - 3.0 : x + 3.0, y, left ? "end" : "start", 11, text, s,
+                 " class=\"comment-text\" fill=\"#333333\"");
     }
     s.append("</g>\n");
     // What the strip's symbols mean.
@@ -308,17 +287,17 @@ class ProfilePainter {
     s.push_back(',');
     AppendCoordinate(y - 9.0, s);
     s.append(" h8 l-4,8 z\" fill=\"#222222\"/>\n");
-    Text(kLegendLeft + 30.0, y, "start", 11, "marker", s, " fill=\"#333333\"");
+    AppendText(kLegendLeft + 30.0, y, "start", 11, "marker", s, " fill=\"#333333\"");
     s.append("<line");
     AppendAttribute("x1", kLegendLeft + 12.0, s);
     AppendAttribute("y1", y + 3.0, s);
     AppendAttribute("x2", kLegendLeft + 12.0, s);
     AppendAttribute("y2", y + 14.0, s);
     s.append(" stroke=\"").append(kNoteInk).append("\" stroke-width=\"1\"/>\n");
-    Text(kLegendLeft + 30.0, y + kTextRow, "start", 11, "comment", s, " fill=\"#333333\"");
+    AppendText(kLegendLeft + 30.0, y + kTextRow, "start", 11, "comment", s, " fill=\"#333333\"");
     if (more_comments_ > 0) {
-      Text(kLegendLeft + 30.0, y + 2.0 * kTextRow, "start", 11,
-           "+" + std::to_string(more_comments_) + " more", s, " fill=\"#333333\"");
+      AppendText(kLegendLeft + 30.0, y + 2.0 * kTextRow, "start", 11,
+                 "+" + std::to_string(more_comments_) + " more", s, " fill=\"#333333\"");
     }
   }
 
@@ -346,8 +325,8 @@ class ProfilePainter {
         AppendAttribute("y2", y, s);
         s.append(" stroke=\"").append(zero ? kZeroInk : kGridInk).append("\" stroke-width=\"1\"/>\n");
       }
-      Text(kPlotLeft - 6.0, y + 4.0, "end", 11, FixedText(value, decimals), s,
-           " fill=\"#333333\"");
+      AppendText(kPlotLeft - 6.0, y + 4.0, "end", 11, FixedText(value, decimals), s,
+                 " fill=\"#333333\"");
     }
     for (const double station : StationTicks()) {
       const double x = StationX(station);
@@ -364,10 +343,10 @@ class ProfilePainter {
     std::string rotate = " fill=\"#000000\" transform=\"rotate(-90 20 ";
     AppendCoordinate(middle, rotate);
     rotate.append(")\"");
-    Text(20.0, middle, "middle", 12, title, s, rotate.c_str());
+    AppendText(20.0, middle, "middle", 12, title, s, rotate.c_str());
     if (!values) {
-      Text(kPlotLeft + kPlotWidth / 2.0, middle + 4.0, "middle", 12, "no values on this line", s,
-           " fill=\"#777777\"");
+      AppendText(kPlotLeft + kPlotWidth / 2.0, middle + 4.0, "middle", 12,
+                 "no values on this line", s, " fill=\"#777777\"");
     }
   }
 
@@ -384,14 +363,14 @@ class ProfilePainter {
     const double bottom = PlotTop(quantities_.size() - 1) + kPlotHeight;
     const int32_t decimals = DecimalsForStep(station_axis_.step);
     for (const double station : StationTicks()) {
-      Text(StationX(station), bottom + 16.0, "middle", 11, FixedText(station, decimals), s,
-           " fill=\"#333333\"");
+      AppendText(StationX(station), bottom + 16.0, "middle", 11, FixedText(station, decimals), s,
+                 " fill=\"#333333\"");
     }
-    Text(kPlotLeft + kPlotWidth / 2.0, bottom + 36.0, "middle", 12, "Station", s,
-         " fill=\"#000000\"");
+    AppendText(kPlotLeft + kPlotWidth / 2.0, bottom + 36.0, "middle", 12, "Station", s,
+               " fill=\"#000000\"");
     if (plan_.lines[*open_].readings == 0) {
-      Text(kPlotLeft + kPlotWidth / 2.0, top_ + kPlotsTop - 8.0, "middle", 12,
-           "no readings on this line", s, " fill=\"#777777\"");
+      AppendText(kPlotLeft + kPlotWidth / 2.0, top_ + kPlotsTop - 8.0, "middle", 12,
+                 "no readings on this line", s, " fill=\"#777777\"");
     }
   }
 
@@ -457,8 +436,8 @@ class ProfilePainter {
         AppendSvgText(trace.label, label);
         const bool seen = plan_.lines[*open_].channel_seen[trace.channel];
         if (!seen) label.append(" (none)");
-        Text(kLegendLeft + 30.0, y, "start", 12, label, s,
-             seen ? " fill=\"#000000\"" : " fill=\"#888888\"");
+        AppendText(kLegendLeft + 30.0, y, "start", 12, label, s,
+                   seen ? " fill=\"#000000\"" : " fill=\"#888888\"");
         y += 18.0;
       }
     }
