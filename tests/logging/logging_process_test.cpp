@@ -71,6 +71,18 @@ class LoggingProcessTest : public ::testing::Test {
   // Where tqsim's standard input comes from; none by default.
   virtual fs::path SimulatorInput() { return {}; }
 
+  // Once tqsim's receiver is on COM2: `settings_file` under the data root
+  // as `build`'s defaults with GPS input on COM2.
+  void WriteGpsSettings(const BuildConfig& build, const fs::path& settings_file) {
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM2"); }));
+    SettingsStore settings;
+    ApplyKindDefaults(settings, build);
+    settings.GpsInput = 1;
+    settings.GpsPort = 1;  // COM2
+    fs::create_directories((root_ / settings_file).parent_path());
+    testing::WriteFileBytes(root_ / settings_file, FormatSettingsFile(settings, build));
+  }
+
   fs::path DataFile() const {
     fs::path folder = root_ / data_folder_;
     std::error_code ec;
@@ -199,6 +211,13 @@ const KindRun kKindRuns[] = {
 
 void PrintTo(const KindRun& row, std::ostream* os) { *os << row.model; }
 
+// A test's name for its kind: the model without dashes.
+std::string ModelName(const ::testing::TestParamInfo<KindRun>& run) {
+  std::string name = run.param.model;
+  std::erase(name, '-');
+  return name;
+}
+
 // tqlog --kind over tqsim --kind, for each kind in turn.
 class KindLoggingProcessTest : public LoggingProcessTest, public ::testing::WithParamInterface<KindRun> {
  protected:
@@ -307,11 +326,7 @@ TEST_P(KindLoggingProcessTest, MonitorCreateFileLogPauseNewLineLogPauseExit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, KindLoggingProcessTest, ::testing::ValuesIn(kKindRuns),
-                         [](const ::testing::TestParamInfo<KindRun>& run) {
-                           std::string name = run.param.model;
-                           std::erase(name, '-');
-                           return name;
-                         });
+                         ModelName);
 
 }  // namespace
 }  // namespace tq
@@ -328,15 +343,7 @@ class GpsSurveyProcessTest : public LoggingProcessTest {
   }
 
   void PrepareRoot() override {
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM2"); }));
-    BuildConfig build = DefaultBuildConfig();
-    SettingsStore settings;
-    ApplyKindDefaults(settings, build);
-    settings.GpsInput = 1;
-    settings.GpsPort = 1;  // COM2
-    fs::create_directories(root_ / "Storage" / "FLDINI");
-    testing::WriteFileBytes(root_ / "Storage" / "FLDINI" / "TQ68MK2.INI",
-                            FormatSettingsFile(settings, build));
+    WriteGpsSettings(DefaultBuildConfig(), fs::path("Storage") / "FLDINI" / "TQ68MK2.INI");
   }
 };
 
@@ -505,14 +512,7 @@ class ReplayRoundTripTest : public KindLoggingProcessTest {
 
   void PrepareRoot() override {
     const KindRun& row = GetParam();
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(root_ / "ports" / "COM2"); }));
-    const BuildConfig build{row.kind, DefaultBuildConfig().StorageRoot, 0};
-    SettingsStore settings;
-    ApplyKindDefaults(settings, build);
-    settings.GpsInput = 1;
-    settings.GpsPort = 1;  // COM2
-    fs::create_directories((root_ / row.settings).parent_path());
-    testing::WriteFileBytes(root_ / row.settings, FormatSettingsFile(settings, build));
+    WriteGpsSettings(BuildConfig{row.kind, DefaultBuildConfig().StorageRoot, 0}, row.settings);
   }
 
   void TearDown() override {
@@ -581,11 +581,7 @@ TEST_P(ReplayRoundTripTest, TheNewFileHoldsTheStoredReadingAndGpsRecords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, ReplayRoundTripTest, ::testing::ValuesIn(kKindRuns),
-                         [](const ::testing::TestParamInfo<KindRun>& run) {
-                           std::string name = run.param.model;
-                           std::erase(name, '-');
-                           return name;
-                         });
+                         ModelName);
 
 }  // namespace
 }  // namespace tq
