@@ -82,19 +82,8 @@ class MapPainter {
   }
 
   void Write(TextOut& out) {
-    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    s.append("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"");
-    AppendAttribute("width", kPageWidth, s);
-    AppendAttribute("height", kPageHeight, s);
-    s.append(" viewBox=\"0 0 ");
-    AppendCoordinate(kPageWidth, s);
-    s.push_back(' ');
-    AppendCoordinate(kPageHeight, s);
-    s.append("\">\n<title>Map of ").append(file_name_).append("</title>\n");
-    s.append("<rect x=\"0\" y=\"0\"");
-    AppendAttribute("width", kPageWidth, s);
-    AppendAttribute("height", kPageHeight, s);
-    s.append(" fill=\"#ffffff\"/>\n");
+    std::string s;
+    AppendSvgStart(kPageWidth, kPageHeight, "Map of " + file_name_, s);
     WriteTitle(s);
     s.append("<rect class=\"map-area\"");
     AppendAttribute("x", kMapLeft, s);

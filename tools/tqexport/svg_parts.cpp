@@ -321,6 +321,22 @@ void AppendAttribute(const char* name, double value, std::string& out) {
   out.push_back('"');
 }
 
+void AppendSvgStart(double width, double height, std::string_view title, std::string& out) {
+  out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  out.append("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"");
+  AppendAttribute("width", width, out);
+  AppendAttribute("height", height, out);
+  out.append(" viewBox=\"0 0 ");
+  AppendCoordinate(width, out);
+  out.push_back(' ');
+  AppendCoordinate(height, out);
+  out.append("\">\n<title>").append(title).append("</title>\n");
+  out.append("<rect x=\"0\" y=\"0\"");
+  AppendAttribute("width", width, out);
+  AppendAttribute("height", height, out);
+  out.append(" fill=\"#ffffff\"/>\n");
+}
+
 void AppendText(double x, double y, const char* anchor, int size, std::string_view svg_text,
                 std::string& out, const char* extra) {
   out.append("<text");

@@ -155,6 +155,11 @@ void AppendCoordinate(double value, std::string& out);
 // Appends ` name="value"` with a coordinate value.
 void AppendAttribute(const char* name, double value, std::string& out);
 
+// Appends the start of a document: the XML declaration, the <svg> element
+// of a page `width` by `height` (its viewBox the same), its <title> `title`
+// (SVG character data) and a white background.
+void AppendSvgStart(double width, double height, std::string_view title, std::string& out);
+
 // Appends a <text> element at (x, y) in kSvgFont of `size` pixels, anchored
 // `anchor`, holding `svg_text` (already SVG character data); `extra` is
 // further attributes as they stand.

@@ -88,19 +88,8 @@ class ProfilePainter {
 
   void Begin() {
     const double height = panel_height_ * static_cast<double>(plan_.lines.size());
-    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    s.append("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"");
-    AppendAttribute("width", kPageWidth, s);
-    AppendAttribute("height", height, s);
-    s.append(" viewBox=\"0 0 ");
-    AppendCoordinate(kPageWidth, s);
-    s.push_back(' ');
-    AppendCoordinate(height, s);
-    s.append("\">\n<title>Profile of ").append(file_name_).append("</title>\n");
-    s.append("<rect x=\"0\" y=\"0\"");
-    AppendAttribute("width", kPageWidth, s);
-    AppendAttribute("height", height, s);
-    s.append(" fill=\"#ffffff\"/>\n");
+    std::string s;
+    AppendSvgStart(kPageWidth, height, "Profile of " + file_name_, s);
     out_.Put(s);
   }
 
