@@ -104,12 +104,23 @@ size_t PseudoTerminal::Unread() const {
 }
 
 bool PseudoTerminal::WaitDrained(std::chrono::milliseconds timeout) const {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (Unread() > 0) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+  using Clock = std::chrono::steady_clock;
+  // The kernel hands written bytes to the reader's queue a moment later, so a
+  // queue that is empty right after a write may only mean they are on their
+  // way; closing then would throw them away. Drained is empty for a while.
+  constexpr std::chrono::milliseconds kSettle{50};
+  const Clock::time_point deadline = Clock::now() + timeout;
+  Clock::time_point empty_since = Clock::now();
+  for (;;) {
+    const Clock::time_point now = Clock::now();
+    if (Unread() > 0) {
+      empty_since = now;
+    } else if (now - empty_since >= kSettle) {
+      return true;
+    }
+    if (now >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return true;
 }
 
 bool LinkPort(const fs::path& link, const fs::path& target, std::string* error) {

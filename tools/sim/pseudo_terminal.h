@@ -37,7 +37,7 @@ class PseudoTerminal {
   size_t Unread() const;
 
   // Waits until the logger has read everything sent, at most `timeout`;
-  // true when nothing is left unread.
+  // true when nothing has been left unread for a short settling time.
   bool WaitDrained(std::chrono::milliseconds timeout) const;
 
  private:
