@@ -36,11 +36,11 @@ int ShowPorts() {
   for (int n = 1; n <= kListedPorts; ++n) {
     const std::string name = "COM" + std::to_string(n);
     const fs::path device = DevicePathForPort(name + ":");
-    std::error_code ec;
-    const bool linked = device == PortLinkPath(n);
-    const fs::path shown = linked ? fs::read_symlink(device, ec) : device;
-    std::printf("  %-5s %s %s: %s\n", name.c_str(), linked ? "->" : "  ", shown.c_str(),
-                AccessText(device).c_str());
+    const PortLink link = ReadPortLink(PortLinkPath(n));
+    const bool linked = link.kind == PortLinkKind::kSymbolicLink || link.kind == PortLinkKind::kFile;
+    std::printf("  %-5s %s %s: %s%s\n", name.c_str(), linked ? "->" : "  ",
+                (linked ? link.device : device).c_str(), AccessText(device).c_str(),
+                link.kind == PortLinkKind::kFile ? " (link file)" : "");
   }
   std::printf("Serial devices:\n");
   std::vector<SerialDevice> devices = ListSerialDevices();
@@ -61,7 +61,8 @@ int AssignPort(const PortAssignment& assignment) {
   const std::string name = "COM" + std::to_string(assignment.number);
   std::error_code ec;
   if (assignment.device.empty()) {
-    if (!fs::is_symlink(link, ec)) {
+    const PortLinkKind kind = ReadPortLink(link).kind;
+    if (kind != PortLinkKind::kSymbolicLink && kind != PortLinkKind::kFile) {
       std::printf("%s had no link; it opens %s\n", name.c_str(), DevicePathForPort(name + ":").c_str());
       return 0;
     }
@@ -91,18 +92,14 @@ int AssignPort(const PortAssignment& assignment) {
       device = stable;
     }
   }
-  fs::create_directories(link.parent_path(), ec);
-  const fs::path temporary = link.string() + ".new";
-  fs::remove(temporary, ec);
-  fs::create_symlink(fs::absolute(device), temporary, ec);
-  if (!ec) fs::rename(temporary, link, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    std::fprintf(stderr, "tqlog: %s: %s\n", link.c_str(), ec.message().c_str());
+  std::string error;
+  bool as_file = false;
+  if (!WritePortLink(link, fs::absolute(device), &error, &as_file)) {
+    std::fprintf(stderr, "tqlog: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s -> %s\n", name.c_str(), fs::absolute(device).c_str());
+  std::printf("%s -> %s%s\n", name.c_str(), fs::absolute(device).c_str(),
+              as_file ? " (a link file: this file system holds no symbolic links)" : "");
   return 0;
 }
 

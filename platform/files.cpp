@@ -259,6 +259,11 @@ bool DeleteFile(const fs::path& path) {
   return fs::remove(path, ec) && !ec;
 }
 
+int MakeSymbolicLink(const fs::path& target, const fs::path& link) {
+  if (FileFaults* f = faults.load(); f != nullptr && f->symlink_error != 0) return f->symlink_error;
+  return ::symlink(target.c_str(), link.c_str()) == 0 ? 0 : errno;
+}
+
 bool ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
   fs::path temp = path;
   temp += ".tmp";

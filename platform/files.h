@@ -92,6 +92,10 @@ bool PathExists(const std::filesystem::path& path);
 // Deletes a file; false when it could not be deleted.
 bool DeleteFile(const std::filesystem::path& path);
 
+// Makes `link` a symbolic link to `target`; 0, or the error number (EPERM or
+// ENOSYS where the file system holds no links, as FAT and exFAT).
+int MakeSymbolicLink(const std::filesystem::path& target, const std::filesystem::path& link);
+
 // Replaces `path` with `bytes` so that a crash at any moment leaves either the
 // old file or the new one whole: writes a temporary file beside it, syncs it,
 // renames it over `path` and syncs the folder. False on any failure: the old
@@ -114,6 +118,9 @@ struct FileFaults {
   bool fail_sync = false;
   bool fail_folder_sync = false;
   int sync_error = EIO;
+  // MakeSymbolicLink fails with this error number when it is not 0, as on a
+  // memory card's file system.
+  int symlink_error = 0;
 };
 // Installs `faults` (nullptr removes them). Not for use outside tests.
 void InjectFileFaults(FileFaults* faults);

@@ -155,13 +155,73 @@ std::optional<int> PortNumber(std::string_view name) {
 
 std::filesystem::path PortLinkPath(int number) { return DataRoot() / "ports" / ("COM" + std::to_string(number)); }
 
+PortLink ReadPortLink(const std::filesystem::path& link) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(link, ec);
+  if (!fs::exists(status)) return {};
+  if (fs::is_symlink(status)) return {PortLinkKind::kSymbolicLink, fs::read_symlink(link, ec)};
+  if (!fs::is_regular_file(status)) return {PortLinkKind::kOther, {}};
+  // A device path is short; anything longer is some other file.
+  constexpr size_t kLongestLinkFile = 4096;
+  File file = File::Open(link, OpenMode::kOpenExisting, kRead);
+  std::string text(kLongestLinkFile, '\0');
+  const long got = file.Read(std::span(reinterpret_cast<uint8_t*>(text.data()), text.size()));
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  text = text.substr(0, text.find('\n'));
+  // Written on another system, the line may end in CR or blanks.
+  while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) {
+    text.pop_back();
+  }
+  if (!text.starts_with('/')) return {PortLinkKind::kOther, {}};
+  return {PortLinkKind::kFile, text};
+}
+
+bool WritePortLink(const std::filesystem::path& link, const std::filesystem::path& device,
+                   std::string* error, bool* as_file) {
+  namespace fs = std::filesystem;
+  auto fail = [&](const std::string& why) {
+    SetError(error, link.string() + ": " + why);
+    return false;
+  };
+  if (ReadPortLink(link).kind == PortLinkKind::kOther) return fail("exists and is not a link; left alone");
+  std::error_code ec;
+  if (link.has_parent_path()) {
+    fs::create_directories(link.parent_path(), ec);
+    if (ec) return fail("cannot make its folder: " + ec.message());
+  }
+  fs::path temporary = link;
+  temporary += ".new-" + std::to_string(::getpid());
+  fs::remove(temporary, ec);
+  const int link_error = MakeSymbolicLink(device, temporary);
+  if (link_error == 0) {
+    fs::rename(temporary, link, ec);
+    if (!ec) {
+      if (as_file != nullptr) *as_file = false;
+      return true;
+    }
+    const std::string why = ec.message();  // before the clean-up overwrites it
+    fs::remove(temporary, ec);
+    return fail(why);
+  }
+  if (link_error != EPERM && link_error != ENOSYS && link_error != EOPNOTSUPP) {
+    return fail(std::strerror(link_error));
+  }
+  if (!ReplaceFileAtomically(link, device.string() + "\n")) return fail(std::strerror(errno));
+  if (as_file != nullptr) *as_file = true;
+  return true;
+}
+
 std::filesystem::path DevicePathForPort(std::string_view port_name) {
   if (port_name.ends_with(':')) port_name.remove_suffix(1);
   std::optional<int> number = PortNumber(port_name);
   if (!number) return {};
   std::filesystem::path mapped = PortLinkPath(*number);
-  std::error_code ec;
-  if (std::filesystem::exists(std::filesystem::symlink_status(mapped, ec))) return mapped;
+  const PortLink link = ReadPortLink(mapped);
+  // A link is opened by its own name, so a device that comes back behind it
+  // is found again; a link file can only say where the device was.
+  if (link.kind == PortLinkKind::kFile) return link.device;
+  if (link.kind != PortLinkKind::kNone) return mapped;
   return "/dev/ttyS" + std::to_string(*number - 1);
 }
 

@@ -1,7 +1,8 @@
 // Serial ports over termios, and the port interface the readers use.
 //
 // "COMn:" maps to <root>/ports/COMn when that exists (usually a symlink to a
-// device or to a simulator's pseudo-terminal), else to /dev/ttyS<n-1>.
+// device or to a simulator's pseudo-terminal; on a file system without links
+// a small file naming the device), else to /dev/ttyS<n-1>.
 #pragma once
 
 #include <pthread.h>
@@ -171,6 +172,28 @@ std::optional<int> PortNumber(std::string_view name);
 
 // <root>/ports/COMn: the link that assigns port n a device.
 std::filesystem::path PortLinkPath(int number);
+
+// What <root>/ports/COMn is. A memory card's FAT or exFAT holds no symbolic
+// links, so there a regular file whose first line is the device's absolute
+// path stands in for one.
+enum class PortLinkKind {
+  kNone,          // nothing has the name
+  kSymbolicLink,  // device: the link's target
+  kFile,          // device: the file's first line
+  kOther,         // a folder, or a file that names no device: not ours
+};
+struct PortLink {
+  PortLinkKind kind = PortLinkKind::kNone;
+  std::filesystem::path device;
+};
+PortLink ReadPortLink(const std::filesystem::path& link);
+
+// Points `link` at `device`, replacing a link or link file in one rename so a
+// reader never finds the name missing: a symbolic link where the file system
+// allows, else a link file. Refuses to replace anything else. False, with
+// *error saying why, on failure; *as_file tells which was made.
+bool WritePortLink(const std::filesystem::path& link, const std::filesystem::path& device,
+                   std::string* error, bool* as_file = nullptr);
 
 // The device a system port name ("COM3:", COM1 to COM255) maps to, as
 // described above; an empty path for any other name ("COM0:", "COM-4:").

@@ -350,7 +350,10 @@ WindowLoadResult LoadStationWindow(StationWindow& window, int32_t first, int32_t
     std::string_view rec2;
     if (at >= 0 && one) rec1 = FieldOf(*one, static_cast<size_t>(at) * kLine1RecordLength, kLine1RecordLength);
     if (at >= 0 && two) rec2 = FieldOf(*two, static_cast<size_t>(at) * kLine2RecordLength, kLine2RecordLength);
-    entry.valid = rec1.size() == kLine1RecordLength && rec2.find('.') != std::string_view::npos;
+    // A record cut by a full disk still holds the station's '.', but its
+    // missing values would read as zeros: only whole records are stations.
+    entry.valid = rec1.size() == kLine1RecordLength && rec2.size() == kLine2RecordLength &&
+                  rec2.find('.') != std::string_view::npos;
     if (!entry.valid) {
       std::fill_n(entry.flags.begin(), channels, 0);
       continue;

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include "platform/files.h"
+#include "platform/serial.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/temp_dir.h"
 
@@ -33,6 +35,16 @@ TEST(PortCommands, ALinkIsMadeForASerialDeviceOnlyAndRemovedOnRequest) {
   EXPECT_EQ(fs::read_symlink(link), device.slave_path());
   EXPECT_EQ(AssignPort({4, (root.path() / "nothing").string()}), 1);
   EXPECT_FALSE(fs::exists(fs::symlink_status(root.path() / "ports" / "COM4")));
+  EXPECT_EQ(AssignPort({3, ""}), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  // On a card that holds no links: a link file, removed the same way.
+  FileFaults fat;
+  fat.symlink_error = EPERM;
+  InjectFileFaults(&fat);
+  ASSERT_EQ(AssignPort({3, device.slave_path().string()}), 0);
+  InjectFileFaults(nullptr);
+  EXPECT_EQ(ReadPortLink(link).kind, PortLinkKind::kFile);
+  EXPECT_EQ(DevicePathForPort("COM3:"), device.slave_path());
   EXPECT_EQ(AssignPort({3, ""}), 0);
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }

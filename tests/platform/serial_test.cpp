@@ -243,6 +243,44 @@ TEST(SerialPortTest, PortNamesMapUnderTheDataRootWhenLinked) {
   }
 }
 
+TEST(SerialPortTest, WhereTheFileSystemHoldsNoLinksALinkFileAssignsThePort) {
+  testing::ScopedDataRoot root;
+  PtyPair device;
+  const std::filesystem::path link = PortLinkPath(1);
+  for (const int no_links : {EPERM, ENOSYS, EOPNOTSUPP}) {
+    FileFaults faults;
+    faults.symlink_error = no_links;
+    InjectFileFaults(&faults);
+    std::string error;
+    bool as_file = false;
+    EXPECT_TRUE(WritePortLink(link, device.slave_path(), &error, &as_file)) << error;
+    InjectFileFaults(nullptr);
+    EXPECT_TRUE(as_file);
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(link)));
+    EXPECT_EQ(testing::ReadFileBytes(link), device.slave_path().string() + "\n");
+  }
+  // The port opens through the file, as it would through a link.
+  EXPECT_EQ(DevicePathForPort("COM1:"), device.slave_path());
+  std::string error;
+  EXPECT_NE(SerialPort::Open(DevicePathForPort("COM1:"), &error), nullptr) << error;
+  // Written elsewhere, with CR LF and more lines: the first line counts.
+  testing::WriteFileBytes(link, "/dev/ttyUSB0 \r\nsecond\n");
+  EXPECT_EQ(ReadPortLink(link).kind, PortLinkKind::kFile);
+  EXPECT_EQ(DevicePathForPort("COM1:"), std::filesystem::path("/dev/ttyUSB0"));
+  // Where links work again, a link replaces the file.
+  ASSERT_TRUE(WritePortLink(link, device.slave_path(), &error)) << error;
+  EXPECT_EQ(ReadPortLink(link).kind, PortLinkKind::kSymbolicLink);
+  EXPECT_EQ(DevicePathForPort("COM1:"), link);
+  // Another failure is reported, not hidden behind a file.
+  FileFaults denied;
+  denied.symlink_error = EACCES;
+  InjectFileFaults(&denied);
+  EXPECT_FALSE(WritePortLink(link, "/dev/ttyS4", &error));
+  InjectFileFaults(nullptr);
+  EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+  EXPECT_EQ(ReadPortLink(link).device, device.slave_path());
+}
+
 TEST(SerialPortTest, RejectsAFileThatIsNotATerminal) {
   testing::TempDir dir;
   testing::WriteFileBytes(dir.path() / "plain", "x");

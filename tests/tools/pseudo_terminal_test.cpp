@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/serial.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/sim_test_support.h"
@@ -162,14 +163,32 @@ TEST(PortLinkTest, RefusesToReplaceARealFile) {
 TEST(PortLinkTest, UnlinkRemovesOnlyALinkThatStillPointsAtTheDevice) {
   TempDir dir;
   fs::path link = dir.path() / "COM1";
-  ASSERT_TRUE(LinkPort(link, "/dev/pts/80"));
-  // Another simulator took the name over meanwhile: leave its link alone.
-  ASSERT_TRUE(LinkPort(link, "/dev/pts/81"));
-  EXPECT_FALSE(UnlinkPort(link, "/dev/pts/80"));
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_TRUE(UnlinkPort(link, "/dev/pts/81"));
-  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
-  EXPECT_FALSE(UnlinkPort(link, "/dev/pts/81"));
+  // The same with a link file, as on a memory card.
+  for (const int symlink_error : {0, EPERM}) {
+    FileFaults faults;
+    faults.symlink_error = symlink_error;
+    InjectFileFaults(&faults);
+    ASSERT_TRUE(LinkPort(link, "/dev/pts/80"));
+    // Another simulator took the name over meanwhile: leave its link alone.
+    ASSERT_TRUE(LinkPort(link, "/dev/pts/81"));
+    InjectFileFaults(nullptr);
+    EXPECT_EQ(fs::is_symlink(link), symlink_error == 0);
+    EXPECT_FALSE(UnlinkPort(link, "/dev/pts/80"));
+    EXPECT_TRUE(fs::exists(fs::symlink_status(link)));
+    EXPECT_TRUE(UnlinkPort(link, "/dev/pts/81"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_FALSE(UnlinkPort(link, "/dev/pts/81"));
+  }
+}
+
+TEST(PortLinkTest, AFailedLinkSaysWhy) {
+  TempDir dir;
+  testing::WriteFileBytes(dir.path() / "file", "x");
+  std::string error;
+  EXPECT_FALSE(LinkPort(dir.path() / "file" / "COM1", "/dev/pts/82", &error));
+  EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+  EXPECT_FALSE(LinkPort("/proc/1/COM1", "/dev/pts/82", &error));
+  EXPECT_EQ(error.find("Success"), std::string::npos) << error;
 }
 
 }  // namespace

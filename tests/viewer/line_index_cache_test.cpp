@@ -395,6 +395,22 @@ TEST_F(StationWindowTest, StartsAtTheGivenRecordAndGrowsPastThreeHundredTwenty) 
   EXPECT_FALSE(window[11].valid);
 }
 
+TEST_F(StationWindowTest, StationCutInsideEitherCacheRecordIsInvalid) {
+  const std::string one = Line1("1.00", {1, 1, 0, 0, 0, 0, 0, 0});
+  const std::string two = Line2("1.00", {"5.00", "6.00", "0.00", "0.00", "0.00", "0.00", "0.00", "0.00"});
+  // The second LINE2 record stops after its station and first value, as a
+  // full disk leaves it; then the same cut in LINE1.
+  for (const bool cut_line2 : {true, false}) {
+    WriteFileBytes(paths.line1, cut_line2 ? one + one : one + one.substr(0, 16));
+    WriteFileBytes(paths.line2, cut_line2 ? two + two.substr(0, 24) : two + two);
+    StationWindow window(4);
+    LoadStationWindow(window, 1, 2, 1, Source(kKindTq62));
+    EXPECT_TRUE(window[1].valid);
+    EXPECT_FALSE(window[2].valid) << (cut_line2 ? "LINE2" : "LINE1") << " cut";
+    EXPECT_EQ(window[2].flags[1], 0);
+  }
+}
+
 TEST_F(StationWindowTest, EmptyWindowStillTellsWhetherTheFilesOpen) {
   WriteFileBytes(paths.line1, kGap1);
   StationWindow window(3);

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/serial.h"
+
 namespace tq::sim {
 namespace {
 
@@ -124,38 +126,14 @@ bool PseudoTerminal::WaitDrained(std::chrono::milliseconds timeout) const {
 }
 
 bool LinkPort(const fs::path& link, const fs::path& target, std::string* error) {
-  std::error_code ec;
-  if (link.has_parent_path()) {
-    fs::create_directories(link.parent_path(), ec);
-    if (ec) {
-      SetError(error, link.parent_path().string() + ": " + ec.message());
-      return false;
-    }
-  }
-  fs::file_status status = fs::symlink_status(link, ec);
-  if (fs::exists(status) && !fs::is_symlink(status)) {
-    SetError(error, link.string() + ": exists and is not a link; left alone");
-    return false;
-  }
-  // Link under a temporary name and rename it over any link left by an
-  // earlier run, so a logger that looks at the path never finds it missing.
-  fs::path temporary = link;
-  temporary += ".tqsim-" + std::to_string(::getpid());
-  fs::remove(temporary, ec);
-  fs::create_symlink(target, temporary, ec);
-  if (!ec) fs::rename(temporary, link, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    SetError(error, link.string() + ": " + ec.message());
-    return false;
-  }
-  return true;
+  return WritePortLink(link, target, error);
 }
 
 bool UnlinkPort(const fs::path& link, const fs::path& target) {
+  const PortLink found = ReadPortLink(link);
+  if (found.kind != PortLinkKind::kSymbolicLink && found.kind != PortLinkKind::kFile) return false;
+  if (found.device != target) return false;
   std::error_code ec;
-  if (!fs::is_symlink(fs::symlink_status(link, ec))) return false;
-  if (fs::read_symlink(link, ec) != target || ec) return false;
   return fs::remove(link, ec);
 }
 

@@ -50,7 +50,8 @@ class PseudoTerminal {
   std::filesystem::path device_;
 };
 
-// Makes `link` a symbolic link to `target`, creating its folders and
+// Makes `link` name `target` as the logger's port links do (a symbolic link,
+// or a link file where the file system has none), creating its folders and
 // replacing an old link. Refuses, with *error, to replace anything that is
 // not a link. False on failure.
 bool LinkPort(const std::filesystem::path& link, const std::filesystem::path& target,
