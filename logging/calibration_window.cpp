@@ -32,18 +32,20 @@ bool SaveAndRecordOffsets() {
   return saved && written;
 }
 
-void DrawValues(WindowHandle window, const PanelUpdate& u) {
+void DrawValues(WindowHandle window, const PanelUpdate& u, bool readings_row_free) {
   const PanelLayout& p = PaintedPanelLayout();
   const struct {
     const FieldText& text;
     const PanelField& field;
-  } items[] = {{u.dipole, p.dipole},
-               {u.conductivity, p.conductivity},
-               {u.inphase, p.inphase},
-               {u.conductivity2, p.conductivity2},
-               {u.inphase2, p.inphase2}};
+    bool readings_row;  // shares the row with the message field
+  } items[] = {{u.dipole, p.dipole, false},
+               {u.conductivity, p.conductivity, true},
+               {u.inphase, p.inphase, true},
+               {u.conductivity2, p.conductivity2, !Portrait()},
+               {u.inphase2, p.inphase2, !Portrait()}};
   for (const auto& item : items) {
-    if (item.text.drawn()) DrawPanelField(window, item.field, item.text.view());
+    if (!item.text.drawn() || (item.readings_row && !readings_row_free)) continue;
+    DrawPanelField(window, item.field, item.text.view());
   }
 }
 
@@ -70,7 +72,7 @@ bool DeleteCalibration(WindowHandle window) {
   return SaveAndRecordOffsets();
 }
 
-bool CalibrationOnFrame(WindowHandle window, std::span<const uint8_t> frame) {
+bool CalibrationOnFrame(WindowHandle window, std::span<const uint8_t> frame, bool readings_row_free) {
   const bool portrait = Portrait();
   CalibrationFrameOutcome out = CalibrationStepOnFrame(Calibration, frame, Tick(), Settings, portrait,
                                                       Logging.PreviousMk2Offsets);
@@ -81,7 +83,7 @@ bool CalibrationOnFrame(WindowHandle window, std::span<const uint8_t> frame) {
   if (out.centred != CalibrationText::kNone) {
     DrawCentredOnGpsRow(window, CalibrationTextOf(out.centred, portrait));
   }
-  if (out.values) DrawValues(window, out.panel);
+  if (out.values) DrawValues(window, out.panel, readings_row_free);
   Beeps(out.beeps, out.beep_type);
   if (out.ended) {
     Acquisition.CalibrationState = 0;

@@ -23,8 +23,10 @@ bool DeleteCalibration(WindowHandle window);
 
 // One reading of the procedure: steps it at Tick(), draws and beeps what the
 // step says, and on success saves the settings and writes the calibration
-// records. False when that save or write failed.
-bool CalibrationOnFrame(WindowHandle window, std::span<const uint8_t> frame);
+// records. The values that share the message field's row are drawn only when
+// `readings_row_free` (no warning is held there). False when that save or
+// write failed.
+bool CalibrationOnFrame(WindowHandle window, std::span<const uint8_t> frame, bool readings_row_free);
 
 // The run ends while a calibration is under way: the offsets from before its
 // start come back and the readings go to the panel again.

@@ -103,6 +103,7 @@ void ShowWarning(WindowHandle window, const std::string& text) {
   DrawPanelField(window, Panel().message, text);
   Logging.message = PanelMessage::kWarning;
   Logging.warning_shown_at = Tick();
+  Logging.warning_held_by_calibration = false;
   MessageBeep(kWarningBeep);
 }
 
@@ -115,8 +116,9 @@ void ShowWriteFailure(WindowHandle window, const WriteResult& result) {
 }
 
 bool WarningHeld() {
-  return Logging.message == PanelMessage::kWarning &&
-         static_cast<uint32_t>(Tick() - Logging.warning_shown_at) < kWarningHoldMs;
+  if (Logging.message != PanelMessage::kWarning) return false;
+  if (Logging.warning_held_by_calibration && Acquisition.CalibrationState.load() == -1) return true;
+  return static_cast<uint32_t>(Tick() - Logging.warning_shown_at) < kWarningHoldMs;
 }
 
 void DrawLineAndStation(WindowHandle window) {
@@ -370,7 +372,7 @@ intptr_t OnReading(WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
   if (message == WM_BINARY_READING) {
     // A calibration takes the frames for itself.
     if (Acquisition.CalibrationState.load() == -1) {
-      if (!CalibrationOnFrame(window, frame)) ShowWarning(window, "Calibration not saved");
+      if (!CalibrationOnFrame(window, frame, !WarningHeld())) ShowWarning(window, "Calibration not saved");
       Acquisition.ClearLastFrameStart();
       return 0;
     }
@@ -511,7 +513,10 @@ intptr_t OnCommandOrKey(WindowHandle window, uint32_t message, uintptr_t wparam,
     Acquisition.SoftMarkerDown = 1;
   }
   if (command.FocusIndex != Logging.FocusIndex) MoveHighlight(command.FocusIndex);
-  if (command.refused) ShowWarning(window, std::string(kCalibratingText));
+  if (command.refused) {
+    ShowWarning(window, std::string(kCalibratingText));
+    Logging.warning_held_by_calibration = true;
+  }
   RunAction(window, command.action);
   return 0;
 }

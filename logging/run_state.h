@@ -56,6 +56,9 @@ struct LoggingControl {
   uint32_t reported_dropped = 0;  // DroppedReadings already shown
   PanelMessage message = PanelMessage::kNone;
   uint32_t warning_shown_at = 0;  // tick of the last warning in the message field
+  // The warning says why a command waits for the calibration: it stays over
+  // the values until the calibration ends.
+  bool warning_held_by_calibration = false;
   uint32_t logging_since = 0;     // tick of the last Go
   int32_t soft_marker_key = 0;    // the key whose release lets the soft marker go
 };

@@ -16,6 +16,7 @@
 #include "shell/shell_state.h"
 #include "gps/gps_fix.h"
 #include "logging/calibration_window.h"
+#include "logging/live_panel.h"
 #include "logging/logging_commands.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
@@ -242,6 +243,23 @@ TEST_F(CalibrationWindowTest, WhatWouldRecordOrLoseTheOffsetsIsRefusedMidProcedu
   EXPECT_EQ(testing::ReadFileBytes(path_).size(), records);
   StopLoggingRun(window());
   EXPECT_EQ(Settings.Mk2Calibration, kOld);
+}
+
+TEST_F(CalibrationWindowTest, CalibrationRunningStaysReadableUntilTheProcedureEnds) {
+  responder_.OnMessageBox("CALIBRATION", IDYES);
+  Key('A');
+  Frames(kVertical, 500);
+  Key('C');  // refused
+  const Rect message = PaintedPanelLayout().message.rect;
+  const std::vector<ColorRef> refused = Pixels(message);
+  // The horizontal measurement draws its values over 3 s after the refusal.
+  Frames(kVertical, 1700);
+  Frames(kHorizontal, 2500);
+  ASSERT_EQ(Acquisition.CalibrationState.load(), -1);
+  EXPECT_EQ(Pixels(message), refused);
+  Frames(kHorizontal, 4500);
+  EXPECT_EQ(Acquisition.CalibrationState.load(), 0);
+  ExpectOffsetsNear(Settings.Mk2Calibration, kCalibrated);
 }
 
 TEST_F(CalibrationWindowTest, DeleteAsksAndOnYesZeroesSavesAndRecords) {

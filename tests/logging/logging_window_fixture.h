@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "app/logging_run.h"
 #include "shell/shell_state.h"
 #include "logging/run_state.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/drawing.h"
 #include "platform/modal_responder.h"
 #include "platform/window.h"
 #include "tests/app/main_window_fixture.h"
@@ -40,6 +42,18 @@ class LoggingWindowFixture : public MainWindowTest {
   void Key(int key) {
     ASSERT_TRUE(PressKey(key, window())) << key;
     Settle();
+  }
+
+  // The colours of `r` in the window, row by row, to compare what a field
+  // shows at two moments.
+  std::vector<ColorRef> Pixels(const Rect& r) const {
+    DcHandle dc = GetDC(window());
+    std::vector<ColorRef> pixels;
+    for (int y = r.top; y < r.bottom; ++y) {
+      for (int x = r.left; x < r.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+    }
+    ReleaseDC(window(), dc);
+    return pixels;
   }
 
   FakeClock clock_;

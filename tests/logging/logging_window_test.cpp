@@ -119,16 +119,6 @@ class LoggingWindowTest : public testing::LoggingWindowFixture {
     return ink;
   }
 
-  // The colours of `r`, row by row.
-  std::vector<ColorRef> Pixels(const Rect& r) {
-    DcHandle dc = GetDC(window());
-    std::vector<ColorRef> pixels;
-    for (int y = r.top; y < r.bottom; ++y) {
-      for (int x = r.left; x < r.right; ++x) pixels.push_back(GetPixel(dc, x, y));
-    }
-    ReleaseDC(window(), dc);
-    return pixels;
-  }
 
   bool Beeped(uint32_t type) const {
     for (uint32_t b : responder_.Beeps()) {
@@ -468,17 +458,6 @@ TEST_F(LoggingWindowTest, GivingUpWhileLoggingStopsTheGpsRecordsBeforeTheBox) {
   EXPECT_EQ(Shell.LoggingActive, 0);
 }
 
-// The pixels of a panel field, to compare what it shows at two moments.
-std::vector<ColorRef> FieldPixels(WindowHandle window, const Rect& r) {
-  std::vector<ColorRef> pixels;
-  DcHandle dc = GetDC(window);
-  for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) pixels.push_back(GetPixel(dc, x, y));
-  }
-  ReleaseDC(window, dc);
-  return pixels;
-}
-
 TEST_F(LoggingWindowTest, TheGpsCounterKeepsItsCountWhenADialogRepaintsThePanel) {
   testing::PtyPair receiver;
   LinkPort(2, receiver.slave_path());
@@ -492,14 +471,14 @@ TEST_F(LoggingWindowTest, TheGpsCounterKeepsItsCountWhenADialogRepaintsThePanel)
   ASSERT_TRUE(RunMessagesUntil([] { return GpsFix.SentenceCounter.load() == 6; }, 5000));
   Settle();
   const Rect counter = PaintedPanelLayout().gps.counter.rect;
-  const std::vector<ColorRef> counted = FieldPixels(window(), counter);  // "6"
+  const std::vector<ColorRef> counted = Pixels(counter);  // "6"
 
   Key(VK_RETURN);
   ASSERT_EQ(Logging.state, LoggingState::StandBy);
   responder_.OnDialog("GETCOMMENT", [](WindowHandle) {}, IDCANCEL);
   Key('C');
   EXPECT_EQ(GpsFix.SentenceCounter.load(), 6);
-  EXPECT_EQ(FieldPixels(window(), counter), counted) << "the repaint shows the count of the run";
+  EXPECT_EQ(Pixels(counter), counted) << "the repaint shows the count of the run";
 }
 
 // The instrument goes quiet while the save dialog is open: the run ends, and
