@@ -206,7 +206,7 @@ class ModalFrame : public QDialog {
 void PlaceFrame(QWidget* frame, const Window* owner, bool centered, QPoint offset) {
   QRect area(QPoint(0, 0), QSize(ScreenSize().cx, ScreenSize().cy));
   if (owner != nullptr && owner->widget) {
-    QWidget* top = owner->widget->window();
+    QWidget* top = ScreenTopOf(owner->widget);
     area = QRect(top->mapToGlobal(QPoint(0, 0)), top->size());
   }
   QPoint at = centered ? area.center() - QPoint(frame->width() / 2, frame->height() / 2)

@@ -304,6 +304,46 @@ class ClientWidget : public QWidget {
   Window* window_;
 };
 
+// With "--full-screen" the main window's screen sits centred in a black top
+// level that fills the display: a window manager makes that full screen, and
+// without one (a handheld that starts straight into the logger) its geometry
+// is the display's. Keys and close requests that reach it belong to the screen.
+class Backdrop : public QWidget {
+ public:
+  Backdrop() {
+    setWindowFlag(Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+  }
+  QWidget* screen_widget() const {
+    return findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  }
+  void CentreScreen() {
+    if (QWidget* screen = screen_widget()) {
+      screen->move((width() - screen->width()) / 2, (height() - screen->height()) / 2);
+    }
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override { QPainter(this).fillRect(event->rect(), Qt::black); }
+  void resizeEvent(QResizeEvent*) override { CentreScreen(); }
+  void keyPressEvent(QKeyEvent* e) override { Forward(e); }
+  void keyReleaseEvent(QKeyEvent* e) override { Forward(e); }
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();
+    Forward(e);
+  }
+  void mousePressEvent(QMouseEvent*) override {
+    // A tap on the black border leaves the keys with the screen.
+    if (QWidget* screen = screen_widget()) screen->setFocus(Qt::MouseFocusReason);
+  }
+
+ private:
+  void Forward(QEvent* e) {
+    if (QWidget* screen = screen_widget()) QCoreApplication::sendEvent(screen, e);
+  }
+};
+
 const RegisteredClass* FindClass(std::string_view name) {
   std::string key = Upper(name);
   for (const auto& c : Ui().classes) {
@@ -328,8 +368,12 @@ void ApplyGeometry(Window* w) {
   }
   const Rect& r = w->rect;
   if (w->parent == nullptr) {
-    w->widget->move(r.left, r.top);
     w->widget->setFixedSize(r.Width(), r.Height());
+    if (auto* backdrop = dynamic_cast<Backdrop*>(w->backdrop.data())) {
+      backdrop->CentreScreen();
+    } else {
+      w->widget->move(r.left, r.top);
+    }
   } else {
     w->widget->setGeometry(QRect(QPoint(r.left, r.top) + ClientOrigin(w->parent), QSize(r.Width(), r.Height())));
   }
@@ -401,6 +445,14 @@ Window* NewWindow(WindowKind kind) {
 }
 
 void BindWidget(Window* window, QWidget* widget) { Ui().widget_windows[widget] = window; }
+
+QWidget* ScreenTopOf(QWidget* widget) {
+  QWidget* top = widget->window();
+  if (auto* backdrop = dynamic_cast<Backdrop*>(top)) {
+    if (QWidget* screen = backdrop->screen_widget()) return screen;
+  }
+  return top;
+}
 
 QWidget* CreateClientWidget(Window* window, QWidget* parent_widget) {
   auto* widget = new ClientWidget(window, parent_widget);
@@ -717,8 +769,12 @@ WindowHandle CreateWindow(std::string_view class_name, std::string_view text, ui
     }
   } else {
     w->border = (style & WS_BORDER) ? 1 : 0;
+    if (parent == nullptr && Ui().full_screen) {
+      w->backdrop = new Backdrop;
+      parent_widget = w->backdrop;
+    }
     QWidget* widget = CreateClientWidget(w, parent_widget);
-    if (parent == nullptr) widget->setWindowTitle(ToQt(text));
+    if (parent == nullptr) widget->window()->setWindowTitle(ToQt(text));
   }
   if (parent) parent->children.push_back(w);
   ApplyGeometry(w);
@@ -756,7 +812,7 @@ bool DestroyWindow(WindowHandle window) {
     if (!*widget) continue;
     ui.widget_windows.erase(widget->data());
   }
-  QWidget* top = w->frame ? w->frame.data() : w->widget.data();
+  QWidget* top = w->backdrop ? w->backdrop.data() : w->frame ? w->frame.data() : w->widget.data();
   if (top != nullptr) {
     top->hide();
     top->deleteLater();
@@ -776,16 +832,18 @@ bool ShowWindow(WindowHandle window, int command) {
   bool was_visible = !widget->isHidden();
   if (command == SW_HIDE) {
     widget->hide();
+    if (w->backdrop) w->backdrop->hide();
     return was_visible;
   }
-  // The main window takes the whole display, above the desktop's panels.
-  if (Ui().full_screen && w->kind == WindowKind::kClassWindow && w->parent == nullptr) {
-    widget->setWindowState(widget->windowState() | Qt::WindowFullScreen);
-  }
   widget->show();
-  if (widget->isWindow()) {
-    if (!DisplayIsInvisible()) widget->raise();
-    widget->activateWindow();
+  // The main window takes the whole display, above the desktop's panels.
+  if (w->backdrop) {
+    w->backdrop->setWindowState(w->backdrop->windowState() | Qt::WindowFullScreen);
+    w->backdrop->show();
+  }
+  if (QWidget* top = widget->window(); top == widget || top == w->backdrop) {
+    if (!DisplayIsInvisible()) top->raise();
+    top->activateWindow();
   }
   if (!was_visible && w->kind != WindowKind::kControl) InvalidateRect(w, nullptr, true);
   if (w->control == ControlKind::kOwnerDraw && !was_visible) InvalidateRect(w, nullptr, false);
@@ -921,7 +979,7 @@ bool SetWindowText(WindowHandle window, std::string_view text) {
   if (w == nullptr) return false;
   w->text = std::string(text);
   if (w->kind == WindowKind::kControl) return SetDlgItemText(w->parent, w->id, text);
-  QWidget* top = w->frame ? w->frame.data() : w->widget.data();
+  QWidget* top = w->backdrop ? w->backdrop.data() : w->frame ? w->frame.data() : w->widget.data();
   if (top->isWindow()) top->setWindowTitle(ToQt(text));
   if (w->frame) {
     for (QWidget* part : w->frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) part->update();

@@ -60,6 +60,7 @@ class Window final : public MessageTarget {
   DialogProc dialog_proc;
   QPointer<QWidget> widget;  // the client area (or the control)
   QPointer<QWidget> frame;   // dialogs and message boxes: their top-level frame
+  QPointer<QWidget> backdrop;  // "--full-screen": the black top level the screen sits centred in
   QImage image;              // client-area image; empty for most controls
   int border = 0;            // 1 with WS_BORDER on class windows
   Rect rect;                 // in the parent's client coordinates (top-level: screen)
@@ -115,6 +116,9 @@ void ApplyLook();
 
 // The widget that shows a class window's or a dialog's client image.
 QWidget* CreateClientWidget(Window* window, QWidget* parent_widget);
+// The top level of `widget` as the program sees it: its window, or the
+// handheld's screen where that sits in a full-screen backdrop.
+QWidget* ScreenTopOf(QWidget* widget);
 // The system's code of a Qt key (`keypad`: it came from the keypad); every
 // key has one, 0 only for Qt's key 0.
 int VirtualKeyFromQt(int qt_key, bool keypad);

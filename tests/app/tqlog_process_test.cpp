@@ -2,6 +2,8 @@
 // the title page it paints at start-up, and its arguments.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -121,7 +123,9 @@ class KeptVariable {
 
 // On the tests' 640x480 virtual display the largest whole scale that fits is
 // 1 for the 240x320 portrait screen (480 / 320 = 1.5) and 2 for the 320x240
-// landscape one, which then fills the display.
+// landscape one, which then fills the display. With no window manager, as on
+// a handheld that starts straight into the logger, the display is black
+// around the screen, which sits in its centre.
 TEST(TqlogProcessTest, FullScreenDrawsAtTheLargestWholeScaleThatFits) {
   if (!fs::exists(testing::kXvfb)) GTEST_SKIP() << "needs Xvfb";
   testing::TempDir dir;
@@ -140,6 +144,27 @@ TEST(TqlogProcessTest, FullScreenDrawsAtTheLargestWholeScaleThatFits) {
     Tqlog tqlog(args, dir.path());
     ASSERT_TRUE(WaitForFile(shot, kStartTimeout)) << testing::ReadFileBytes(dir.path() / "tqlog.err");
     EXPECT_EQ(PngSize(shot), size) << options[0];
+
+    const QImage screen(QString::fromStdString(shot.string()));
+    const fs::path root_shot = dir.path() / (options[0] + "-display.png");
+    const QRect at(QPoint((640 - size.first) / 2, (480 - size.second) / 2), QSize(size.first, size.second));
+    QImage shown;
+    // The display shows the screen once the backdrop and the screen are mapped.
+    EXPECT_TRUE(testing::WaitUntil([&] {
+      testing::RunTool(dir.path(), "/usr/bin/import", {"-window", "root", root_shot.string()});
+      shown = QImage(QString::fromStdString(root_shot.string()));
+      if (shown.size() != QSize(640, 480)) return false;
+      for (int y = 0; y < at.height(); ++y) {
+        for (int x = 0; x < at.width(); ++x) {
+          if ((shown.pixel(at.topLeft() + QPoint(x, y)) & RGB_MASK) != (screen.pixel(x, y) & RGB_MASK)) return false;
+        }
+      }
+      return true;
+    })) << options[0];
+    for (const QPoint outside : {QPoint(0, 0), QPoint(639, 479), QPoint(at.left() - 1, 240)}) {
+      if (at.contains(outside) || outside.x() < 0) continue;
+      EXPECT_EQ(shown.pixel(outside), qRgb(0, 0, 0)) << options[0];
+    }
   }
 }
 
