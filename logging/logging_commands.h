@@ -67,8 +67,9 @@ struct LoggingCommand {
 //
 // The soft marker is a held key: the digits (and, logging with PauseKey 2 in
 // portrait, the arrows) press it, and only the release of the key that
-// pressed it lets it go. In Monitor and Stand By, Tab and the arrows move
-// the highlight along the button row.
+// pressed it lets it go. In Monitor and Stand By, Tab and the arrows do
+// something only on the portrait TQ68-MK2 with SoftMarker 1: they press the
+// marker when it is free, else move the highlight along the button row.
 //
 // While a calibration runs the offsets in force are zeroed or half-made:
 // whatever would record them (a new file, line or station) or replace them

@@ -873,7 +873,7 @@ TEST_F(LoggingWindowTest, PanelFieldsHoldTheirWidestTextsAndClearThem) {
 
 // The soft marker is held only while the key that pressed it is down,
 // whatever the key and the screen; Go starts with it let go; Tab and the
-// arrows outside Logging move the highlight.
+// arrows outside Logging mark while it is free and else move the highlight.
 TEST_F(LoggingWindowTest, TheSoftMarkerIsHeldOnlyWhileItsKeyIsDown) {
   Settings.SoftMarker = 1;
   Settings.PauseKey = 2;
@@ -882,14 +882,17 @@ TEST_F(LoggingWindowTest, TheSoftMarkerIsHeldOnlyWhileItsKeyIsDown) {
   Key('3');  // a tap: pressed and released
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
   Key(VK_TAB);
-  Key(VK_TAB);
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+  EXPECT_EQ(Logging.FocusIndex, 0);
+  SendMessage(window(), WM_KEYDOWN, '3');  // still down at Go
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
+  Key(VK_TAB);
+  Key(VK_TAB);
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
   EXPECT_EQ(Logging.FocusIndex, 2);
   Key(VK_LEFT);
   Key(VK_LEFT);
   ASSERT_EQ(Logging.FocusIndex, 0);
-  SendMessage(window(), WM_KEYDOWN, '3');  // still down at Go
-  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
   Key('G');
   ASSERT_EQ(Logging.state, LoggingState::Logging);
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
@@ -926,6 +929,30 @@ TEST_F(LoggingWindowTest, WithPauseKeyZeroEveryKeyButTheDigitsPauses) {
   Key('G');
   Key(VK_NUMPAD0 + 5);
   EXPECT_EQ(Logging.state, LoggingState::Logging);
+}
+
+// The keyboard repeats a held key; each command runs once all the same. And
+// an arrow leaves the highlight on "&Go", the soft marker on or off: Enter
+// logs again after it.
+TEST_F(LoggingWindowTest, AHeldKeyActsOnceAndAnArrowMovesNoHighlight) {
+  StartRun();
+  path_ = DataPath("HELD.N68");
+  responder_.OnSaveFile(path_.string());
+  ASSERT_TRUE(HoldKey('C', 10, window()));  // Create File, then no comment
+  Settings.PauseKey = 0;                    // any key pauses
+  ASSERT_TRUE(HoldKey('G', 15, window()));
+  EXPECT_EQ(Logging.state, LoggingState::Logging);
+  Settings.PauseKey = 2;
+  ASSERT_TRUE(HoldKey(VK_RETURN, 23, window()));
+  EXPECT_EQ(Logging.state, LoggingState::StandBy);
+  for (int32_t soft_marker : {0, 1}) {
+    Settings.SoftMarker = soft_marker;
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(Logging.state, LoggingState::Logging) << soft_marker;
+    Key(VK_RETURN);
+  }
+  EXPECT_EQ(Notes().size(), 6u);  // "$STARTED" and "$PAUSED", three times
 }
 
 TEST_F(LoggingWindowTest, TheMenuOpensAtItsCornerAndItsCommandsComeBack) {
