@@ -125,11 +125,6 @@ struct WatchdogStep {
 // What an overdue check does, `missed_ticks` checks in a row without a frame.
 WatchdogStep DecideMissedCheck(int32_t missed_ticks, int32_t kind, LoggingState state);
 
-// The titles of the windows the watchdog closes before it ends the run.
-inline constexpr std::array<std::string_view, 6> kWatchdogClosesTitles = {
-    "Create Data File", "Display Options", "New Line", "New Station", "Enter Comment",
-    "Enter Scale"};
-
 // Texts of the run.
 inline constexpr std::string_view kConfirmExitText = "Exit Logging?";
 inline constexpr std::string_view kConfirmExitCaption = "Confirm Exit";

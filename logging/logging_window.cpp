@@ -413,13 +413,6 @@ intptr_t OnGpsSentence(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
 
 // --- Watchdog ----------------------------------------------------------------------
 
-void CloseOpenDialogs() {
-  for (std::string_view title : kWatchdogClosesTitles) {
-    if (WindowHandle open = FindWindow("", title)) SendMessage(open, WM_CLOSE);
-  }
-  if (WindowHandle question = FindWindow("", kConfirmExitCaption)) DestroyWindow(question);
-}
-
 intptr_t OnTimer(WindowHandle window, uint32_t, uintptr_t id, intptr_t) {
   if (id != kWatchdogTimerId) return 0;
   const int32_t timeout = CurrentRun.WatchdogTimeoutMs;
@@ -435,7 +428,9 @@ intptr_t OnTimer(WindowHandle window, uint32_t, uintptr_t id, intptr_t) {
     Logging.state = LoggingState::StandBy;
     ClearMessage(window);
     MessageBox(window, kNoConnectionText, kNoConnectionCaption, MB_OK | MB_ICONEXCLAMATION);
-    CloseOpenDialogs();
+    // Whatever the run had open goes as if cancelled, before the run ends
+    // under it: an answer given to it later would act on a run that is over.
+    EndModalWindowsOver(window);
     EndLoggingRun(true);
     return 0;
   }

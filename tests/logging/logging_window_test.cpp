@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,11 +44,14 @@ const ColorRef kPanelGrey = Rgb(192, 192, 192);
 
 class LoggingWindowTest : public testing::LoggingWindowFixture {
  protected:
-  // "Monitor/&Log" with the simulated instrument on COM1.
+  // "Monitor/&Log" with the simulated instrument on COM1; the main window
+  // of the first run starts the next ones too.
   void StartRun() {
     Acquisition.ClearReadings();
-    LinkPort(1, instrument_.slave_path());
-    ASSERT_NE(OpenMainWindow(), nullptr);
+    if (main_window() == nullptr) {
+      LinkPort(1, instrument_.slave_path());
+      ASSERT_NE(OpenMainWindow(), nullptr);
+    }
     ClickMainButton(0);
     ASSERT_EQ(Shell.LoggingActive, 1);
     ASSERT_TRUE(IsWindowVisible(window()));
@@ -572,6 +576,80 @@ TEST_F(LoggingWindowTest, GivingUpTakesAwayTheExitQuestion) {
   EXPECT_EQ(Shell.LoggingActive, 0);
   EXPECT_FALSE(IsWindowVisible(window()));
   EXPECT_EQ(Notes().back(), "$CONN END  ");
+}
+
+// A script's answers, but while the request named `at` is open the
+// instrument goes quiet for good: the watchdog gives up ("NO CONNECTION"
+// answered OK), and the script's answer to `at` comes after that.
+class GiveUpDuring : public ScriptedResponder {
+ public:
+  GiveUpDuring(FakeClock& clock, std::string at) : clock_(clock), at_(std::move(at)) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    if (request.name == "NO CONNECTION") return ModalAnswer{IDOK, {}, {}};
+    if (request.name == at_ && !open_after) {
+      clock_.Advance(301);
+      for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      open_after = IsWindowVisible(request.window);
+    }
+    return ScriptedResponder::Answer(request);
+  }
+  std::optional<bool> open_after;  // once the watchdog gave up
+
+ private:
+  FakeClock& clock_;
+  std::string at_;
+};
+
+// Whatever the run has open when it gives up closes as cancelled, and an
+// answer given to it afterwards changes nothing.
+TEST_F(LoggingWindowTest, GivingUpCancelsWhatIsOpenAndALateAnswerChangesNothing) {
+  const Mk2Offsets offsets = {1, 2, 3, 4, 5, 6};
+  const struct {
+    const char* at;
+    bool standby;  // a file is created first
+    int key;
+    std::function<void(ScriptedResponder&)> steps;
+  } cases[] = {
+      {"CALIBRATION", false, 'A', [](ScriptedResponder& r) { r.OnMessageBox("CALIBRATION", IDYES); }},
+      {"Delete Calibration", false, 'E', [](ScriptedResponder& r) { r.OnMessageBox("Delete Calibration", IDYES); }},
+      {"Color", true, 'M', [](ScriptedResponder& r) {
+         r.OnMenu(1110, 1102)
+             .OnDialog("GetOptions68mk2", [](WindowHandle d) { ClickButton(GetDlgItem(d, 758)); })
+             .OnColor(Rgb(0, 0, 255));
+       }},
+      {"1110", true, 'M', [](ScriptedResponder& r) { r.OnMenu(1110, 1102); }},
+      {"WARNING", true, 'N', [](ScriptedResponder& r) {
+         r.OnDialog("GETNEWSTATION", [](WindowHandle d) { TypeText(GetDlgItem(d, 865), "123456789012"); })
+             .OnMessageBox("WARNING", IDOK);
+       }},
+      {"WARNING", false, 'C', [this](ScriptedResponder& r) {
+         r.OnSaveFile(DataPath("TAKEN.N68").string()).OnMessageBox("WARNING", IDOK);
+       }},
+  };
+  Shell.ChooseColorFn = &ChooseColor;
+  testing::WriteFileBytes(DataPath("TAKEN.N68"), "");
+  for (const auto& c : cases) {
+    StartRun();
+    Settings.Mk2Calibration = offsets;
+    Settings.TraceColor[0] = Rgb(255, 0, 0);
+    if (c.standby) CreateFile("UP" + std::to_string(&c - cases) + ".N68");
+    const size_t records = c.standby ? Records().size() : 0;
+    GiveUpDuring quiet(clock_, c.at);
+    c.steps(quiet);
+    {
+      ScopedModalResponder scoped(&quiet);
+      Key(c.key);
+    }
+    EXPECT_EQ(quiet.open_after, false) << c.at;
+    EXPECT_EQ(quiet.PendingSteps(), 0u) << c.at;
+    EXPECT_EQ(Shell.LoggingActive, 0) << c.at;
+    EXPECT_EQ(Acquisition.CalibrationState.load(), 0) << c.at;
+    EXPECT_EQ(Settings.Mk2Calibration, offsets) << c.at;
+    EXPECT_EQ(Settings.TraceColor[0], Rgb(255, 0, 0)) << c.at;
+    EXPECT_FALSE(DataFileHandle.IsOpen()) << c.at;
+    // Nothing but the watchdog's five breaks and its end.
+    if (c.standby) { EXPECT_EQ(Records().size(), records + 6) << c.at; }
+  }
 }
 
 int OpenDescriptorCount() {
