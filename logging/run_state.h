@@ -58,6 +58,7 @@ struct LoggingControl {
   uint32_t warning_shown_at = 0;  // tick of the last warning in the message field
   uint32_t logging_since = 0;     // tick of the last Go
   int32_t soft_marker_key = 0;    // the key whose release lets the soft marker go
+  bool station_before_file = false;  // New Station accepted in Monitor: the next file's first station
 };
 
 extern LoggingControl Logging;

@@ -353,14 +353,23 @@ TEST_F(LoggingWindowTest, NewLineWritesALineStartAndNewStationItsStation) {
   EXPECT_EQ(Records().size(), before + 13);
 }
 
-TEST_F(LoggingWindowTest, NewStationFromMonitorChangesTheStationAndWritesNothing) {
+// Set in Monitor, the station waits for the file: it follows the line start
+// as the file's station record, where every reader of the file finds it.
+TEST_F(LoggingWindowTest, NewStationFromMonitorWritesNothingUntilTheFileStartsThere) {
   // "N" in Monitor is "New Station" on every kind but the TQ68-MK2.
-  Build().InstrumentKind = kKindTq62;
+  Build().InstrumentKind = kKindTq68b;
   StartRun();
-  responder_.OnDialog("GETNEWSTATION", [](WindowHandle d) { TypeText(GetDlgItem(d, 865), "12.5"); });
+  responder_.OnDialog("GETNEWSTATION", [](WindowHandle d) { TypeText(GetDlgItem(d, 865), "50"); });
   Key('N');
-  EXPECT_EQ(Settings.CurrentStation, 12.5);
+  EXPECT_EQ(Settings.CurrentStation, 50.0);
   EXPECT_FALSE(DataFileHandle.IsOpen());
+  CreateFile("FROM50.P68");
+  EXPECT_EQ(Settings.CurrentStation, 50.0);
+  std::vector<std::string> r = Records();
+  ASSERT_EQ(r.size(), 9u);  // headers, "L", "B", "A", "Z", "*", then the station
+  EXPECT_EQ(r[3].substr(0, 12), "B       0.00");
+  EXPECT_EQ(r[7].substr(0, 13), "S      50.00 ");
+  EXPECT_EQ(r[8][0], '*');
 }
 
 TEST_F(LoggingWindowTest, CommentsKeepTheirFirstElevenCharacters) {
