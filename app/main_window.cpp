@@ -270,10 +270,14 @@ constexpr std::array<MessageEntry, 6> kMainMessages = {{
     {WM_PAINT, OnPaint},
 }};
 
+// Held, these walk the highlight down or up the button column.
+constexpr int kMainRepeatingKeys[] = {VK_TAB, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN};
+
 }  // namespace
 
 bool RegisterMainWindowClass() {
-  return RegisterClass(WindowClass{kMainWindowClass, kMainMessages, kLightGrayBrush.color, true});
+  return RegisterClass(
+      WindowClass{kMainWindowClass, kMainMessages, kLightGrayBrush.color, true, kMainRepeatingKeys});
 }
 
 WindowHandle CreateMainWindow(int width, int height) {

@@ -107,8 +107,7 @@ DialogOutcome RunCreateFileDialog(WindowHandle owner) {
     options.initial_folder = MapSystemPath(folders.dialog_folder).string();
     options.initial_name = ProposeFileName(build, GetLocalTime());
     std::optional<std::string> chosen = GetSaveFileName(owner, options);
-    // The watchdog may have ended the run while the dialog was open; the
-    // save dialog is not among the windows it can close.
+    // The watchdog may have ended the run while the dialog was open.
     if (!chosen || Shell.LoggingActive != 1) return outcome;
     // Created new, never over an existing file: a name taken meanwhile is
     // refused like one that was taken all along.
@@ -117,6 +116,7 @@ DialogOutcome RunCreateFileDialog(WindowHandle owner) {
     if (created.outcome == CreateOutcome::kExists) {
       // The operator's typed name is not kept: the box leads to a fresh proposal.
       MessageBox(owner, kFileExistsText, kFileExistsCaption, MB_OK | MB_ICONEXCLAMATION);
+      if (Shell.LoggingActive != 1) return outcome;
       continue;
     }
     if (created.outcome == CreateOutcome::kFailed) return outcome;

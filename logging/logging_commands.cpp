@@ -135,10 +135,16 @@ LoggingCommand ResolveCommand(bool is_key, uintptr_t wparam, const LoggingKeyCon
         j = c.FocusIndex;
       } else if (IsDigit(key)) {
         command.press_soft_marker = marker_free;
-      } else if (key == VK_TAB || key == VK_RIGHT || key == VK_DOWN) {
-        command.FocusIndex = Wrap(c.FocusIndex + 1, c.NavCount);
-      } else if (key == VK_LEFT || key == VK_UP) {
-        command.FocusIndex = Wrap(c.FocusIndex - 1, c.NavCount);
+      } else if (key == VK_TAB || IsArrow(key)) {
+        // Only the portrait TQ68-MK2's keypad has them, and there they are
+        // marker keys first: a press marks, unless the marker is held already.
+        if (c.kind != kKindTq68Mk2 || !c.portrait || c.SoftMarker != 1) return command;
+        if (marker_free) {
+          command.press_soft_marker = true;
+        } else {
+          const bool next = key == VK_TAB || key == VK_RIGHT || key == VK_DOWN;
+          command.FocusIndex = Wrap(c.FocusIndex + (next ? 1 : -1), c.NavCount);
+        }
       } else {
         j = monitor ? MonitorLetter(Letter(key), c.kind) : StandByLetter(Letter(key));
       }

@@ -67,8 +67,9 @@ struct LoggingCommand {
 //
 // The soft marker is a held key: the digits (and, logging with PauseKey 2 in
 // portrait, the arrows) press it, and only the release of the key that
-// pressed it lets it go. In Monitor and Stand By, Tab and the arrows move
-// the highlight along the button row.
+// pressed it lets it go. In Monitor and Stand By, Tab and the arrows do
+// something only on the portrait TQ68-MK2 with SoftMarker 1: they press the
+// marker when it is free, else move the highlight along the button row.
 //
 // While a calibration runs the offsets in force are zeroed or half-made:
 // whatever would record them (a new file, line or station) or replace them
@@ -123,11 +124,6 @@ struct WatchdogStep {
 
 // What an overdue check does, `missed_ticks` checks in a row without a frame.
 WatchdogStep DecideMissedCheck(int32_t missed_ticks, int32_t kind, LoggingState state);
-
-// The titles of the windows the watchdog closes before it ends the run.
-inline constexpr std::array<std::string_view, 6> kWatchdogClosesTitles = {
-    "Create Data File", "Display Options", "New Line", "New Station", "Enter Comment",
-    "Enter Scale"};
 
 // Texts of the run.
 inline constexpr std::string_view kConfirmExitText = "Exit Logging?";

@@ -166,8 +166,17 @@ void CreateFile(WindowHandle window) {
     DataFileCommits.Start(DataFileHandle, [window] { PostMessage(window, WM_STORAGE_FAILED); });
   }
   // The new file's line start says where its stations begin; the panel
-  // counts from there, not from where the last file ended.
-  Settings.CurrentStation = Settings.StartStation;
+  // counts from there, not from where the last file ended. A station set in
+  // Monitor waited for this file: its record follows the line start, so
+  // that readers of the file place the readings where the panel does.
+  WriteResult station;
+  if (Logging.station_before_file) {
+    station = WriteStationRecord(DataFileHandle, Settings.CurrentStation);
+    if (station) station = WriteTimeMark(DataFileHandle);
+  } else {
+    Settings.CurrentStation = Settings.StartStation;
+  }
+  Logging.station_before_file = false;
   Logging.group = StationGroup{};
   Logging.state = LoggingState::StandBy;
   DrawFileField(window, Logging.DataFileBaseName);
@@ -176,7 +185,7 @@ void CreateFile(WindowHandle window) {
   ShowRow(Logging.StandbyButtons, false);
   ShowRunButtons();
   ShowInputPanelButton(false);
-  if (!created.write_error.empty()) ShowWriteFailure(window, WriteResult{false, created.write_error});
+  ShowWriteFailure(window, created.write_error.empty() ? station : WriteResult{false, created.write_error});
 }
 
 void StartLoggingNow(WindowHandle window) {
@@ -248,6 +257,8 @@ void NewStation(WindowHandle window) {
     ForgetProfileLastPoints();
     if (DataFileHandle.IsOpen()) {
       DrawPanelField(window, Panel().station, FormatStationText(Settings.CurrentStation).view());
+    } else {
+      Logging.station_before_file = true;
     }
   }
   RepaintProfile();
@@ -415,13 +426,6 @@ intptr_t OnGpsSentence(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
 
 // --- Watchdog ----------------------------------------------------------------------
 
-void CloseOpenDialogs() {
-  for (std::string_view title : kWatchdogClosesTitles) {
-    if (WindowHandle open = FindWindow("", title)) SendMessage(open, WM_CLOSE);
-  }
-  if (WindowHandle question = FindWindow("", kConfirmExitCaption)) DestroyWindow(question);
-}
-
 intptr_t OnTimer(WindowHandle window, uint32_t, uintptr_t id, intptr_t) {
   if (id != kWatchdogTimerId) return 0;
   const int32_t timeout = CurrentRun.WatchdogTimeoutMs;
@@ -437,7 +441,9 @@ intptr_t OnTimer(WindowHandle window, uint32_t, uintptr_t id, intptr_t) {
     Logging.state = LoggingState::StandBy;
     ClearMessage(window);
     MessageBox(window, kNoConnectionText, kNoConnectionCaption, MB_OK | MB_ICONEXCLAMATION);
-    CloseOpenDialogs();
+    // Whatever the run had open goes as if cancelled, before the run ends
+    // under it: an answer given to it later would act on a run that is over.
+    EndModalWindowsOver(window);
     EndLoggingRun(true);
     return 0;
   }
@@ -595,6 +601,7 @@ void EndLoggingRun(bool quiet) {
   });
   Logging.state = LoggingState::Monitor;
   Logging.group.StationReadingCount = 0;
+  Logging.station_before_file = false;
   ShowWindow(window, SW_HIDE);
   // The title page takes the keys again.
   if (Shell.MainWindow != nullptr) SetFocus(Shell.MainWindow);

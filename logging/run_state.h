@@ -61,6 +61,7 @@ struct LoggingControl {
   bool warning_held_by_calibration = false;
   uint32_t logging_since = 0;     // tick of the last Go
   int32_t soft_marker_key = 0;    // the key whose release lets the soft marker go
+  bool station_before_file = false;  // New Station accepted in Monitor: the next file's first station
 };
 
 extern LoggingControl Logging;

@@ -247,6 +247,66 @@ std::optional<ModalAnswer> AskInPlaceOfPerson(const ModalRequest& request, bool*
   return answer;
 }
 
+// A modal window or pop-up menu open now, and the window it was opened over.
+struct OpenModal {
+  Window* window = nullptr;  // none for a menu
+  QMenu* menu = nullptr;     // a menu shown to a person
+  Window* owner = nullptr;
+  bool closed = false;       // closed from outside: whatever answers it now is too late
+};
+
+std::vector<OpenModal*>& OpenModals() {
+  static std::vector<OpenModal*> open;  // the last opened last
+  return open;
+}
+
+// Keeps a modal call on the list while it runs.
+class ModalOpen {
+ public:
+  ModalOpen(Window* window, WindowHandle owner) {
+    entry_.window = window;
+    entry_.owner = Resolve(owner);
+    OpenModals().push_back(&entry_);
+  }
+  ~ModalOpen() { std::erase(OpenModals(), &entry_); }
+  ModalOpen(const ModalOpen&) = delete;
+  ModalOpen& operator=(const ModalOpen&) = delete;
+  OpenModal& entry() { return entry_; }
+
+ private:
+  OpenModal entry_;
+};
+
+// True when `m` was opened over `target`, a window inside it, or another
+// modal window opened over it.
+bool OpenedOver(const OpenModal& m, const Window* target) {
+  const Window* w = m.owner;
+  while (w != nullptr && w != target) {
+    auto opener = std::find_if(OpenModals().begin(), OpenModals().end(),
+                               [w](const OpenModal* o) { return o->window == w; });
+    w = opener != OpenModals().end() ? (*opener)->owner : w->parent;
+  }
+  return w != nullptr;
+}
+
+// The answer of a box that nobody answered.
+intptr_t BoxDismissal(uint32_t type) { return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK; }
+
+void CloseAsCancelled(OpenModal& m) {
+  m.closed = true;
+  if (m.menu != nullptr) m.menu->close();
+  Window* w = m.window;
+  if (w == nullptr || !w->alive || w->modal.ended) return;
+  if (w->kind == WindowKind::kMessageBox) {
+    EndModal(w, BoxDismissal(w->style));
+    DestroyWindow(w);
+    return;
+  }
+  // The dialog's own cancel, so that it undoes what it changed while open.
+  PressTitleCommand(w, IDCANCEL);
+  if (w->alive && !w->modal.ended) EndModal(w, 0);
+}
+
 // The system makes a modal window active, with the keyboard, as it opens;
 // Qt would wait for the display to confirm it.
 void ShowFrame(Window* w) {
@@ -307,6 +367,7 @@ std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogOpt
   // title and closed with WM_CLOSE. In place of a person Qt's dialog is not
   // built: an empty frame holds the place.
   Window* d = NewWindow(WindowKind::kDialog);
+  ModalOpen open(d, owner);
   d->class_name = "#32770";
   d->text = options.title;
   QDialog* frame = in_place_of_person ? new QDialog(parent) : BuildFileDialog(parent, options, save);
@@ -531,6 +592,7 @@ intptr_t OpenDialogTemplate(std::string_view name, WindowHandle owner, DialogPro
   Window* owner_window = owner != nullptr ? Resolve(owner) : nullptr;
 
   Window* d = NewWindow(WindowKind::kDialog);
+  ModalOpen open(d, owner);
   d->class_name = "#32770";
   d->text = t->title;
   d->dialog_proc = std::move(procedure);
@@ -625,6 +687,7 @@ int MessageBox(WindowHandle owner, std::string_view text, std::string_view capti
   if (!OnUiThread()) return 0;
   Window* owner_window = owner != nullptr ? Resolve(owner) : nullptr;
   Window* box = NewWindow(WindowKind::kMessageBox);
+  ModalOpen open(box, owner);
   box->class_name = "#32770";
   box->text = std::string(caption);
   box->style = type;
@@ -646,7 +709,7 @@ int MessageBox(WindowHandle owner, std::string_view text, std::string_view capti
   bool handled = false;
   std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
   if (handled) {
-    intptr_t dismiss = (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+    intptr_t dismiss = BoxDismissal(type);
     intptr_t result = answer ? answer->result : dismiss;
     if (answer && !ValidBoxAnswer(type, result)) {
       ReportModalFailure("the message box \"" + request.name + "\" cannot answer " + std::to_string(result));
@@ -660,6 +723,18 @@ int MessageBox(WindowHandle owner, std::string_view text, std::string_view capti
   DestroyWindow(box);
   ReturnKeyboardTo(owner);
   return static_cast<int>(result);
+}
+
+int EndModalWindowsOver(WindowHandle owner) {
+  const Window* target = Resolve(owner);
+  if (target == nullptr) return 0;
+  std::vector<OpenModal*> over;
+  for (OpenModal* m : OpenModals()) {
+    if (!m->closed && OpenedOver(*m, target)) over.push_back(m);
+  }
+  // The last opened first: each one is closed before what it was opened over.
+  for (auto it = over.rbegin(); it != over.rend(); ++it) CloseAsCancelled(**it);
+  return static_cast<int>(over.size());
 }
 
 bool MessageBeep(uint32_t type) {
@@ -682,11 +757,12 @@ int TrackPopupMenu(int menu_id, uint32_t flags, int x, int y, WindowHandle owner
   request.flags = flags;
   request.menu_items = menu->items;
   request.window = o;
+  ModalOpen open(nullptr, owner);
   bool handled = false;
   std::optional<ModalAnswer> answer = AskInPlaceOfPerson(request, &handled);
   int chosen = 0;
   if (handled) {
-    chosen = answer ? static_cast<int>(answer->result) : 0;
+    chosen = answer && !open.entry().closed ? static_cast<int>(answer->result) : 0;
     bool exists = std::any_of(menu->items.begin(), menu->items.end(),
                               [&](const MenuItem& item) { return item.id != 0 && item.id == chosen; });
     if (chosen != 0 && !exists) {
@@ -708,8 +784,10 @@ int TrackPopupMenu(int menu_id, uint32_t flags, int x, int y, WindowHandle owner
     int menu_width = popup.sizeHint().width();
     if (flags & TPM_RIGHTALIGN) at.rx() -= menu_width;
     if (flags & TPM_CENTERALIGN) at.rx() -= menu_width / 2;
+    open.entry().menu = &popup;
     QAction* action = popup.exec(at);
-    chosen = action != nullptr ? action->data().toInt() : 0;
+    open.entry().menu = nullptr;
+    chosen = action != nullptr && !open.entry().closed ? action->data().toInt() : 0;
   }
   if (chosen != 0 && !(flags & TPM_RETURNCMD) && o != nullptr) {
     QueueMessage(o, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
@@ -731,6 +809,7 @@ std::optional<ColorRef> ChooseColor(WindowHandle owner, ColorRef initial) {
   if (!OnUiThread()) return std::nullopt;
   Window* owner_window = Resolve(owner);
   Window* picker = NewWindow(WindowKind::kDialog);
+  ModalOpen open(picker, owner);
   picker->class_name = "#32770";
   picker->text = "Color";
   auto* frame = new ModalFrame(picker, owner_window ? owner_window->widget->window() : nullptr);

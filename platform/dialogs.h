@@ -52,6 +52,15 @@ bool AddResourceScript(std::string_view script_text, std::string* error);
 // MB_ICONEXCLAMATION; returns IDOK, IDYES or IDNO (0 when destroyed).
 int MessageBox(WindowHandle owner, std::string_view text, std::string_view caption, uint32_t type);
 
+// Closes every modal window open over `owner` or a window inside it (its
+// dialogs, message boxes, pop-up menu, file dialogs and colour picker, and
+// what those opened in turn), the last opened first, each as cancelled: a
+// dialog gets its procedure's cancel (IDCANCEL), a message box ends with IDNO
+// or IDOK, a menu, a file dialog and the picker choose nothing. An answer
+// that comes afterwards, from a person or a responder, changes nothing.
+// Returns how many were open.
+int EndModalWindowsOver(WindowHandle owner);
+
 // 16 (stop) or 48 (exclamation) and friends; the sound is the system bell.
 bool MessageBeep(uint32_t type);
 

@@ -33,6 +33,23 @@ bool SameName(std::string_view a, std::string_view b) {
          });
 }
 
+// The widget a key goes to: `window`'s, else the one with the focus.
+QWidget* KeyTarget(WindowHandle window) {
+  if (window != nullptr) {
+    Window* w = Resolve(window);
+    return w != nullptr ? w->widget.data() : nullptr;
+  }
+  QWidget* target = QApplication::focusWidget();
+  return target != nullptr ? target : QApplication::activeWindow();
+}
+
+void SendKey(QWidget* target, QEvent::Type type, const QtKeyPress& key, bool shift, bool repeat) {
+  Qt::KeyboardModifiers modifiers = shift ? Qt::ShiftModifier : Qt::NoModifier;
+  if (key.keypad) modifiers |= Qt::KeypadModifier;
+  QKeyEvent event(type, key.key, modifiers, key.text, repeat);
+  QCoreApplication::sendEvent(target, &event);
+}
+
 bool Tappable(const Window* w) {
   QWidget* widget = w->widget.data();
   return widget != nullptr && widget->isEnabled() && widget->isVisibleTo(widget->window()) &&
@@ -150,23 +167,28 @@ bool TypeText(WindowHandle edit, std::string_view text) {
 
 bool PressKey(int virtual_key, WindowHandle window, bool shift) {
   if (!OnUiThread()) return false;
-  QWidget* target = nullptr;
-  if (window != nullptr) {
-    Window* w = Resolve(window);
-    if (w == nullptr) return false;
-    target = w->widget.data();
-  } else {
-    target = QApplication::focusWidget();
-    if (target == nullptr) target = QApplication::activeWindow();
-  }
+  QWidget* target = KeyTarget(window);
   QtKeyPress key = QtKeyFromVirtual(virtual_key, shift);
   if (target == nullptr || key.key == 0) return false;
-  Qt::KeyboardModifiers modifiers = shift ? Qt::ShiftModifier : Qt::NoModifier;
-  if (key.keypad) modifiers |= Qt::KeypadModifier;
-  QKeyEvent press(QEvent::KeyPress, key.key, modifiers, key.text);
-  QCoreApplication::sendEvent(target, &press);
-  QKeyEvent release(QEvent::KeyRelease, key.key, modifiers, key.text);
-  QCoreApplication::sendEvent(target, &release);
+  SendKey(target, QEvent::KeyPress, key, shift, false);
+  SendKey(target, QEvent::KeyRelease, key, shift, false);
+  return true;
+}
+
+bool HoldKey(int virtual_key, int repeats, WindowHandle window, bool already_down) {
+  if (!OnUiThread()) return false;
+  QtKeyPress key = QtKeyFromVirtual(virtual_key, false);
+  if (key.key == 0 || KeyTarget(window) == nullptr) return false;
+  auto send = [&](QEvent::Type type, bool repeat) {
+    if (QWidget* target = KeyTarget(window)) SendKey(target, type, key, false, repeat);
+    ProcessPendingMessages();
+  };
+  if (!already_down) send(QEvent::KeyPress, false);
+  for (int i = 0; i < repeats; ++i) {
+    send(QEvent::KeyRelease, true);
+    send(QEvent::KeyPress, true);
+  }
+  send(QEvent::KeyRelease, false);
   return true;
 }
 

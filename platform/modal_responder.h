@@ -132,6 +132,13 @@ bool TypeText(WindowHandle edit, std::string_view text);
 // their upper-case character and punctuation keys their shifted one. The
 // VK_NUMPAD and keypad operator codes press the keypad's keys.
 bool PressKey(int virtual_key, WindowHandle window = nullptr, bool shift = false);
+// Holds a key down while the keyboard repeats it `repeats` times, then lets
+// it go: its press, each repeat as the X server sends one (a release and a
+// press, both marked as repeats), its release; what waits is handled after
+// each. With `already_down` the press happened before (on another window):
+// only the repeats and the release come. Each goes to `window` when given,
+// else to the window that has the focus at that moment.
+bool HoldKey(int virtual_key, int repeats, WindowHandle window = nullptr, bool already_down = false);
 // Taps client point (x, y) of a window.
 bool TapWindow(WindowHandle window, int x, int y);
 // The title bar's "OK" (IDOK) or close box (IDCANCEL) of an open dialog.

@@ -681,6 +681,7 @@ bool StartWindowing(int& argc, char** argv) {
   ui.started = true;
   LoadScreenFont();
   ApplyLook();
+  DropCommandKeyRepeats(ui.app);
   // Threads may already be posting; from here on their wake-ups reach the
   // dispatcher.
   std::lock_guard lock(ui.queue_mutex);
@@ -707,6 +708,7 @@ bool RegisterClass(const WindowClass& window_class) {
   cls->messages.assign(window_class.messages.begin(), window_class.messages.end());
   cls->background = window_class.background;
   cls->has_background = window_class.has_background;
+  cls->repeating_keys.assign(window_class.repeating_keys.begin(), window_class.repeating_keys.end());
   Ui().classes.push_back(std::move(cls));
   return true;
 }

@@ -36,6 +36,11 @@ struct WindowClass {
   std::span<const MessageEntry> messages;  // a table that lives for the whole run
   ColorRef background = Rgb(255, 255, 255);
   bool has_background = true;  // false: BeginPaint never erases
+  // The keys (VK_ codes) whose repeats, while one is held down, reach the
+  // window as further WM_KEYDOWN and WM_CHAR messages. Any other held key is
+  // one press: a command must not run again for every repeat the keyboard
+  // sends. A table that lives for the whole run.
+  std::span<const int> repeating_keys = {};
 };
 
 // Creates the application (display, screen font, look). Takes the layer's own

@@ -22,6 +22,8 @@
 #include "platform/modal_responder.h"
 #include "platform/window.h"
 
+class QApplication;
+
 namespace tq::window_detail {
 
 enum class WindowKind { kClassWindow, kDialog, kMessageBox, kControl };
@@ -32,6 +34,7 @@ struct RegisteredClass {
   std::vector<MessageEntry> messages;
   ColorRef background = 0;
   bool has_background = true;
+  std::vector<int> repeating_keys;
 };
 
 struct ModalState {
@@ -130,6 +133,10 @@ struct QtKeyPress {
   QString text;
 };
 QtKeyPress QtKeyFromVirtual(int virtual_key, bool shift);
+// From here on a held key's repeated presses reach only what they move: the
+// keys a class window asks for, an edit's typing, the arrow and paging keys
+// of lists, menus and the colour picker. Every other repeat is dropped.
+void DropCommandKeyRepeats(QApplication* app);
 
 // Fonts. QtFont draws into images at their own pixels; ControlFont is for
 // widgets, which Qt draws at the screen's scale: the clone's bitmaps do not

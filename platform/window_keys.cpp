@@ -1,5 +1,13 @@
-// Key codes between Qt and the system.
+// Key codes between Qt and the system, and which held keys repeat.
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <Qt>
+
+#include <algorithm>
 
 #include "platform/window_internal.h"
 
@@ -69,7 +77,61 @@ int QtOf(const KeyPair (&pairs)[N], int vk, int n = 0) {
   return 0;
 }
 
+bool IsTextEditor(const QWidget* widget) {
+  return qobject_cast<const QLineEdit*>(widget) != nullptr ||
+         qobject_cast<const QAbstractSpinBox*>(widget) != nullptr ||
+         qobject_cast<const QTextEdit*>(widget) != nullptr ||
+         qobject_cast<const QPlainTextEdit*>(widget) != nullptr;
+}
+
+// Keys that move a selection, a cursor or the focus, and nothing else.
+bool IsMovingKey(int vk) {
+  switch (vk) {
+    case VK_TAB:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_END:
+    case VK_HOME:
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Decided anew at each widget a key press passes on its way up, so that
+// what one widget lets through its parent may still drop.
+bool RepeatWanted(const QWidget* widget, const QKeyEvent& e) {
+  const int vk = VirtualKeyFromQt(e.key(), e.modifiers().testFlag(Qt::KeypadModifier));
+  if (const Window* w = WindowOfWidget(widget); w != nullptr && w->widget == widget &&
+                                                w->kind == WindowKind::kClassWindow) {
+    const std::vector<int>& wanted = w->window_class->repeating_keys;
+    return std::find(wanted.begin(), wanted.end(), vk) != wanted.end();
+  }
+  // Enter and Escape answer a dialog, whichever control has the focus.
+  if (IsTextEditor(widget)) return vk != VK_RETURN && vk != VK_ESCAPE;
+  return IsMovingKey(vk);
+}
+
+class KeyRepeatFilter : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* receiver, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const auto* widget = qobject_cast<const QWidget*>(receiver);
+    return key->isAutoRepeat() && widget != nullptr && !RepeatWanted(widget, *key);
+  }
+};
+
 }  // namespace
+
+void DropCommandKeyRepeats(QApplication* app) { app->installEventFilter(new KeyRepeatFilter(app)); }
 
 int VirtualKeyFromQt(int qt_key, bool keypad) {
   if (qt_key == 0) return 0;

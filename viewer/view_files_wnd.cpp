@@ -567,10 +567,16 @@ constexpr std::array<MessageEntry, 8> kViewerMessages = {{
     {WM_SIZE, OnIgnored},
 }};
 
+// Held, these move along the line and round the ring; the letters and
+// Enter run their command once.
+constexpr int kViewerRepeatingKeys[] = {VK_HOME, VK_PRIOR, VK_NEXT, VK_END, VK_LEFT,
+                                        VK_UP,   VK_RIGHT, VK_DOWN, VK_TAB};
+
 }  // namespace
 
 bool RegisterViewFilesWindowClass() {
-  return RegisterClass(WindowClass{kViewFilesWindowClass, kViewerMessages, kBackground, true});
+  return RegisterClass(
+      WindowClass{kViewFilesWindowClass, kViewerMessages, kBackground, true, kViewerRepeatingKeys});
 }
 
 bool RunViewerScaleDialog(WindowHandle viewer) {

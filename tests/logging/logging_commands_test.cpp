@@ -93,13 +93,16 @@ const std::vector<KeyCase>& KeyCases() {
       // The soft marker and the highlight outside Logging.
       {"DigitHoldsMarker", 0, kStb, true, '3', A::kNone, 0, true, 1, 0, 0, true},
       {"DigitWithoutSoftMarker", 0, kStb, true, '3', A::kNone},
-      // Tab and the arrows only ever move the highlight, marker or not.
-      {"Mk2TabMovesNotMarks", 7, kMon, true, VK_TAB, A::kNone, 0, true, 1, 0, 0, false, 1},
-      {"Mk2DownMovesNotMarks", 7, kStb, true, VK_DOWN, A::kNone, 0, true, 1, 0, 2, false, 3},
+      // Tab and the arrows: on the portrait TQ68-MK2 with the soft marker
+      // they mark, or move the highlight while the marker is held; elsewhere
+      // they do nothing.
+      {"Mk2TabMarks", 7, kMon, true, VK_TAB, A::kNone, 0, true, 1, 0, 0, true},
+      {"Mk2DownMarks", 7, kStb, true, VK_DOWN, A::kNone, 0, true, 1, 0, 2, true},
       {"Mk2TabWraps", 7, kMon, true, VK_TAB, A::kNone, 0, true, 1, 1, 3, false, 0},
       {"Mk2LeftWraps", 7, kStb, true, VK_LEFT, A::kNone, 0, true, 1, 1, 0, false, 5},
-      {"TabLandscape", 7, kMon, true, VK_TAB, A::kNone, 0, false, 0, 0, 0, false, 1},
-      {"Kind0UpMoves", 0, kStb, true, VK_UP, A::kNone, 0, true, 0, 0, 2, false, 1},
+      {"Mk2DownWithoutSoftMarker", 7, kStb, true, VK_DOWN, A::kNone, 0, true, 0, 0, 0},
+      {"TabLandscape", 7, kMon, true, VK_TAB, A::kNone, 0, false, 1, 1},
+      {"Kind0UpNothing", 0, kStb, true, VK_UP, A::kNone, 0, true, 1, 1, 2},
   };
   return cases;
 }

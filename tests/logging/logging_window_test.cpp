@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,11 +44,14 @@ const ColorRef kPanelGrey = Rgb(192, 192, 192);
 
 class LoggingWindowTest : public testing::LoggingWindowFixture {
  protected:
-  // "Monitor/&Log" with the simulated instrument on COM1.
+  // "Monitor/&Log" with the simulated instrument on COM1; the main window
+  // of the first run starts the next ones too.
   void StartRun() {
     Acquisition.ClearReadings();
-    LinkPort(1, instrument_.slave_path());
-    ASSERT_NE(OpenMainWindow(), nullptr);
+    if (main_window() == nullptr) {
+      LinkPort(1, instrument_.slave_path());
+      ASSERT_NE(OpenMainWindow(), nullptr);
+    }
     ClickMainButton(0);
     ASSERT_EQ(Shell.LoggingActive, 1);
     ASSERT_TRUE(IsWindowVisible(window()));
@@ -339,14 +343,23 @@ TEST_F(LoggingWindowTest, NewLineWritesALineStartAndNewStationItsStation) {
   EXPECT_EQ(Records().size(), before + 13);
 }
 
-TEST_F(LoggingWindowTest, NewStationFromMonitorChangesTheStationAndWritesNothing) {
+// Set in Monitor, the station waits for the file: it follows the line start
+// as the file's station record, where every reader of the file finds it.
+TEST_F(LoggingWindowTest, NewStationFromMonitorWritesNothingUntilTheFileStartsThere) {
   // "N" in Monitor is "New Station" on every kind but the TQ68-MK2.
-  Build().InstrumentKind = kKindTq62;
+  Build().InstrumentKind = kKindTq68b;
   StartRun();
-  responder_.OnDialog("GETNEWSTATION", [](WindowHandle d) { TypeText(GetDlgItem(d, 865), "12.5"); });
+  responder_.OnDialog("GETNEWSTATION", [](WindowHandle d) { TypeText(GetDlgItem(d, 865), "50"); });
   Key('N');
-  EXPECT_EQ(Settings.CurrentStation, 12.5);
+  EXPECT_EQ(Settings.CurrentStation, 50.0);
   EXPECT_FALSE(DataFileHandle.IsOpen());
+  CreateFile("FROM50.P68");
+  EXPECT_EQ(Settings.CurrentStation, 50.0);
+  std::vector<std::string> r = Records();
+  ASSERT_EQ(r.size(), 9u);  // headers, "L", "B", "A", "Z", "*", then the station
+  EXPECT_EQ(r[3].substr(0, 12), "B       0.00");
+  EXPECT_EQ(r[7].substr(0, 13), "S      50.00 ");
+  EXPECT_EQ(r[8][0], '*');
 }
 
 TEST_F(LoggingWindowTest, CommentsKeepTheirFirstElevenCharacters) {
@@ -551,6 +564,80 @@ TEST_F(LoggingWindowTest, GivingUpTakesAwayTheExitQuestion) {
   EXPECT_EQ(Shell.LoggingActive, 0);
   EXPECT_FALSE(IsWindowVisible(window()));
   EXPECT_EQ(Notes().back(), "$CONN END  ");
+}
+
+// A script's answers, but while the request named `at` is open the
+// instrument goes quiet for good: the watchdog gives up ("NO CONNECTION"
+// answered OK), and the script's answer to `at` comes after that.
+class GiveUpDuring : public ScriptedResponder {
+ public:
+  GiveUpDuring(FakeClock& clock, std::string at) : clock_(clock), at_(std::move(at)) {}
+  std::optional<ModalAnswer> Answer(const ModalRequest& request) override {
+    if (request.name == "NO CONNECTION") return ModalAnswer{IDOK, {}, {}};
+    if (request.name == at_ && !open_after) {
+      clock_.Advance(301);
+      for (int i = 0; i < 6; ++i) SendMessage(Shell.LoggingWindow, WM_TIMER, kWatchdogTimerId);
+      open_after = IsWindowVisible(request.window);
+    }
+    return ScriptedResponder::Answer(request);
+  }
+  std::optional<bool> open_after;  // once the watchdog gave up
+
+ private:
+  FakeClock& clock_;
+  std::string at_;
+};
+
+// Whatever the run has open when it gives up closes as cancelled, and an
+// answer given to it afterwards changes nothing.
+TEST_F(LoggingWindowTest, GivingUpCancelsWhatIsOpenAndALateAnswerChangesNothing) {
+  const Mk2Offsets offsets = {1, 2, 3, 4, 5, 6};
+  const struct {
+    const char* at;
+    bool standby;  // a file is created first
+    int key;
+    std::function<void(ScriptedResponder&)> steps;
+  } cases[] = {
+      {"CALIBRATION", false, 'A', [](ScriptedResponder& r) { r.OnMessageBox("CALIBRATION", IDYES); }},
+      {"Delete Calibration", false, 'E', [](ScriptedResponder& r) { r.OnMessageBox("Delete Calibration", IDYES); }},
+      {"Color", true, 'M', [](ScriptedResponder& r) {
+         r.OnMenu(1110, 1102)
+             .OnDialog("GetOptions68mk2", [](WindowHandle d) { ClickButton(GetDlgItem(d, 758)); })
+             .OnColor(Rgb(0, 0, 255));
+       }},
+      {"1110", true, 'M', [](ScriptedResponder& r) { r.OnMenu(1110, 1102); }},
+      {"WARNING", true, 'N', [](ScriptedResponder& r) {
+         r.OnDialog("GETNEWSTATION", [](WindowHandle d) { TypeText(GetDlgItem(d, 865), "123456789012"); })
+             .OnMessageBox("WARNING", IDOK);
+       }},
+      {"WARNING", false, 'C', [this](ScriptedResponder& r) {
+         r.OnSaveFile(DataPath("TAKEN.N68").string()).OnMessageBox("WARNING", IDOK);
+       }},
+  };
+  Shell.ChooseColorFn = &ChooseColor;
+  testing::WriteFileBytes(DataPath("TAKEN.N68"), "");
+  for (const auto& c : cases) {
+    StartRun();
+    Settings.Mk2Calibration = offsets;
+    Settings.TraceColor[0] = Rgb(255, 0, 0);
+    if (c.standby) CreateFile("UP" + std::to_string(&c - cases) + ".N68");
+    const size_t records = c.standby ? Records().size() : 0;
+    GiveUpDuring quiet(clock_, c.at);
+    c.steps(quiet);
+    {
+      ScopedModalResponder scoped(&quiet);
+      Key(c.key);
+    }
+    EXPECT_EQ(quiet.open_after, false) << c.at;
+    EXPECT_EQ(quiet.PendingSteps(), 0u) << c.at;
+    EXPECT_EQ(Shell.LoggingActive, 0) << c.at;
+    EXPECT_EQ(Acquisition.CalibrationState.load(), 0) << c.at;
+    EXPECT_EQ(Settings.Mk2Calibration, offsets) << c.at;
+    EXPECT_EQ(Settings.TraceColor[0], Rgb(255, 0, 0)) << c.at;
+    EXPECT_FALSE(DataFileHandle.IsOpen()) << c.at;
+    // Nothing but the watchdog's five breaks and its end.
+    if (c.standby) { EXPECT_EQ(Records().size(), records + 6) << c.at; }
+  }
 }
 
 int OpenDescriptorCount() {
@@ -852,7 +939,7 @@ TEST_F(LoggingWindowTest, PanelFieldsHoldTheirWidestTextsAndClearThem) {
 
 // The soft marker is held only while the key that pressed it is down,
 // whatever the key and the screen; Go starts with it let go; Tab and the
-// arrows outside Logging move the highlight.
+// arrows outside Logging mark while it is free and else move the highlight.
 TEST_F(LoggingWindowTest, TheSoftMarkerIsHeldOnlyWhileItsKeyIsDown) {
   Settings.SoftMarker = 1;
   Settings.PauseKey = 2;
@@ -861,14 +948,17 @@ TEST_F(LoggingWindowTest, TheSoftMarkerIsHeldOnlyWhileItsKeyIsDown) {
   Key('3');  // a tap: pressed and released
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
   Key(VK_TAB);
-  Key(VK_TAB);
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
+  EXPECT_EQ(Logging.FocusIndex, 0);
+  SendMessage(window(), WM_KEYDOWN, '3');  // still down at Go
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
+  Key(VK_TAB);
+  Key(VK_TAB);
+  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
   EXPECT_EQ(Logging.FocusIndex, 2);
   Key(VK_LEFT);
   Key(VK_LEFT);
   ASSERT_EQ(Logging.FocusIndex, 0);
-  SendMessage(window(), WM_KEYDOWN, '3');  // still down at Go
-  EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 1);
   Key('G');
   ASSERT_EQ(Logging.state, LoggingState::Logging);
   EXPECT_EQ(Acquisition.SoftMarkerDown.load(), 0);
@@ -905,6 +995,30 @@ TEST_F(LoggingWindowTest, WithPauseKeyZeroEveryKeyButTheDigitsPauses) {
   Key('G');
   Key(VK_NUMPAD0 + 5);
   EXPECT_EQ(Logging.state, LoggingState::Logging);
+}
+
+// The keyboard repeats a held key; each command runs once all the same. And
+// an arrow leaves the highlight on "&Go", the soft marker on or off: Enter
+// logs again after it.
+TEST_F(LoggingWindowTest, AHeldKeyActsOnceAndAnArrowMovesNoHighlight) {
+  StartRun();
+  path_ = DataPath("HELD.N68");
+  responder_.OnSaveFile(path_.string());
+  ASSERT_TRUE(HoldKey('C', 10, window()));  // Create File, then no comment
+  Settings.PauseKey = 0;                    // any key pauses
+  ASSERT_TRUE(HoldKey('G', 15, window()));
+  EXPECT_EQ(Logging.state, LoggingState::Logging);
+  Settings.PauseKey = 2;
+  ASSERT_TRUE(HoldKey(VK_RETURN, 23, window()));
+  EXPECT_EQ(Logging.state, LoggingState::StandBy);
+  for (int32_t soft_marker : {0, 1}) {
+    Settings.SoftMarker = soft_marker;
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(Logging.state, LoggingState::Logging) << soft_marker;
+    Key(VK_RETURN);
+  }
+  EXPECT_EQ(Notes().size(), 6u);  // "$STARTED" and "$PAUSED", three times
 }
 
 TEST_F(LoggingWindowTest, TheMenuOpensAtItsCornerAndItsCommandsComeBack) {

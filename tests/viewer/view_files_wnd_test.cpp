@@ -182,6 +182,11 @@ TEST_F(ViewerTest, OpensAFileOfTheKindAndPagesAlongItsLongLine) {
   EXPECT_NE(CurvePixel(50, 5), kBar);  // the column under the old bar is back
   EXPECT_EQ(CurvePixel(50, 81), kBlue);
   EXPECT_EQ(ViewerStatusNow().readout.station, "580.00     ");
+  // Held down, the cursor and paging keys go on moving.
+  ASSERT_TRUE(HoldKey(VK_RIGHT, 9, viewer_));
+  EXPECT_EQ(ViewerStatusNow().cursor, 59);
+  ASSERT_TRUE(HoldKey(VK_NEXT, 2, viewer_));
+  EXPECT_EQ(ViewerStatusNow().first_record, 241);
 }
 
 TEST_F(ViewerTest, TheLineBoxSwitchesLinesAndAShortLineNeitherPagesNorLetsTheCursorPass) {

@@ -363,18 +363,21 @@ TEST_F(Dialogs, KeysTypedIntoAFreshDialogReplaceItsProposals) {
 }
 
 // Presses keys on the open box, then gives `fallback`, which counts only if
-// the keys did not answer it.
+// the keys did not answer it. `held`: each key went down before the box
+// opened; only its repeats and its release reach the box.
 class KeyPressingResponder : public ModalResponder {
  public:
-  KeyPressingResponder(std::vector<int> keys, intptr_t fallback) : keys_(std::move(keys)), fallback_(fallback) {}
+  KeyPressingResponder(std::vector<int> keys, intptr_t fallback, bool held = false)
+      : keys_(std::move(keys)), fallback_(fallback), held_(held) {}
   std::optional<ModalAnswer> Answer(const ModalRequest&) override {
-    for (int key : keys_) PressKey(key);
+    for (int key : keys_) held_ ? HoldKey(key, 3, nullptr, true) : PressKey(key);
     return ModalAnswer{fallback_, {}, {}};
   }
 
  private:
   std::vector<int> keys_;
   intptr_t fallback_;
+  bool held_;
 };
 
 TEST_F(Dialogs, YesNoBoxesAnswerTheirPlainUnderlinedLetters) {
@@ -382,19 +385,41 @@ TEST_F(Dialogs, YesNoBoxesAnswerTheirPlainUnderlinedLetters) {
     std::vector<int> keys;
     intptr_t fallback;
     int answer;
+    bool held = false;  // down since before the box: it answers nothing
   };
   const Case cases[] = {
       {{'N'}, IDYES, IDNO},
       {{'Y'}, IDNO, IDYES},
       {{'Q', 'N'}, IDYES, IDNO},  // a letter no button underlines does nothing
       {{'Q'}, IDYES, IDYES},
+      {{'Y'}, IDNO, IDNO, true},
+      {{'N'}, IDYES, IDYES, true},
+      {{VK_RETURN}, IDNO, IDNO, true},
   };
   for (const Case& c : cases) {
-    KeyPressingResponder keys(c.keys, c.fallback);
+    KeyPressingResponder keys(c.keys, c.fallback, c.held);
     ScopedModalResponder scope(&keys);
     EXPECT_EQ(MessageBox(nullptr, "Exit Logging?", "Confirm Exit", MB_YESNO | MB_ICONQUESTION), c.answer)
         << static_cast<char>(c.keys.back());
   }
+}
+
+// A key still held from the press that opened a dialog answers nothing
+// there; held typing and a held arrow in a list go on repeating.
+TEST_F(Dialogs, HeldKeysRepeatTypingAndSelectionButAnswerNothing) {
+  responder_.OnDialog("TESTALLKINDS", [](WindowHandle d) {
+    SetDlgItemText(d, 721, "");
+    SetFocus(GetDlgItem(d, 721));
+    ASSERT_TRUE(HoldKey('7', 3));
+    EXPECT_EQ(GetDlgItemText(d, 721), "7777");
+    ASSERT_TRUE(HoldKey(VK_RETURN, 3, nullptr, true));
+    SetListSelection(GetDlgItem(d, 722), 0);
+    SetFocus(GetDlgItem(d, 722));
+    ASSERT_TRUE(HoldKey(VK_DOWN, 1));
+    EXPECT_EQ(GetListSelection(GetDlgItem(d, 722)), 2);
+  }, IDCANCEL);
+  ScopedModalResponder scope(&responder_);
+  EXPECT_EQ(OpenDialogTemplate("TESTALLKINDS", nullptr, AllKindsProcedure(&state_)), 2);
 }
 
 // The connection watchdog closes whatever is open by its title, the save
