@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
@@ -150,6 +153,37 @@ TEST(ReplaceFileAtomicallyTest, AFaultAtEachStepIsNotReportedAsSaved) {
       EXPECT_FALSE(std::filesystem::exists(root.path() / "s.ini.tmp"));
     }
   }
+}
+
+// Each folder made is committed in the folder holding it before the next is
+// made inside it; one whose commit fails is taken away again, so that the
+// next call makes and commits it anew instead of trusting it.
+TEST(CreateDirectoryTest, EachNewFolderIsCommittedInItsParent) {
+  ScopedDataRoot root;
+  const auto storage = root.path() / "Storage";
+  std::vector<FileChange> changes;
+  ObserveFileChanges([&changes](const FileChange& change) { changes.push_back(change); });
+  EXPECT_TRUE(CreateDirectory(storage / "FLDINI"));
+  EXPECT_TRUE(CreateDirectory(storage / "FLDINI"));
+  ObserveFileChanges(nullptr);
+  const std::pair<FileChange::Kind, std::filesystem::path> expected[] = {
+      {FileChange::kMakeFolder, storage},
+      {FileChange::kSyncFolder, root.path()},
+      {FileChange::kMakeFolder, storage / "FLDINI"},
+      {FileChange::kSyncFolder, storage}};
+  ASSERT_EQ(changes.size(), std::size(expected));
+  for (size_t i = 0; i < changes.size(); ++i) {
+    EXPECT_EQ(changes[i].kind, expected[i].first) << i;
+    EXPECT_EQ(changes[i].path, expected[i].second) << i;
+  }
+
+  FileFaults faults;
+  faults.fail_folder_sync = true;
+  InjectFileFaults(&faults);
+  EXPECT_FALSE(CreateDirectory(storage / "DATA68MK2"));
+  EXPECT_TRUE(CreateDirectory(storage / "FLDINI")) << "a folder that exists has nothing to commit";
+  InjectFileFaults(nullptr);
+  EXPECT_FALSE(PathExists(storage / "DATA68MK2"));
 }
 
 TEST(CreateDirectoryTest, ExistingFolderIsNoError) {
