@@ -57,10 +57,6 @@ class ChangeReport {
   std::unique_lock<std::mutex> lock_;
 };
 
-fs::path FolderOf(const fs::path& path) {
-  return path.has_parent_path() ? path.parent_path() : fs::path(".");
-}
-
 // Charges `size` bytes against the injected write budget and returns how many
 // of them fit; `error` is what the write that does not fit fails with.
 size_t ChargeWrite(size_t size, int* error) {
@@ -81,11 +77,12 @@ int SyncFault(bool FileFaults::*which) {
 
 }  // namespace
 
-bool SyncFolder(const fs::path& dir) {
+bool SyncFolder(const fs::path& given) {
   if (int error = SyncFault(&FileFaults::fail_folder_sync); error != 0) {
     errno = error;
     return false;
   }
+  const fs::path dir = given.empty() ? fs::path(".") : given;
   ChangeReport report;
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -327,7 +324,7 @@ bool CreateDirectory(const fs::path& dir) {
     }
     // A new folder is on storage only once the folder holding it is; until
     // then a power cut takes it with all that was saved in it.
-    if (!SyncFolder(FolderOf(made))) {
+    if (!SyncFolder(made.parent_path())) {
       const int error = errno;
       DeleteFile(made);
       errno = error;
@@ -373,7 +370,7 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
   }
   // The rename is only on storage once the folder is; saying "saved" before
   // that would report a failed sync as success.
-  return SyncFolder(FolderOf(path));
+  return SyncFolder(path.parent_path());
 }
 
 void InjectFileFaults(FileFaults* f) { faults.store(f); }

@@ -89,9 +89,9 @@ class File {
 // later call makes and commits it anew instead of trusting it.
 bool CreateDirectory(const std::filesystem::path& dir);
 
-// Commits the names in folder `dir` (files made, renamed or deleted in it):
-// only then does a new file's name outlive a power cut. False, with errno
-// set, on failure.
+// Commits the names in folder `dir` (files made, renamed or deleted in it;
+// an empty path is the current folder): only then does a new file's name
+// outlive a power cut. False, with errno set, on failure.
 bool SyncFolder(const std::filesystem::path& dir);
 
 // True when anything (a file, a folder, even a dangling link) has this name,

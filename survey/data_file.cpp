@@ -37,7 +37,7 @@ WriteResult DataFile::Create(const std::filesystem::path& path, size_t record_le
   // would take the whole file, however many of its records were committed.
   // A file whose name cannot be committed is not kept, so the operator can
   // try the same name again.
-  if (!SyncFolder(path.has_parent_path() ? path.parent_path() : std::filesystem::path("."))) {
+  if (!SyncFolder(path.parent_path())) {
     WriteResult failed = Failure(std::string("folder sync: ") + std::strerror(errno));
     DeleteFile(path);
     opened.Close();
