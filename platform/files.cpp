@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace tq {
 namespace fs = std::filesystem;
@@ -19,6 +20,42 @@ std::mutex root_mutex;
 fs::path data_root;  // empty until set or first asked for
 
 std::atomic<FileFaults*> faults{nullptr};
+
+std::mutex observer_mutex;
+std::function<void(const FileChange&)> observer;  // guarded by observer_mutex
+std::atomic<bool> observing{false};
+
+uint64_t InodeOf(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 ? st.st_ino : 0;
+}
+
+// Holds the observer's lock from before a change until it is told, so that
+// the changes of two threads reach the observer in the order they were made.
+// Costs one atomic load while nobody observes.
+class ChangeReport {
+ public:
+  ChangeReport() {
+    if (observing.load()) lock_ = std::unique_lock(observer_mutex);
+  }
+  bool active() const { return lock_.owns_lock() && observer; }
+  // `fd` names the file of a change to its bytes.
+  void Tell(FileChange::Kind kind, const fs::path& path, int fd = -1, int64_t offset = 0,
+            std::string_view bytes = {}, const fs::path& target = {}) const {
+    if (!active()) return;
+    FileChange change;
+    change.kind = kind;
+    change.path = path;
+    change.target = target;
+    change.file = fd >= 0 ? InodeOf(fd) : 0;
+    change.offset = offset;
+    change.bytes = bytes;
+    observer(change);
+  }
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+};
 
 // Charges `size` bytes against the injected write budget and returns how many
 // of them fit; `error` is what the write that does not fit fails with.
@@ -38,20 +75,25 @@ int SyncFault(bool FileFaults::*which) {
   return f != nullptr && f->*which ? f->sync_error : 0;
 }
 
-bool SyncDirectory(const fs::path& dir) {
+}  // namespace
+
+bool SyncFolder(const fs::path& given) {
   if (int error = SyncFault(&FileFaults::fail_folder_sync); error != 0) {
     errno = error;
     return false;
   }
+  const fs::path dir = given.empty() ? fs::path(".") : given;
+  ChangeReport report;
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   // EINVAL: a filesystem that has no sync for folders; nothing more can be done.
   bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+  const int error = errno;
   ::close(fd);
+  errno = error;
+  if (ok) report.Tell(FileChange::kSyncFolder, dir);
   return ok;
 }
-
-}  // namespace
 
 fs::path DefaultDataRoot() {
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg != '\0') {
@@ -117,6 +159,8 @@ File File::Open(const fs::path& path, OpenMode mode, unsigned access) {
     case OpenMode::kOpenExisting: break;
     case OpenMode::kOpenAlways: flags |= O_CREAT; break;
   }
+  ChangeReport report;
+  const bool existed = report.active() && mode != OpenMode::kCreateNew && PathExists(path);
   int fd = ::open(path.c_str(), flags, 0644);
   File file(fd);
   if (fd < 0) {
@@ -135,6 +179,14 @@ File File::Open(const fs::path& path, OpenMode mode, unsigned access) {
     file.RecordError("truncate");
     ::close(fd);
     file.fd_ = -1;
+  }
+  if (file.IsOpen() && report.active()) {
+    const bool created = (flags & O_CREAT) != 0 && !existed;
+    if (created) {
+      report.Tell(FileChange::kCreate, path, fd);
+    } else if (mode == OpenMode::kCreateAlways) {
+      report.Tell(FileChange::kTruncate, {}, fd, 0);
+    }
   }
   return file;
 }
@@ -158,23 +210,30 @@ bool File::Write(std::span<const uint8_t> bytes) {
   if (fd_ < 0) return false;
   int fault = 0;
   const size_t allowed = ChargeWrite(bytes.size(), &fault);
+  ChangeReport report;
+  const int64_t at = report.active() ? ::lseek(fd_, 0, SEEK_CUR) : 0;
   size_t done = 0;
+  bool ok = true;
   while (done < allowed) {
     ssize_t n = ::write(fd_, bytes.data() + done, allowed - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
-      RecordError("write");
-      return false;
+      ok = false;
+      break;
     }
     done += static_cast<size_t>(n);
   }
-  if (allowed < bytes.size()) {
+  if (ok && allowed < bytes.size()) {
     errno = fault;
-    RecordError("write");
-    return false;
+    ok = false;
   }
-  return true;
+  if (!ok) RecordError("write");
+  if (done > 0) {
+    report.Tell(FileChange::kWrite, {}, fd_, at,
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), done));
+  }
+  return ok;
 }
 
 bool File::Write(std::string_view text) {
@@ -204,10 +263,12 @@ int64_t File::Size() const {
 }
 
 bool File::Truncate(int64_t size) {
+  ChangeReport report;
   if (fd_ < 0 || ::ftruncate(fd_, size) != 0) {
     RecordError("truncate");
     return false;
   }
+  report.Tell(FileChange::kTruncate, {}, fd_, size);
   return true;
 }
 
@@ -217,10 +278,12 @@ bool File::Sync() {
     RecordError("fsync");
     return false;
   }
+  ChangeReport report;
   if (fd_ < 0 || ::fsync(fd_) != 0) {
     RecordError("fsync");
     return false;
   }
+  report.Tell(FileChange::kSync, {}, fd_);
   return true;
 }
 
@@ -245,8 +308,30 @@ bool File::Close() {
 
 bool CreateDirectory(const fs::path& dir) {
   std::error_code ec;
-  fs::create_directories(dir, ec);
-  return !ec && fs::is_directory(dir, ec);
+  fs::path made;
+  for (const fs::path& part : dir) {
+    if (part.empty()) continue;  // after a trailing separator
+    made /= part;
+    if (fs::is_directory(made, ec)) continue;
+    {
+      ChangeReport report;
+      if (::mkdir(made.c_str(), 0755) != 0) {
+        // Made meanwhile by someone else, who commits it.
+        if (errno == EEXIST && fs::is_directory(made, ec)) continue;
+        return false;
+      }
+      report.Tell(FileChange::kMakeFolder, made);
+    }
+    // A new folder is on storage only once the folder holding it is; until
+    // then a power cut takes it with all that was saved in it.
+    if (!SyncFolder(made.parent_path())) {
+      const int error = errno;
+      DeleteFile(made);
+      errno = error;
+      return false;
+    }
+  }
+  return fs::is_directory(dir, ec);
 }
 
 bool PathExists(const fs::path& path) {
@@ -255,8 +340,11 @@ bool PathExists(const fs::path& path) {
 }
 
 bool DeleteFile(const fs::path& path) {
+  ChangeReport report;
   std::error_code ec;
-  return fs::remove(path, ec) && !ec;
+  if (!fs::remove(path, ec) || ec) return false;
+  report.Tell(FileChange::kDelete, path);
+  return true;
 }
 
 int MakeSymbolicLink(const fs::path& target, const fs::path& link) {
@@ -276,16 +364,26 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
   FileFaults* f = faults.load();
   if (f != nullptr && f->stop_before_rename) return false;
   std::error_code ec;
-  fs::rename(temp, path, ec);
+  {
+    ChangeReport report;
+    fs::rename(temp, path, ec);
+    if (!ec) report.Tell(FileChange::kRename, temp, -1, 0, {}, path);
+  }
   if (ec) {
     DeleteFile(temp);
     return false;
   }
   // The rename is only on storage once the folder is; saying "saved" before
   // that would report a failed sync as success.
-  return SyncDirectory(path.has_parent_path() ? path.parent_path() : fs::path("."));
+  return SyncFolder(path.parent_path());
 }
 
 void InjectFileFaults(FileFaults* f) { faults.store(f); }
+
+void ObserveFileChanges(std::function<void(const FileChange&)> f) {
+  std::lock_guard lock(observer_mutex);
+  observer = std::move(f);
+  observing.store(static_cast<bool>(observer));
+}
 
 }  // namespace tq

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -82,8 +83,16 @@ class File {
   std::string error_;
 };
 
-// Creates `dir` and its parents; an existing folder is not an error.
+// Creates `dir` and its parents; an existing folder is not an error. Each
+// folder it makes is committed to storage (its parent synced) before the
+// next: false when that fails, and the folder is removed again, so that a
+// later call makes and commits it anew instead of trusting it.
 bool CreateDirectory(const std::filesystem::path& dir);
+
+// Commits the names in folder `dir` (files made, renamed or deleted in it;
+// an empty path is the current folder): only then does a new file's name
+// outlive a power cut. False, with errno set, on failure.
+bool SyncFolder(const std::filesystem::path& dir);
 
 // True when anything (a file, a folder, even a dangling link) has this name,
 // whether or not this user may open it.
@@ -124,5 +133,33 @@ struct FileFaults {
 };
 // Installs `faults` (nullptr removes them). Not for use outside tests.
 void InjectFileFaults(FileFaults* faults);
+
+// Test hook told of every change made through this header to files and
+// folders, in the order made, so that a test can rebuild what storage may
+// hold after a power cut at any moment. Reads, and opens that create nothing,
+// change nothing; a failed sync commits nothing and is not told.
+struct FileChange {
+  enum Kind {
+    kCreate,      // `path` made as a new empty file
+    kWrite,       // `bytes` written into the file at `offset`
+    kTruncate,    // the file cut (or grown) to `offset` bytes
+    kSync,        // the file's bytes committed
+    kMakeFolder,  // `path` made as a new empty folder
+    kSyncFolder,  // the names in folder `path` committed
+    kRename,      // `path` renamed to `target`, replacing what had that name
+    kDelete,      // the name `path` removed
+  };
+  Kind kind = kCreate;
+  std::filesystem::path path;
+  std::filesystem::path target;
+  uint64_t file = 0;  // kCreate, kWrite, kTruncate, kSync: the file's inode
+  int64_t offset = 0;
+  std::string bytes;
+};
+// Tells `observer` each change from now on (an empty one stops). A change and
+// its telling happen under one lock, so the changes of two threads arrive in
+// the order they were made; the observer must change no file itself. Not for
+// use outside tests.
+void ObserveFileChanges(std::function<void(const FileChange&)> observer);
 
 }  // namespace tq

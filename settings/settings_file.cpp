@@ -278,7 +278,9 @@ std::string FormatSettingsFile(const SettingsStore& s, const BuildConfig& build)
 }
 
 bool SaveSettings(const SettingsStore& s, const BuildConfig& build) {
-  CreateDirectory(MapSystemPath(SettingsFolderSystemPath(build)));
+  // On a first start the folder is new: a file saved in a folder that is not
+  // itself on storage comes back as defaults after a power cut.
+  if (!CreateDirectory(MapSystemPath(SettingsFolderSystemPath(build)))) return false;
   return ReplaceFileAtomically(MapSystemPath(SettingsFileSystemPath(build)),
                                FormatSettingsFile(s, build));
 }

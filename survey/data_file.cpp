@@ -1,6 +1,8 @@
 #include "survey/data_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +32,16 @@ WriteResult DataFile::Create(const std::filesystem::path& path, size_t record_le
   if (!opened.IsOpen()) {
     if (exists != nullptr) *exists = PathExists(path);
     return Failure(opened.LastError());
+  }
+  // Until its folder is synced the new name is not on storage: a power cut
+  // would take the whole file, however many of its records were committed.
+  // A file whose name cannot be committed is not kept, so the operator can
+  // try the same name again.
+  if (!SyncFolder(path.parent_path())) {
+    WriteResult failed = Failure(std::string("folder sync: ") + std::strerror(errno));
+    DeleteFile(path);
+    opened.Close();
+    return failed;
   }
   file_ = std::move(opened);
   path_ = path;

@@ -40,8 +40,10 @@ class DataFile {
   DataFile& operator=(const DataFile&) = delete;
 
   // Creates `path` as a new file for records of `record_length` bytes (24
-  // or 26) and keeps it open. Fails (and keeps nothing open) when the file
-  // exists or cannot be created; `exists` then tells which.
+  // or 26), commits its name (syncs its folder) and keeps it open. Fails
+  // (and keeps nothing open) when the file exists or cannot be created or
+  // its name cannot be committed (the file is then deleted again); `exists`
+  // then tells which.
   WriteResult Create(const std::filesystem::path& path, size_t record_length,
                      bool* exists = nullptr);
 

@@ -152,6 +152,22 @@ TEST(ReplaceFileAtomicallyTest, AFaultAtEachStepIsNotReportedAsSaved) {
   }
 }
 
+// A folder whose commit in its parent fails is reported and taken away
+// again, so that the next call makes and commits it anew.
+TEST(CreateDirectoryTest, AFolderThatCannotBeCommittedIsReportedAndNotKept) {
+  ScopedDataRoot root;
+  const auto storage = root.path() / "Storage";
+  ASSERT_TRUE(CreateDirectory(storage / "FLDINI"));
+  FileFaults faults;
+  faults.fail_folder_sync = true;
+  InjectFileFaults(&faults);
+  EXPECT_FALSE(CreateDirectory(storage / "DATA68MK2"));
+  EXPECT_TRUE(CreateDirectory(storage / "FLDINI")) << "a folder that exists has nothing to commit";
+  InjectFileFaults(nullptr);
+  EXPECT_FALSE(PathExists(storage / "DATA68MK2"));
+  EXPECT_TRUE(CreateDirectory(storage / "DATA68MK2"));
+}
+
 TEST(CreateDirectoryTest, ExistingFolderIsNoError) {
   ScopedDataRoot root;
   auto dir = root.path() / "Storage" / "FLDINI";

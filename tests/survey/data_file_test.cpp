@@ -53,6 +53,24 @@ TEST_F(DataFileTest, CreateRefusesAnExistingFile) {
   EXPECT_FALSE(exists);
 }
 
+// A file whose name could not be committed would vanish in a power cut with
+// all its committed records: it is refused and not left behind, so that
+// the same name can be created once the storage works.
+TEST_F(DataFileTest, CreateReportsAFailedFolderSyncAndKeepsNothing) {
+  FileFaults faults;
+  faults.fail_folder_sync = true;
+  InjectFileFaults(&faults);
+  bool exists = true;
+  WriteResult created = file.Create(path(), 24, &exists);
+  InjectFileFaults(nullptr);
+  EXPECT_FALSE(created.ok);
+  EXPECT_EQ(created.error, "folder sync: Input/output error");
+  EXPECT_FALSE(exists);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(PathExists(path()));
+  EXPECT_TRUE(file.Create(path(), 24).ok);
+}
+
 TEST_F(DataFileTest, OpenFileIsHeldAgainstOtherWritersButNotReaders) {
   ASSERT_TRUE(file.Create(path(), 24));
   ASSERT_TRUE(file.Append(Reading(5)));
