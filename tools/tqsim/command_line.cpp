@@ -404,9 +404,9 @@ Replay: a stored data file played back through the logger
   2. "quiet"; about 0.1 s later Go; as soon as "$STARTED" is in the new
      file, an empty line: the run plays, its first frame at once.
   3. When tqsim says "run K of N waits, quiet" (or "the end waits, quiet"),
-     pause the logger at once and, as soon as "$PAUSED" is in the file,
-     "hold": from the run's last frame to the held one at most 0.3 s (FRZ62
-     2 s). Later, every reading still comes back and none is added, but the
+     pause the logger as soon as the run's last reading is in the file and,
+     as soon as "$PAUSED" is in it, "hold": from the run's last frame to the
+     held one at most 0.3 s (FRZ62 2 s). Later, every reading still comes back and none is added, but the
      file gains "$CONN BREAK" notes, and after about 2 s (FRZ62 12 s) the
      logger gives the run up.
   4. For the next run step 2 again; after the last, Exit, then a line.
