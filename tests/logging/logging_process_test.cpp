@@ -487,16 +487,18 @@ namespace tq {
 namespace {
 
 // A stored survey played back: tqsim --replay of a golden GPS file of each
-// kind into a tqlog of that kind logging by keys, with GPS on COM2. The new
-// file must hold the same reading records and the same GPS records, ticks and
-// clocks aside. tqsim waits at each run boundary (--step): it holds the
-// instrument live while the file is created, goes quiet for the Go, and plays
-// the run once the logger has started.
+// kind (three runs of the TQ62 and the TQ68-MK2) into a tqlog of that kind
+// logging by keys, with GPS on COM2. The new file must hold the same reading
+// records and the same GPS records, ticks and clocks aside. tqsim waits at
+// each run boundary (--step): it holds the instrument live while the file is
+// created, goes quiet for the Go, plays the run once the logger has started,
+// and is quiet again once it has played until the logger is paused.
 class ReplayRoundTripTest : public KindLoggingProcessTest {
  protected:
   fs::path Golden() const {
     const KindRun& row = GetParam();
-    return fs::path(TQ_GOLDEN_DIR) / (std::string(row.model) + "-gps" + row.extension);
+    const bool runs = row.kind == kKindTq62 || row.kind == kKindTq68Mk2;
+    return fs::path(TQ_GOLDEN_DIR) / (std::string(row.model) + (runs ? "-runs" : "-gps") + row.extension);
   }
 
   std::vector<std::string> MoreSimulatorArguments() const override {
@@ -525,15 +527,27 @@ class ReplayRoundTripTest : public KindLoggingProcessTest {
     ASSERT_EQ(write(step_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
 
+  // Waits until `done`, looking more often than WaitUntil: the logger notes a
+  // connection break when the line is silent for 0.3 s.
+  static bool Soon(const std::function<bool()>& done, milliseconds timeout = kProcessPatience) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    for (; !done(); std::this_thread::sleep_for(milliseconds(5))) {
+      if (std::chrono::steady_clock::now() > until) return false;
+    }
+    return true;
+  }
+
   int step_ = -1;
 };
 
 // The records a round trip keeps: readings without their tick, GPS pieces
-// whole, and how many GPS ticks.
+// whole, how many GPS ticks, and the notes' texts.
 struct KeptRecords {
   std::vector<std::string> readings;
   std::vector<std::string> gps;
   size_t gps_ticks = 0;
+  std::vector<std::string> notes;
+  std::vector<std::pair<size_t, size_t>> paused_at;  // readings and GPS ticks before each "$PAUSED"
 };
 
 KeptRecords KeptOf(const std::string& bytes, size_t length) {
@@ -547,6 +561,9 @@ KeptRecords KeptOf(const std::string& bytes, size_t length) {
       kept.gps.push_back(record);
     } else if (first == '!') {
       ++kept.gps_ticks;
+    } else if (first == 'X') {
+      kept.notes.push_back(record.substr(1, 11));
+      if (kept.notes.back() == "$PAUSED    ") kept.paused_at.emplace_back(kept.readings.size(), kept.gps_ticks);
     }
   }
   return kept;
@@ -558,26 +575,41 @@ TEST_P(ReplayRoundTripTest, TheNewFileHoldsTheStoredReadingAndGpsRecords) {
   ASSERT_GE(want.readings.size(), 5u);
   ASSERT_GE(want.gps_ticks, 3u);
 
+  const size_t runs = want.paused_at.size();
+
   ASSERT_NO_FATAL_FAILURE(CreateDataFile());
-  Step("quiet");
-  std::this_thread::sleep_for(milliseconds(300));  // what was on the way is read before the Go
-  Key("g");
-  ASSERT_TRUE(WaitForNotes("$STARTED", 1));
-  Step("");  // play the run
-  auto played = [&] {
-    const KeptRecords now = KeptOf(testing::ReadFileBytes(DataFile()), record_);
-    return now.readings.size() >= want.readings.size() && now.gps_ticks >= want.gps_ticks;
-  };
-  ASSERT_TRUE(WaitUntil(played, milliseconds(60000))) << testing::ReadFileBytes(dir_.path() / "tqsim.err");
-  Key(row.pause_key);
-  ASSERT_TRUE(WaitForNotes("$PAUSED", 1));
-  Step("hold");  // the instrument on again for the way out
+  for (size_t run = 1; run <= runs; ++run) {
+    Step("quiet");
+    std::this_thread::sleep_for(milliseconds(100));  // the last held frame is read before the Go
+    Key("g");
+    ASSERT_TRUE(Soon([&] { return CountNotes("$STARTED") == run; }));
+    Step("");  // play the run
+    auto played = [&] {
+      const KeptRecords now = KeptOf(testing::ReadFileBytes(DataFile()), record_);
+      return now.readings.size() >= want.paused_at[run - 1].first && now.gps_ticks >= want.paused_at[run - 1].second;
+    };
+    ASSERT_TRUE(Soon(played, milliseconds(60000))) << testing::ReadFileBytes(dir_.path() / "tqsim.err");
+    // The second of three runs is paused late, the others at once.
+    if (run == 2) std::this_thread::sleep_for(milliseconds(1000));
+    Key(row.pause_key);
+    ASSERT_TRUE(Soon([&] { return CountNotes("$PAUSED") == run; }));
+    Step("hold");  // the instrument live while the logger is paused
+  }
   EXPECT_EQ(ExitTqlog(), 0) << testing::ReadFileBytes(dir_.path() / "tqlog.err");
 
   const KeptRecords got = KeptOf(testing::ReadFileBytes(DataFile()), record_);
   EXPECT_EQ(got.readings, want.readings);
   EXPECT_EQ(got.gps, want.gps);
   EXPECT_EQ(got.gps_ticks, want.gps_ticks);
+  // The late pause left the line silent for longer than the logger allows;
+  // nowhere else may it have noted a break.
+  std::vector<std::string> notes;
+  size_t run = 0;
+  for (const std::string& note : got.notes) {
+    run += note == "$STARTED   ";
+    if (note != "$CONN BREAK" || run != 2) notes.push_back(note);
+  }
+  EXPECT_EQ(notes, want.notes);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, ReplayRoundTripTest, ::testing::ValuesIn(kKindRuns),

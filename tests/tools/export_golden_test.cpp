@@ -30,7 +30,10 @@ std::vector<fs::path> GoldenFiles() {
 
 TEST(GoldenFiles, EveryKindOnTheGroundAndWithGps) {
   std::vector<std::string> kinds;
-  for (const fs::path& file : GoldenFiles()) kinds.push_back(file.extension().string());
+  for (const fs::path& file : GoldenFiles()) {
+    const std::string stem = file.stem().string();
+    if (stem.ends_with("-ground") || stem.ends_with("-gps")) kinds.push_back(file.extension().string());
+  }
   for (const char* extension : {".R62", ".P68", ".Q68", ".R68", ".R64", ".R93", ".I62", ".N68"}) {
     EXPECT_EQ(std::count(kinds.begin(), kinds.end(), extension), 2) << extension;
   }

@@ -1,10 +1,12 @@
 // tqsim --replay: real data files of every kind turned into a plan, the
 // plan's bytes taken by the logger's own framers, frame counter and reading
-// steps, and one replay over a pseudo-terminal.
+// steps, the steps at run boundaries, and one replay over a pseudo-terminal.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "tests/tools/export_test_files.h"
 #include "tests/tools/sim_test_support.h"
 #include "tests/tools/tqsim_process.h"
+#include "tools/sim/replay.h"
 #include "tools/sim/replay_plan.h"
 #include "tools/tqsim/command_line.h"
 
@@ -268,6 +271,50 @@ TEST(ReplayPlanTest, DamageIsSkippedAndCountedAndOtherFilesAreRefused) {
   EXPECT_NE(other.error.find("a TQ68-MK2 file (kind 7), not kind 3 (TQ68)"), std::string::npos);
   testing::WriteFileBytes(dir.path() / "N.TXT", "hello\n");
   EXPECT_FALSE(LoadReplay(dir.path() / "N.TXT", std::nullopt).plan);
+}
+
+// Stepped, the line stays quiet after each run until the operator's line:
+// the logger is still logging the run that has played, and would store every
+// frame it took as another reading. "hold" then holds what comes next.
+TEST(ReplayStepTest, AfterEachRunTheLineIsQuietUntilHold) {
+  DataFileBuilder file(0, SettingsStore{});
+  const std::vector<std::string> frames = {"T6-0400+0200", "T6-0410+0210"};
+  for (uint32_t run = 0, tick = kStarted; run < 2; ++run, tick += 3000) {
+    file.Note("$STARTED", 'X', tick).Ascii(frames[run], tick + 182).Note("$PAUSED", 'X', tick + 183);
+  }
+  const ReplayPlan plan = Load(file.bytes());
+  std::mutex mutex;
+  std::vector<std::string> log;  // what tqsim said (to its ":"), the lines, the frames sent
+  const auto note = [&](const std::string& event) {
+    std::lock_guard lock(mutex);
+    if (log.empty() || log.back() != event) log.push_back(event);
+  };
+  const std::vector<StepInput> lines = {StepInput::kPlay, StepInput::kHold, StepInput::kPlay,
+                                        StepInput::kHold, StepInput::kPlay};
+  size_t looks = 0;
+  ReplayIo io;
+  io.instrument = [&](std::span<const uint8_t> bytes) {
+    note(std::string(bytes.begin(), bytes.begin() + 12));
+    return true;
+  };
+  io.say = [&](const std::string& line) { note(line.substr(0, line.find(':'))); };
+  io.stopped = [] { return false; };
+  // A line every ten looks of 20 ms: time for two frames at 91 ms.
+  io.read_step = [&](milliseconds wait) {
+    std::this_thread::sleep_for(wait);
+    if (++looks % 10 != 0) return StepInput::kNothing;
+    const StepInput line = lines.at(looks / 10 - 1);
+    note(line == StepInput::kHold ? "hold" : "play");
+    return line;
+  };
+  ReplayOptions options;
+  options.step = true;
+  EXPECT_TRUE(PlayReplay(plan, options, io).completed);
+  const std::vector<std::string> want = {
+      "run 1 of 2 waits, holding its first frame", frames[0], "play", "run 1 of 2", frames[0],
+      "run 2 of 2 waits, quiet", "hold", frames[1], "play", "run 2 of 2", frames[1],
+      "the end waits, quiet", "hold", frames[1], "play"};
+  EXPECT_EQ(log, want);
 }
 
 TEST(ReplayCommandLineTest, ReplayTakesItsOwnOptionsAndRefusesTheWalks) {

@@ -96,9 +96,10 @@ StepOutcome WaitForStep(ReplayIo& io, std::unique_ptr<PacedSender>& hold,
   return StepOutcome::kStopped;
 }
 
-// A paced stream over the sends of one port in [first, end).
+// A paced stream over the sends of one port in [first, end), timed from
+// `from_ms` of the run's time line.
 PacedStream RunStream(const ReplayPlan& plan, const ReplayRun& run, ReplayPort port,
-                      double speed, Line& line) {
+                      int64_t from_ms, double speed, Line& line) {
   auto picked = std::make_shared<std::vector<const ReplaySend*>>();
   for (size_t i = run.first_send; i < run.end_send; ++i) {
     if (plan.sends[i].port == port) picked->push_back(&plan.sends[i]);
@@ -106,22 +107,23 @@ PacedStream RunStream(const ReplayPlan& plan, const ReplayRun& run, ReplayPort p
   PacedStream stream;
   stream.limit = picked->size();
   stream.next = [picked](uint64_t index) { return (*picked)[index]->bytes; };
-  stream.due_ms = [picked, speed](uint64_t index) {
-    return Scaled((*picked)[index]->at_ms, speed);
+  stream.due_ms = [picked, from_ms, speed](uint64_t index) {
+    return Scaled((*picked)[index]->at_ms - from_ms, speed);
   };
   stream.send = line.Sender();
   return stream;
 }
 
-// Sends one run's frames and lines at their times; false when stopped.
-bool PlayRun(const ReplayPlan& plan, const ReplayRun& run, double speed, Line& instrument,
-             Line& gps, ReplayIo& io, int64_t& gps_sent) {
+// Sends one run's frames and lines at their times from `from_ms`; false
+// when stopped.
+bool PlayRun(const ReplayPlan& plan, const ReplayRun& run, int64_t from_ms, double speed,
+             Line& instrument, Line& gps, ReplayIo& io, int64_t& gps_sent) {
   std::vector<PacedStream> streams;
   std::optional<size_t> gps_stream;
   for (ReplayPort port : {ReplayPort::kInstrument, ReplayPort::kGps}) {
     Line& line = port == ReplayPort::kInstrument ? instrument : gps;
     if (!line.connected()) continue;
-    PacedStream stream = RunStream(plan, run, port, speed, line);
+    PacedStream stream = RunStream(plan, run, port, from_ms, speed, line);
     // A stream without a limit would never end.
     if (stream.limit == 0) continue;
     if (port == ReplayPort::kGps) gps_stream = streams.size();
@@ -176,11 +178,21 @@ ReplayResult PlayReplay(const ReplayPlan& plan, const ReplayOptions& options, Re
   size_t played = 0;
   for (; played < plan.runs.size(); ++played) {
     const ReplayRun& run = plan.runs[played];
-    std::unique_ptr<PacedSender> hold =
-        instrument.connected() ? Hold(run.hold_frame, plan.frame_period_ms, instrument) : nullptr;
+    // Stepped, a run after the first waits quiet: the logger is still logging
+    // the run before, and would store held frames as its readings.
+    const bool quiet_first = step && played > 0;
+    if (step) {
+      io.say(RunName(plan, played) +
+             (quiet_first ? " waits, quiet: pause the logger at once, then \"hold\" holds the "
+                            "run's first frame; \"quiet\" stops it, any other line plays the run"
+                          : " waits, holding its first frame: \"quiet\" stops it, \"hold\" holds "
+                            "it again, any other line plays the run"));
+    }
+    std::unique_ptr<PacedSender> hold = instrument.connected() && !quiet_first
+                                            ? Hold(run.hold_frame, plan.frame_period_ms, instrument)
+                                            : nullptr;
     bool waited = false;
     if (step) {
-      io.say(RunName(plan, played) + " waits: a line plays it, \"quiet\" stops the frames first");
       const StepOutcome said = WaitForStep(io, hold, run.hold_frame, plan.frame_period_ms, instrument);
       if (said == StepOutcome::kStopped) break;
       // Without input the remaining runs keep the file's own pauses.
@@ -194,8 +206,14 @@ ReplayResult PlayReplay(const ReplayPlan& plan, const ReplayOptions& options, Re
       if (!Wait(milliseconds(hold_ms), io)) break;
     }
     hold.reset();
+    // A run the operator starts is logged already: the time before its first
+    // send would only be silence, which the logger counts as a break.
+    const int64_t from_ms =
+        waited && run.end_send > run.first_send ? plan.sends[run.first_send].at_ms : 0;
     io.say(RunStartLine(plan, played, gps.connected()));
-    if (!PlayRun(plan, run, options.speed, instrument, gps, io, result.gps_sentences)) break;
+    if (!PlayRun(plan, run, from_ms, options.speed, instrument, gps, io, result.gps_sentences)) {
+      break;
+    }
     result.readings += run.readings;
     const int64_t last_ms = run.end_send > run.first_send ? plan.sends[run.end_send - 1].at_ms : 0;
     rest_of_run_ms = Scaled(run.length_ms, options.speed) - Scaled(last_ms, options.speed);
@@ -205,7 +223,8 @@ ReplayResult PlayReplay(const ReplayPlan& plan, const ReplayOptions& options, Re
   // logger: the end waits too, quiet at first so that nothing follows the
   // last reading until the logger is paused.
   if (step && result.completed && !plan.runs.empty()) {
-    io.say("the end waits: \"hold\" holds the last frame, \"quiet\" stops it, any other line ends");
+    io.say("the end waits, quiet: pause the logger at once, then \"hold\" holds the last frame; "
+           "\"quiet\" stops it, any other line ends");
     std::unique_ptr<PacedSender> hold;
     WaitForStep(io, hold, LastFrame(plan), plan.frame_period_ms, instrument);
   }

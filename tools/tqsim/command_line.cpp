@@ -337,15 +337,18 @@ Replay: a stored data file played back through the logger
   --lead-in S           hold the first frame S seconds before the first run,
                         time to press Go (default 3; with --step the first
                         run waits for its line instead)
-  --step                before each logging run of FILE, hold its first frame
-                        and wait for a line on standard input ("run 2 of 3
-                        waits: ..."): "quiet" stops the holding, "hold"
-                        holds again, any other line (or an empty one) plays
+  --step                before each logging run of FILE wait for a line on
+                        standard input ("run 2 of 3 waits, quiet: ..."):
+                        "quiet" stops the frames, "hold" holds the run's
+                        first frame, any other line (or an empty one) plays
                         the run; at the end of the input the run plays, and
-                        the runs after it keep the file's own pauses. After
-                        the last run the end waits the same way, quiet at
-                        first ("hold" holds the last frame, so the logger
-                        can be paused and left), and any other line ends
+                        the runs after it keep the file's own pauses. The
+                        first run waits holding; every later one waits
+                        quiet, since the logger is still logging the run
+                        before and would store held frames as its
+                        readings. After the last run the end waits quiet
+                        too ("hold" holds the last frame, so the logger can
+                        be left), and any other line ends
   --frame-length, --dipole, --turn-after, --marker-every, --pace, --readings,
   --fix-quality and --satellites have no place in a replay and are refused;
   the fault options damage the replay as they damage the walk.
@@ -375,12 +378,10 @@ Replay: a stored data file played back through the logger
   - frames the logger passed over between readings: they come back as
     copies of the stored one; frames outside logging runs were never stored;
   - the logger counts frames from its Go: only a run started on the first
-    frame ("quiet", Go, wait for "$STARTED" in the file, then a line, with
-    --step) lines the groups up exactly; with Go pressed while a frame is
-    held the same frames are stored, but a held copy may be taken first and
-    the ticks move within their groups (Wheel mode: every held frame after
-    Go is stored). "quiet" silences the line: play within 0.3 s (FRZ62 2 s)
-    or the logger notes a connection break;
+    frame lines the groups up exactly (below); with Go pressed while a frame
+    is held the same frames are stored, but a held copy may be taken first
+    and the ticks move within their groups (Wheel mode: every held frame
+    after Go is stored);
   - the start byte where the logger wrote a marker digit (a TQ68-MK2 "t"
     comes back as "T"), and the digits after a reading the damage took;
   - averaged Manual readings: the samples come back as copies of the stored
@@ -393,6 +394,22 @@ Replay: a stored data file played back through the logger
     began before Go is sent as the run starts;
   - a reading interval of more than three decimals: the file holds it
     rounded, and FramesPerReading is worked out from that.
+
+  Stepping so that the new file holds the old one's readings and run notes:
+  the logger looks at the line every 0.3 s (FRZ62 2 s) and, while a file is
+  open, notes "$CONN BREAK" each time the last frame is older than that; the
+  sixth time in a row it ends the logging run. So no silence may last longer:
+  1. Create the file while tqsim holds the first frame ("run 1 of N waits,
+     holding its first frame").
+  2. "quiet"; about 0.1 s later Go; as soon as "$STARTED" is in the new
+     file, an empty line: the run plays, its first frame at once.
+  3. When tqsim says "run K of N waits, quiet" (or "the end waits, quiet"),
+     pause the logger as soon as the run's last reading is in the file and,
+     as soon as "$PAUSED" is in it, "hold": from the run's last frame to the
+     held one at most 0.3 s (FRZ62 2 s). Later, every reading still comes back and none is added, but the
+     file gains "$CONN BREAK" notes, and after about 2 s (FRZ62 12 s) the
+     logger gives the run up.
+  4. For the next run step 2 again; after the last, Exit, then a line.
 
 Exit status: 0 done, or stopped by Ctrl-C or SIGTERM; 2 a bad option, or a
 --replay FILE that is no readable data file or not of the --kind given (one
