@@ -64,6 +64,26 @@ TEST(UpdateReadingTimingTest, FramePeriodAndLimitsFollowTheKind) {
   EXPECT_EQ(tq68.ReadingsPerSecond, 11);
 }
 
+TEST(UpdateReadingTimingTest, ATq68KeepsTheShortFramesItsInstrumentWasSeenSending) {
+  SettingsStore tq68;
+  tq68.FramePeriodMs = 72.0f;  // as the frame length probe leaves it
+  tq68.ReadingInterval = 0.08f;
+  UpdateReadingTiming(tq68, {kKindTq68, 1, 0});
+  EXPECT_EQ(tq68.FramePeriodMs, 72.0f);
+  EXPECT_EQ(tq68.FramesPerInterval, 1);
+  EXPECT_EQ(tq68.ReadingsPerSecond, 12);  // the short frames' clamp is 14, not 11
+}
+
+TEST(RealReadingRateTest, WholeFramesMakeEachReading) {
+  EXPECT_NEAR(RealReadingRate(11.0, 72.0f), 1000.0 / 72.0, 1e-9);
+  EXPECT_NEAR(RealReadingRate(20.0, 47.0f), 1000.0 / 47.0, 1e-9);
+  EXPECT_NEAR(RealReadingRate(5.0, 91.0f), 1000.0 / 182.0, 1e-9);
+  EXPECT_NEAR(FastestReadingRate(kKindTq68), 1000.0 / 72.0, 1e-9);
+  EXPECT_NEAR(FastestReadingRate(kKindTq68Mk2), 1000.0 / 47.0, 1e-9);
+  EXPECT_NEAR(FastestReadingRate(kKindTq62), 1000.0 / 91.0, 1e-9);
+  EXPECT_EQ(FastestReadingRate(kKindFrz62), 1.0);
+}
+
 TEST(UpdateReadingTimingTest, IceMeterIsFixedAtOneReadingPerSecond) {
   SettingsStore s;
   s.ReadingInterval = 0.2f;

@@ -379,6 +379,27 @@ TEST(SettingsSurveyLineTest, LineIsStoredInEightBitCharactersAndReadBackWhole) {
   EXPECT_EQ(LoadAtStartUp().SurveyLine, eleven);
 }
 
+TEST(SettingsSurveyLineTest, ACharacterTheFileCannotHoldNeverBreaksItsLines) {
+  ScopedDataRoot root;
+  SettingsStore s = StartUpStore(kMk2);
+  s.LineIncrement = 2.0f;
+  s.Sequence = 1;
+  s.Direction = 3;
+  s.StartStation = 40.0;
+  s.SoftMarker = 1;
+  // The low bytes of U+040A, U+010D and U+0100 are LF, CR and NUL.
+  for (const char* line : {"\u040a1", "\u010d5", "\u01007"}) {
+    s.SurveyLine = line;
+    EXPECT_EQ(SaveAndReadLine(s, root, 61), "?" + std::string(line).substr(2)) << line;
+    SettingsStore r = LoadAtStartUp();
+    EXPECT_EQ(r.LineIncrement, 2.0f);
+    EXPECT_EQ(r.Sequence, 1);
+    EXPECT_EQ(r.Direction, 3);
+    EXPECT_EQ(r.StartStation, 40.0);
+    EXPECT_EQ(r.SoftMarker, 1);
+  }
+}
+
 TEST(SettingsSurveyLineTest, HandheldFileWithEightBitNameReadsAsItsCharacters) {
   ScopedDataRoot root;
   std::vector<std::string> lines = Mk2DefaultLines();
