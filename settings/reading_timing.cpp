@@ -56,7 +56,8 @@ void UpdateReadingTiming(SettingsStore& s, const BuildConfig& build) {
     s.ReadingInterval = 1.0f;
     t = ReadingTiming{s.FramePeriodMs, 1, 1};
   } else {
-    const bool short_frames = build.InstrumentKind == kKindTq68 && s.FramePeriodMs == kShortAsciiFrame.period_ms;
+    const bool short_frames =
+        build.InstrumentKind == kKindTq68 && s.FramePeriodMs == kShortAsciiFrame.period_ms;
     const FrameShape& frames = build.InstrumentKind == kKindTq68Mk2 ? kBinaryFrame
                                : short_frames                       ? kShortAsciiFrame
                                                                     : kLongAsciiFrame;

@@ -158,7 +158,9 @@ std::optional<std::string> EditRateText(SurveySetupCopies& copies, int32_t kind,
 std::optional<std::string> EditIncrementText(SurveySetupCopies& copies, const std::string& text) {
   copies.increment_shown = NarrowToFloat(IncrementOfText(text));
   copies.increments[static_cast<size_t>(copies.mode)] = copies.increment_shown;
-  if (ParseTypedNumber(text) && TypedNumberValue(text) == 0.0) return FormatFixed(1.0, 3);
+  if (std::optional<TypedNumber> typed = ParseTypedNumber(text); typed && typed->value == 0.0) {
+    return FormatFixed(1.0, 3);
+  }
   return std::nullopt;
 }
 
@@ -202,7 +204,9 @@ std::optional<Refusal<SurveySetupField>> CheckSurveySetup(int32_t kind, const Su
       {kStationIncrement, entry.station_increment, IncrementLabel(kind, mode), kStationIncrementRule},
   };
   for (const Number& n : numbers) {
-    if (auto refused = CheckTypedNumber(n.label, n.text, n.rule)) return Refusal<SurveySetupField>{n.field, *refused};
+    if (auto refused = CheckTypedNumber(n.label, n.text, n.rule)) {
+      return Refusal<SurveySetupField>{n.field, *refused};
+    }
   }
   return std::nullopt;
 }

@@ -99,7 +99,9 @@ std::optional<Refusal<NewLineField>> CheckNewLine(const NewLineEntry& entry) {
       {NewLineField::kStationIncrement, entry.station_increment, "Stn Increment", kStationIncrementRule},
   };
   for (const Number& n : numbers) {
-    if (auto refused = CheckTypedNumber(n.label, n.text, n.rule)) return Refusal<NewLineField>{n.field, *refused};
+    if (auto refused = CheckTypedNumber(n.label, n.text, n.rule)) {
+      return Refusal<NewLineField>{n.field, *refused};
+    }
   }
   return std::nullopt;
 }

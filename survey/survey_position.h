@@ -64,8 +64,9 @@ struct NewLineEntry {
 };
 
 // Applies an accepted "New Line" dialog (line cut to 11 characters, numbers
-// read by TypedNumberValue), disarms the advance and saves the settings. Returns false when the settings file could not be written; the
-// position has changed all the same.
+// read by TypedNumberValue), disarms the advance and saves the settings.
+// Returns false when the settings file could not be written; the position
+// has changed all the same.
 bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewLineEntry& entry);
 
 // Applies an accepted "New Station" dialog: CurrentStation from the text

@@ -23,7 +23,8 @@ struct NumberRange {
 };
 
 // Every number a double holds: for a field with no range of its own.
-inline constexpr NumberRange kAnyNumber{-std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+inline constexpr NumberRange kAnyNumber{-std::numeric_limits<double>::max(),
+                                        std::numeric_limits<double>::max()};
 
 // "<field> must be from <min> to <max>.", the limits in their shortest form.
 std::string OutOfRangeText(std::string_view field, NumberRange range);

@@ -74,16 +74,6 @@ TEST(UpdateReadingTimingTest, ATq68KeepsTheShortFramesItsInstrumentWasSeenSendin
   EXPECT_EQ(tq68.ReadingsPerSecond, 12);  // the short frames' clamp is 14, not 11
 }
 
-TEST(RealReadingRateTest, WholeFramesMakeEachReading) {
-  EXPECT_NEAR(RealReadingRate(11.0, 72.0f), 1000.0 / 72.0, 1e-9);
-  EXPECT_NEAR(RealReadingRate(20.0, 47.0f), 1000.0 / 47.0, 1e-9);
-  EXPECT_NEAR(RealReadingRate(5.0, 91.0f), 1000.0 / 182.0, 1e-9);
-  EXPECT_NEAR(FastestReadingRate(kKindTq68), 1000.0 / 72.0, 1e-9);
-  EXPECT_NEAR(FastestReadingRate(kKindTq68Mk2), 1000.0 / 47.0, 1e-9);
-  EXPECT_NEAR(FastestReadingRate(kKindTq62), 1000.0 / 91.0, 1e-9);
-  EXPECT_EQ(FastestReadingRate(kKindFrz62), 1.0);
-}
-
 TEST(UpdateReadingTimingTest, IceMeterIsFixedAtOneReadingPerSecond) {
   SettingsStore s;
   s.ReadingInterval = 0.2f;
