@@ -141,18 +141,9 @@ ReaderFunction ReaderForKind(int32_t kind) {
 
 namespace {
 
-struct FrameShape {
-  int32_t length;
-  float period_ms;
-  int32_t max_readings_per_second;
-};
-
-constexpr FrameShape kShortFrame{7, 72.0f, 14};
-constexpr FrameShape kLongFrame{12, 91.0f, 11};
-
 int ApplyFrameShape(int32_t count, AcquisitionState& state, SettingsStore& settings) {
-  const FrameShape* shape = count == kShortFrame.length  ? &kShortFrame
-                            : count == kLongFrame.length ? &kLongFrame
+  const FrameShape* shape = count == kShortAsciiFrame.length  ? &kShortAsciiFrame
+                            : count == kLongAsciiFrame.length ? &kLongAsciiFrame
                                                          : nullptr;
   if (shape == nullptr) return 0;
   ReadingTiming t = ComputeReadingTiming(settings.ReadingInterval, shape->period_ms,
@@ -169,7 +160,7 @@ int ApplyFrameShape(int32_t count, AcquisitionState& state, SettingsStore& setti
 int DetectFrameLength(Port& port, AcquisitionState& state, SettingsStore& settings) {
   constexpr uint32_t kListenMs = 2000;
   constexpr uint32_t kFrameMs = 1000;
-  state.FrameLength.store(kShortFrame.length);
+  state.FrameLength.store(kShortAsciiFrame.length);
   uint32_t start = Tick();
   WaitMs(10);
   // Tick differences are taken modulo 2^32, so a wrapping tick is harmless.

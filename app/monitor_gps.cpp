@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "platform/window_types.h"
+#include "survey/typed_fields.h"
 
 namespace tq {
 
@@ -30,12 +31,10 @@ int32_t MonitorRingAfter(int32_t position, bool running) {
   return position;
 }
 
-std::string CutGpsMessage(std::string_view text) {
-  size_t end = 0;
-  for (size_t characters = 0; end < text.size() && characters < kGpsMessageMax; ++characters) {
-    end += Utf8CharacterBytes(text, end);
-  }
-  return std::string(text.substr(0, end));
+std::string CutGpsMessage(std::string_view text) { return std::string(FirstCharacters(text, kGpsMessageMax)); }
+
+std::optional<std::string> CheckGpsMessage(std::string_view message) {
+  return CheckTypedText("GPS Message", CutGpsMessage(message));
 }
 
 std::string GpsMessageBytes(std::string_view message) { return NarrowTo8Bit(message) + "\r\n"; }

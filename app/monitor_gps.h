@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,11 @@ inline constexpr size_t kGpsMessageMax = 100;
 
 // The first kGpsMessageMax characters of `text` (UTF-8), never part of one.
 std::string CutGpsMessage(std::string_view text);
+
+// What refuses a message (as CutGpsMessage keeps it) with a character the
+// receiver's 8-bit text cannot hold, or a control character that would end
+// or break the command line; nothing when it can be sent.
+std::optional<std::string> CheckGpsMessage(std::string_view message);
 
 // What the receiver is sent for `message`: one 8-bit character per
 // character, then CR LF.

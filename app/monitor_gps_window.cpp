@@ -95,7 +95,12 @@ std::optional<std::string> AskMessage(WindowHandle window, const std::string& te
                        }
                        if (message != WM_COMMAND) return 0;
                        if (LOWORD(wparam) == IDOK) {
-                         *chosen = CutGpsMessage(GetDlgItemText(dialog, kMessageField));
+                         const std::string typed = GetDlgItemText(dialog, kMessageField);
+                         if (std::optional<std::string> refused = CheckGpsMessage(typed)) {
+                           RefuseDialogField(dialog, kMessageField, *refused);
+                           return 1;
+                         }
+                         *chosen = CutGpsMessage(typed);
                          EndDialog(dialog, IDOK);
                        } else if (LOWORD(wparam) == IDCANCEL) {
                          EndDialog(dialog, IDCANCEL);

@@ -13,6 +13,7 @@
 #include "platform/window.h"
 #include "settings/settings.h"
 #include "survey/data_file_creation.h"
+#include "survey/data_records.h"
 #include "survey/survey_position.h"
 
 namespace tq {
@@ -68,20 +69,12 @@ void RunEntryDialog(WindowHandle owner, std::string_view template_name, Fill fil
                      });
 }
 
-// Says which field cannot hold its number, and takes the operator back to it
-// with its text selected for the correction.
-void RefuseField(WindowHandle dialog, int id, const std::string& text) {
-  MessageBox(dialog, text, kOutOfRangeCaption, MB_OK | MB_ICONEXCLAMATION);
-  WindowHandle field = GetDlgItem(dialog, id);
-  SetFocus(field);
-  SelectEditText(field);
-}
-
-int ControlOf(NewLineNumber number) {
-  switch (number) {
-    case NewLineNumber::kLineIncrement: return kLineIncrement;
-    case NewLineNumber::kStartStation: return kStartStation;
-    case NewLineNumber::kStationIncrement: return kStationIncrement;
+int ControlOf(NewLineField field) {
+  switch (field) {
+    case NewLineField::kLine: return kNewLine;
+    case NewLineField::kLineIncrement: return kLineIncrement;
+    case NewLineField::kStartStation: return kStartStation;
+    case NewLineField::kStationIncrement: return kStationIncrement;
   }
   return kStartStation;
 }
@@ -109,6 +102,12 @@ DialogOutcome RunCreateFileDialog(WindowHandle owner) {
     std::optional<std::string> chosen = GetSaveFileName(owner, options);
     // The watchdog may have ended the run while the dialog was open.
     if (!chosen || Shell.LoggingActive != 1) return outcome;
+    // Header 2 and the panel hold the name in 8-bit characters; like a name
+    // that exists, one they cannot hold leads to a fresh proposal.
+    if (std::optional<std::string> refused = CheckDataFileName(*chosen)) {
+      MessageBox(owner, *refused, kWarningCaption, MB_OK | MB_ICONEXCLAMATION);
+      continue;
+    }
     // Created new, never over an existing file: a name taken meanwhile is
     // refused like one that was taken all along.
     DataFileSetup setup{Settings, build, Shell.Portrait == 1, Logging.PreviousMk2Offsets};
@@ -153,7 +152,7 @@ DialogOutcome RunNewLineDialog(WindowHandle owner) {
     if (entry.sequence < 0) entry.sequence = Settings.Sequence;
     if (entry.direction < 0) entry.direction = Settings.Direction;
     if (auto refused = CheckNewLine(entry)) {
-      RefuseField(dialog, ControlOf(refused->field), refused->text);
+      RefuseDialogField(dialog, ControlOf(refused->field), refused->text);
       return false;
     }
     if (!AcceptNewLine(SurveyPosition{Settings, Logging.group}, Build(), entry)) {
@@ -176,7 +175,7 @@ DialogOutcome RunNewStationDialog(WindowHandle owner, std::string_view template_
   auto take = [&outcome](WindowHandle dialog) {
     const std::string station = GetDlgItemText(dialog, kStationNew);
     if (auto refused = CheckNewStation(station)) {
-      RefuseField(dialog, kStationNew, *refused);
+      RefuseDialogField(dialog, kStationNew, *refused);
       return false;
     }
     AcceptNewStation(SurveyPosition{Settings, Logging.group}, station);
@@ -194,8 +193,13 @@ DialogOutcome RunCommentDialog(WindowHandle owner) {
   RunEntryDialog(
       owner, "GETCOMMENT", [](WindowHandle dialog) { SetDlgItemText(dialog, kCommentText, ""); },
       [&outcome](WindowHandle dialog) {
+        const std::string comment = GetDlgItemText(dialog, kCommentText);
+        if (std::optional<std::string> refused = CheckComment(comment)) {
+          RefuseDialogField(dialog, kCommentText, *refused);
+          return false;
+        }
         outcome.accepted = true;
-        Keep(outcome, WriteNote(DataFileHandle, GetDlgItemText(dialog, kCommentText), 'C'));
+        Keep(outcome, WriteNote(DataFileHandle, comment, 'C'));
         return true;
       });
   return outcome;

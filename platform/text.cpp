@@ -18,18 +18,41 @@ size_t Utf8CharacterBytes(std::string_view text, size_t at) {
   return follow + 1;
 }
 
+uint32_t Utf8CharacterAt(std::string_view text, size_t at) {
+  const size_t n = Utf8CharacterBytes(text, at);
+  uint32_t code = static_cast<uint8_t>(text[at]);
+  if (n > 1) code &= 0x7Fu >> n;
+  for (size_t k = 1; k < n; ++k) code = code << 6 | (static_cast<uint8_t>(text[at + k]) & 0x3Fu);
+  return code;
+}
+
+bool IsStorableCharacter(uint32_t code) {
+  return (code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF);
+}
+
+std::optional<size_t> FindUnstorableCharacter(std::string_view utf8) {
+  for (size_t at = 0; at < utf8.size(); at += Utf8CharacterBytes(utf8, at)) {
+    if (!IsStorableCharacter(Utf8CharacterAt(utf8, at))) return at;
+  }
+  return std::nullopt;
+}
+
 std::string NarrowTo8Bit(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (size_t at = 0; at < utf8.size();) {
-    const size_t n = Utf8CharacterBytes(utf8, at);
-    uint32_t code = static_cast<uint8_t>(utf8[at]);
-    if (n > 1) code &= 0x7Fu >> n;
-    for (size_t k = 1; k < n; ++k) code = code << 6 | (static_cast<uint8_t>(utf8[at + k]) & 0x3Fu);
-    out += static_cast<char>(code & 0xFF);
-    at += n;
+  for (size_t at = 0; at < utf8.size(); at += Utf8CharacterBytes(utf8, at)) {
+    const uint32_t code = Utf8CharacterAt(utf8, at);
+    out += IsStorableCharacter(code) ? static_cast<char>(code) : '?';
   }
   return out;
+}
+
+std::string_view FirstCharacters(std::string_view utf8, size_t count) {
+  size_t end = 0;
+  for (size_t characters = 0; end < utf8.size() && characters < count; ++characters) {
+    end += Utf8CharacterBytes(utf8, end);
+  }
+  return utf8.substr(0, end);
 }
 
 std::string WidenFrom8Bit(std::string_view bytes) {

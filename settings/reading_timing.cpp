@@ -33,7 +33,21 @@ ReadingTiming ComputeReadingTiming(float interval_s, float frame_period_ms,
 
 int32_t MaxReadingsPerSecond(int32_t kind) {
   if (kind == kKindFrz62) return 1;
-  return kind == kKindTq68Mk2 ? 20 : 11;
+  return kind == kKindTq68Mk2 ? kBinaryFrame.max_readings_per_second : kLongAsciiFrame.max_readings_per_second;
+}
+
+double RealReadingRate(double readings_per_second, float frame_period_ms) {
+  const auto interval = static_cast<float>(1.0 / readings_per_second);
+  const int32_t frames = ComputeReadingTiming(interval, frame_period_ms, 1).FramesPerInterval;
+  return 1000.0 / (static_cast<double>(frames) * static_cast<double>(frame_period_ms));
+}
+
+double FastestReadingRate(int32_t kind) {
+  if (kind == kKindFrz62) return 1.0;
+  const FrameShape& fastest = kind == kKindTq68Mk2 ? kBinaryFrame
+                              : kind == kKindTq68  ? kShortAsciiFrame
+                                                   : kLongAsciiFrame;
+  return 1000.0 / static_cast<double>(fastest.period_ms);
 }
 
 void UpdateReadingTiming(SettingsStore& s, const BuildConfig& build) {
@@ -41,10 +55,13 @@ void UpdateReadingTiming(SettingsStore& s, const BuildConfig& build) {
   if (build.InstrumentKind == kKindFrz62) {
     s.ReadingInterval = 1.0f;
     t = ReadingTiming{s.FramePeriodMs, 1, 1};
-  } else if (build.InstrumentKind == kKindTq68Mk2) {
-    t = ComputeReadingTiming(s.ReadingInterval, 47.0f, MaxReadingsPerSecond(build.InstrumentKind));
   } else {
-    t = ComputeReadingTiming(s.ReadingInterval, 91.0f, MaxReadingsPerSecond(build.InstrumentKind));
+    const bool short_frames =
+        build.InstrumentKind == kKindTq68 && s.FramePeriodMs == kShortAsciiFrame.period_ms;
+    const FrameShape& frames = build.InstrumentKind == kKindTq68Mk2 ? kBinaryFrame
+                               : short_frames                       ? kShortAsciiFrame
+                                                                    : kLongAsciiFrame;
+    t = ComputeReadingTiming(s.ReadingInterval, frames.period_ms, frames.max_readings_per_second);
   }
   s.FramePeriodMs = t.FramePeriodMs;
   s.FramesPerInterval = t.FramesPerInterval;

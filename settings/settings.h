@@ -100,11 +100,31 @@ extern SettingsStore Settings;
 ReadingTiming ComputeReadingTiming(float interval_s, float frame_period_ms,
                                    int32_t max_readings_per_second);
 
-// The most readings a second the instrument of `kind` delivers: one per frame
-// at most, and the FRZ62 reads once a second.
+// The frames an instrument sends: their length, the time between them, and
+// the clamp of ReadingsPerSecond that goes with them.
+struct FrameShape {
+  int32_t length;
+  float period_ms;
+  int32_t max_readings_per_second;
+};
+inline constexpr FrameShape kShortAsciiFrame{7, 72.0f, 14};  // the TQ68's short frames
+inline constexpr FrameShape kLongAsciiFrame{12, 91.0f, 11};  // kinds 0 to 5
+inline constexpr FrameShape kBinaryFrame{14, 47.0f, 20};     // TQ68-MK2
+
+// The clamp of ReadingsPerSecond for `kind` at its usual frames: one reading
+// per frame at most, and the FRZ62 reads once a second.
 int32_t MaxReadingsPerSecond(int32_t kind);
 
+// Readings a second really logged for a typed `readings_per_second`: its
+// interval, as OK stores it, in whole frames of `frame_period_ms`.
+double RealReadingRate(double readings_per_second, float frame_period_ms);
+
+// The most readings a second `kind` can log: one reading per frame of its
+// shortest frames (the TQ68's short ones), and one a second on the FRZ62.
+double FastestReadingRate(int32_t kind);
+
 // Recomputes FramePeriodMs, FramesPerInterval, ReadingsPerSecond for `kind`.
+// A TQ68 keeps the short frames its instrument was last seen sending.
 void UpdateReadingTiming(SettingsStore& s, const BuildConfig& build);
 
 // Per-kind adjustments of the defaults, made once before LoadSettings.

@@ -309,12 +309,7 @@ bool LoadSettings(SettingsStore& s, const BuildConfig& build) {
 }
 
 std::string CutSurveyLine(std::string_view line) {
-  line = FirstLineOf(line);
-  size_t end = 0;
-  for (size_t characters = 0; end < line.size() && characters < kSurveyLineMax; ++characters) {
-    end += Utf8CharacterBytes(line, end);
-  }
-  return std::string(line.substr(0, end));
+  return std::string(FirstCharacters(FirstLineOf(line), kSurveyLineMax));
 }
 
 int ReadSettingsLine(std::string_view& file, std::span<char> line) {

@@ -15,14 +15,14 @@ bool ComponentFollowsMode(int32_t kind) { return kind == kKindTq68dd || kind == 
 // The rate the field's text stands for: 0 or less has no interval, and one
 // reading a second is the nearest sensible one; the FRZ62 reads no faster.
 double RateOfText(int32_t kind, const std::string& text) {
-  double value = ParseSettingsNumber(text);
+  double value = TypedNumberValue(text);
   if (value <= 0.0) value = 1.0;
   return kind == kKindFrz62 ? std::min(value, 1.0) : value;
 }
 
 // An increment of 0 would keep every reading on one station.
 double IncrementOfText(const std::string& text) {
-  const double value = ParseSettingsNumber(text);
+  const double value = TypedNumberValue(text);
   return value == 0.0 ? 1.0 : value;
 }
 
@@ -101,6 +101,7 @@ SurveySetupCopies TakeSurveySetupCopies(const SettingsStore& s, int32_t kind) {
   c.increments = {s.AutoStationIncrement, s.WheelStationIncrement, s.ManualStationIncrement};
   c.component_position = ComponentPosition(kind, c.mode, s.Component);
   c.dipole = s.DipoleMode;
+  c.frame_period_ms = s.FramePeriodMs;
   return c;
 }
 
@@ -140,10 +141,16 @@ bool ChangeSurveyMode(SurveySetupCopies& copies, int32_t kind, int32_t new_mode)
 
 std::optional<std::string> EditRateText(SurveySetupCopies& copies, int32_t kind, const std::string& text) {
   if (copies.mode == kSurveyAuto) {
-    copies.readings_per_second = NarrowToFloat(RateOfText(kind, text));
-    if (kind == kKindFrz62 && ParseSettingsNumber(text) > 1.0) return FormatFixed(1.0, 2);
+    const double rate = RateOfText(kind, text);
+    copies.readings_per_second = NarrowToFloat(rate);
+    if (kind == kKindFrz62) {
+      if (TypedNumberValue(text) > 1.0) return FormatFixed(1.0, 2);
+    } else if (ParseTypedNumber(text) && ReadingsPerSecondRange(kind).Holds(rate)) {
+      std::string real = FormatFixed(RealReadingRate(rate, copies.frame_period_ms), 2);
+      if (real != text) return real;
+    }
   } else if (copies.mode == kSurveyManual) {
-    copies.samples = static_cast<int32_t>(std::clamp(ParseSettingsNumber(text), 1.0, 1.0e6));
+    copies.samples = static_cast<int32_t>(std::clamp(TypedNumberValue(text), 1.0, 1.0e6));
   }
   return std::nullopt;
 }
@@ -151,35 +158,55 @@ std::optional<std::string> EditRateText(SurveySetupCopies& copies, int32_t kind,
 std::optional<std::string> EditIncrementText(SurveySetupCopies& copies, const std::string& text) {
   copies.increment_shown = NarrowToFloat(IncrementOfText(text));
   copies.increments[static_cast<size_t>(copies.mode)] = copies.increment_shown;
-  if (ParseSettingsNumber(text) == 0.0) return FormatFixed(1.0, 3);
+  if (std::optional<TypedNumber> typed = ParseTypedNumber(text); typed && typed->value == 0.0) {
+    return FormatFixed(1.0, 3);
+  }
   return std::nullopt;
 }
 
 NumberRange ReadingsPerSecondRange(int32_t kind) {
-  return NumberRange{0.01, static_cast<double>(MaxReadingsPerSecond(kind))};
+  // Two decimals of the fastest rate: a typed rate up to them still takes one
+  // frame a reading, and the box names the limit as the field shows it.
+  return NumberRange{0.01, std::round(FastestReadingRate(kind) * 100.0) / 100.0};
 }
 
-std::optional<Refusal<SurveySetupNumber>> CheckSurveySetup(int32_t kind, const SurveySetupEntry& entry) {
+std::optional<Refusal<SurveySetupField>> CheckSurveySetup(int32_t kind, const SurveySetupEntry& entry) {
+  using enum SurveySetupField;
   const int32_t mode = SurveyModeOfPosition(kind, entry.mode_position);
   struct Number {
-    SurveySetupNumber field;
-    double value;
+    SurveySetupField field;
+    const std::string& text;
     std::string label;
-    NumberRange range;
+    NumberRule rule;
   };
-  std::vector<Number> numbers;
+  // A rate of 0 or less stands for 1 and the FRZ62 reads once a second
+  // whatever is typed: the range applies to what the rate field's rule makes
+  // of the number. Samples are clamped to 1..100, so only a fraction is refused.
   if (mode == kSurveyAuto) {
-    numbers.push_back({SurveySetupNumber::kRate, RateOfText(kind, entry.rate), "Readings/s",
-                       ReadingsPerSecondRange(kind)});
+    if (auto refused = CheckTypedNumber("Readings/s", entry.rate, NumberRule{kAnyNumber})) {
+      return Refusal<SurveySetupField>{kRate, *refused};
+    }
+    const NumberRange range = ReadingsPerSecondRange(kind);
+    if (!range.Holds(RateOfText(kind, entry.rate))) {
+      return Refusal<SurveySetupField>{kRate, OutOfRangeText("Readings/s", range)};
+    }
+  } else if (mode == kSurveyManual) {
+    if (auto refused = CheckTypedNumber("Samples/Rdg", entry.rate, NumberRule{kAnyNumber, 0})) {
+      return Refusal<SurveySetupField>{kRate, *refused};
+    }
   }
-  numbers.push_back({SurveySetupNumber::kLineIncrement, ParseSettingsNumber(entry.line_increment),
-                     "Line Increment", kIncrementRange});
-  numbers.push_back({SurveySetupNumber::kStartStation, ParseSettingsNumber(entry.start_station),
-                     "Start Station", kStationRange});
-  numbers.push_back({SurveySetupNumber::kStationIncrement, IncrementOfText(entry.station_increment),
-                     IncrementLabel(kind, mode), kIncrementRange});
+  if (auto refused = CheckTypedText("Survey Line", CutSurveyLine(entry.line))) {
+    return Refusal<SurveySetupField>{kLine, *refused};
+  }
+  const Number numbers[] = {
+      {kLineIncrement, entry.line_increment, "Line Increment", kLineIncrementRule},
+      {kStartStation, entry.start_station, "Start Station", kStationRule},
+      {kStationIncrement, entry.station_increment, IncrementLabel(kind, mode), kStationIncrementRule},
+  };
   for (const Number& n : numbers) {
-    if (!n.range.Holds(n.value)) return Refusal<SurveySetupNumber>{n.field, OutOfRangeText(n.label, n.range)};
+    if (auto refused = CheckTypedNumber(n.label, n.text, n.rule)) {
+      return Refusal<SurveySetupField>{n.field, *refused};
+    }
   }
   return std::nullopt;
 }
@@ -194,7 +221,7 @@ void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySe
     UpdateReadingTiming(s, build);
   } else if (mode == kSurveyManual) {
     s.SamplesPerReading =
-        static_cast<int32_t>(std::clamp(std::trunc(ParseSettingsNumber(entry.rate)), 1.0, 100.0));
+        static_cast<int32_t>(std::clamp(std::trunc(TypedNumberValue(entry.rate)), 1.0, 100.0));
   }
   if (kind == kKindTq62 || ComponentFollowsMode(kind)) {
     if (entry.component_position >= 0) {
@@ -207,10 +234,10 @@ void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySe
     s.DipoleMode = entry.dipole_position;
   }
   s.SurveyLine = CutSurveyLine(entry.line);
-  s.LineIncrement = NarrowToFloat(ParseSettingsNumber(entry.line_increment));
+  s.LineIncrement = NarrowToFloat(TypedNumberValue(entry.line_increment));
   if (entry.sequence >= 0) s.Sequence = entry.sequence;
   if (entry.direction >= 0) s.Direction = entry.direction;
-  s.StartStation = ParseSettingsNumber(entry.start_station);
+  s.StartStation = TypedNumberValue(entry.start_station);
   s.CurrentStation = s.StartStation;
   s.StationIncrement = NarrowToFloat(IncrementOfText(entry.station_increment));
   switch (mode) {

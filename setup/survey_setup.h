@@ -53,6 +53,7 @@ struct SurveySetupCopies {
   std::array<float, 3> increments{};  // Auto, Wheel, Manual
   int32_t component_position = 0;
   int32_t dipole = 0;
+  float frame_period_ms = kLongAsciiFrame.period_ms;  // of the frames in force, for the real rate
 };
 
 SurveySetupCopies TakeSurveySetupCopies(const SettingsStore& s, int32_t kind);
@@ -81,6 +82,8 @@ bool ChangeSurveyMode(SurveySetupCopies& copies, int32_t kind, int32_t new_mode)
 // of 0 or less counting as 1 (at most 1 on the FRZ62) and an increment of 0
 // as 1. Each returns the text the field must show instead, when it must; the
 // dialog shows it once the operator leaves the field, never while typing.
+// A rate in Auto mode is shown as the readings a second really logged in
+// whole frames ("%.2f"); a text the field cannot take is left for OK to refuse.
 std::optional<std::string> EditRateText(SurveySetupCopies& copies, int32_t kind, const std::string& text);
 std::optional<std::string> EditIncrementText(SurveySetupCopies& copies, const std::string& text);
 
@@ -99,17 +102,18 @@ struct SurveySetupEntry {
   std::string station_increment;
 };
 
-// Readings a second in Auto mode: at most what the instrument delivers, and
-// at least what the field's two decimals show (a slower rate would show as
-// 0.00 and come back as 1 at the next OK).
+// Readings a second in Auto mode: at most what the kind can really log as the
+// field's two decimals show it, and at least what they show (a slower rate
+// would show as 0.00 and come back as 1 at the next OK).
 NumberRange ReadingsPerSecondRange(int32_t kind);
 
-enum class SurveySetupNumber { kRate, kLineIncrement, kStartStation, kStationIncrement };
+enum class SurveySetupField { kRate, kLine, kLineIncrement, kStartStation, kStationIncrement };
 
-// OK's check: the first number of the entry, in the dialog's order, that its
-// field cannot hold once the rules of the fields are applied (the rate counts
-// in Auto mode only); nothing when all fit.
-std::optional<Refusal<SurveySetupNumber>> CheckSurveySetup(int32_t kind, const SurveySetupEntry& entry);
+// OK's check: the first field of the entry, in the dialog's order, that cannot
+// hold what was typed once the rules of the fields are applied (the rate
+// counts in Auto mode, the samples, a whole number, in Manual mode); nothing
+// when all fit.
+std::optional<Refusal<SurveySetupField>> CheckSurveySetup(int32_t kind, const SurveySetupEntry& entry);
 
 // OK, with an entry that passed the check: writes it into `s` (mode, rate or
 // samples with the reading timing, component, dipole, line cut to 11

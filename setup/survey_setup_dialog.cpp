@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "platform/window.h"
 #include "settings/settings.h"
+#include "shell/shell_state.h"
 #include "setup/dialog_lists.h"
 #include "setup/setup_dialogs.h"
 #include "setup/survey_setup.h"
@@ -81,12 +82,13 @@ void ChangeMode(WindowHandle dialog, SurveyDialogState& st) {
   }
 }
 
-int ControlOf(SurveySetupNumber number) {
-  switch (number) {
-    case SurveySetupNumber::kRate: return kRate;
-    case SurveySetupNumber::kLineIncrement: return kLineIncrement;
-    case SurveySetupNumber::kStartStation: return kStartStation;
-    case SurveySetupNumber::kStationIncrement: return kStationIncrement;
+int ControlOf(SurveySetupField field) {
+  switch (field) {
+    case SurveySetupField::kRate: return kRate;
+    case SurveySetupField::kLine: return kLine;
+    case SurveySetupField::kLineIncrement: return kLineIncrement;
+    case SurveySetupField::kStartStation: return kStartStation;
+    case SurveySetupField::kStationIncrement: return kStationIncrement;
   }
   return kRate;
 }
@@ -100,15 +102,6 @@ void EditField(WindowHandle dialog, SurveyDialogState& st, int id, int code) {
   std::optional<std::string> shown =
       id == kRate ? EditRateText(st.copies, st.kind, text) : EditIncrementText(st.copies, text);
   if (code == EN_KILLFOCUS && shown) SetDlgItemText(dialog, id, *shown);
-}
-
-// Says which field cannot hold its number, and takes the operator back to it
-// with its text selected for the correction.
-void RefuseField(WindowHandle dialog, int id, const std::string& text) {
-  MessageBox(dialog, text, kOutOfRangeCaption, MB_OK | MB_ICONEXCLAMATION);
-  WindowHandle field = GetDlgItem(dialog, id);
-  SetFocus(field);
-  SelectEditText(field);
 }
 
 // Returns false, with the dialog left open, when a number is refused.
@@ -125,7 +118,7 @@ bool Accept(WindowHandle dialog, SurveyDialogState& st) {
   entry.start_station = GetDlgItemText(dialog, kStartStation);
   entry.station_increment = GetDlgItemText(dialog, kStationIncrement);
   if (auto refused = CheckSurveySetup(st.kind, entry)) {
-    RefuseField(dialog, ControlOf(refused->field), refused->text);
+    RefuseDialogField(dialog, ControlOf(refused->field), refused->text);
     return false;
   }
   const BuildConfig& build = Build();

@@ -1,7 +1,11 @@
 #include "shell/shell_state.h"
 
+#include "platform/controls.h"
+#include "platform/dialogs.h"
 #include "platform/shell.h"
+#include "platform/window.h"
 #include "settings/build_config.h"
+#include "survey/typed_fields.h"
 
 namespace tq {
 
@@ -28,6 +32,13 @@ bool HidesTaskBar(int32_t storage_root, int32_t portrait) {
 
 void HideTaskBarFor(WindowHandle window) {
   if (HidesTaskBar(Build().StorageRoot, Shell.Portrait)) RequestFullScreen(window, SHFS_HIDETASKBAR);
+}
+
+void RefuseDialogField(WindowHandle dialog, int id, std::string_view text) {
+  MessageBox(dialog, text, kWarningCaption, MB_OK | MB_ICONEXCLAMATION);
+  WindowHandle field = GetDlgItem(dialog, id);
+  SetFocus(field);
+  SelectEditText(field);
 }
 
 }  // namespace tq

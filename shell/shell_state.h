@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "shell/screen_layout.h"
 #include "platform/drawing.h"
@@ -73,5 +74,10 @@ bool HidesTaskBar(int32_t storage_root, int32_t portrait);
 // Shows `window` full-screen with the task bar hidden, where the build and
 // screen call for it; called after every dialog.
 void HideTaskBarFor(WindowHandle window);
+
+// Refuses what was typed into field `id` of `dialog`: the "WARNING" box with
+// `text` (from the checks of survey/typed_fields.h), then the operator is
+// taken back to the field with its text selected for the correction.
+void RefuseDialogField(WindowHandle dialog, int id, std::string_view text);
 
 }  // namespace tq

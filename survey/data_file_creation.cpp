@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/text.h"
+#include "survey/typed_fields.h"
 #include "survey/record_layout.h"
 
 namespace tq {
@@ -14,6 +16,14 @@ constexpr const char* kFilterModels[kKindCount] = {"TQ62", "TQ68B", "TQ68D", "TQ
 
 constexpr char kFirstLetter = 'A';
 constexpr char kLastLetter = 'Z';
+
+// The file name without folder and extension, as chosen.
+std::string_view BaseNameOf(std::string_view chosen_path) {
+  const size_t separator = chosen_path.find_last_of("\\/");
+  std::string_view name =
+      separator == std::string_view::npos ? chosen_path : chosen_path.substr(separator + 1);
+  return name.substr(0, name.find('.'));
+}
 
 }  // namespace
 
@@ -55,12 +65,10 @@ std::string ProposeFileName(const BuildConfig& build, const LocalTime& now) {
   return candidate;
 }
 
-std::string DataFileBaseName(std::string_view chosen_path) {
-  const size_t separator = chosen_path.find_last_of("\\/");
-  std::string_view name =
-      separator == std::string_view::npos ? chosen_path : chosen_path.substr(separator + 1);
-  name = name.substr(0, name.find('.'));
-  return NarrowTo8Bit(name);
+std::string DataFileBaseName(std::string_view chosen_path) { return NarrowTo8Bit(BaseNameOf(chosen_path)); }
+
+std::optional<std::string> CheckDataFileName(std::string_view chosen_path) {
+  return CheckTypedText("File Name", BaseNameOf(chosen_path));
 }
 
 CreateResult CreateDataFile(DataFile& file, const std::filesystem::path& chosen,

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -49,6 +50,10 @@ std::string ProposeFileName(const BuildConfig& build, const LocalTime& now);
 // The chosen file name without folder and extension: after the last "\" or
 // "/", up to the first "." after it; narrowed to 8-bit characters.
 std::string DataFileBaseName(std::string_view chosen_path);
+
+// What refuses a chosen file whose base name header 2 and the panel cannot
+// hold in 8-bit characters (CheckTypedText); nothing when it fits.
+std::optional<std::string> CheckDataFileName(std::string_view chosen_path);
 
 // What the opening records need besides the settings.
 struct DataFileSetup {

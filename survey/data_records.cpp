@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "survey/typed_fields.h"
+
 namespace tq {
 namespace {
 
@@ -229,6 +231,10 @@ DataRecord FormatNote(size_t record_length, std::string_view text, char letter, 
       .PutPadded(NarrowTo8Bit(text), kNoteTextField.width)
       .PutTick(tick)
       .Done();
+}
+
+std::optional<std::string> CheckComment(std::string_view text) {
+  return CheckTypedText("Comment", FirstCharacters(text, kNoteTextField.width));
 }
 
 DataRecord FormatReadingRecord(std::span<const uint8_t> frame_text, uint32_t tick) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -74,6 +75,10 @@ inline constexpr std::string_view kNoteConnectionEnd = "$CONN END  ";  // two tr
 
 // "C" (comment) or "X" (run note): the first 11 characters of `text`.
 DataRecord FormatNote(size_t record_length, std::string_view text, char letter, uint32_t tick);
+
+// What refuses a comment whose first 11 characters, the ones "C" keeps, hold
+// one that the record cannot (CheckTypedText); nothing when it fits.
+std::optional<std::string> CheckComment(std::string_view text);
 
 // Reading record of kinds 0..6 from the frame text (12 bytes used, shorter
 // text padded with spaces).

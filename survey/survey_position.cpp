@@ -1,7 +1,6 @@
 #include "survey/survey_position.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 
 #include "platform/text.h"
@@ -9,24 +8,11 @@
 namespace tq {
 namespace {
 
-constexpr size_t kStationTextMax = 31;
 constexpr int32_t kDirectionCount = 4;
 
-float ParseFloat(std::string_view text) {
-  double value = ParseSettingsNumber(text);
+float ToFloat(double value) {
   return static_cast<float>(std::clamp(value, -static_cast<double>(std::numeric_limits<float>::max()),
                                        static_cast<double>(std::numeric_limits<float>::max())));
-}
-
-double ParseStation(std::string_view text) {
-  return ParseSettingsNumber(text.substr(0, kStationTextMax));
-}
-
-// The shortest decimal text that reads back as `value`, never in exponent form.
-std::string ShortestText(double value) {
-  char text[400];
-  auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-  return std::string(text, result.ptr);
 }
 
 // West <-> East, South <-> North; an index outside the list has no opposite.
@@ -61,7 +47,8 @@ NewLineProposal ProposeNewLine(const SettingsStore& s) {
   NewLineProposal p;
   p.current_line = s.SurveyLine;
   p.last_station = FormatFixed(s.CurrentStation, 3);
-  float next_line = ParseFloat(s.SurveyLine) + s.LineIncrement;
+  // The line's name is not a typed number: its leading number, if any.
+  float next_line = ToFloat(ParseSettingsNumber(s.SurveyLine)) + s.LineIncrement;
   p.new_line = FormatFixed(static_cast<double>(next_line), 2);
   p.line_increment = FormatFixed(static_cast<double>(s.LineIncrement), 2);
   p.sequence = s.Sequence;
@@ -81,49 +68,46 @@ NewLineProposal ProposeNewLine(const SettingsStore& s) {
 bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewLineEntry& entry) {
   SettingsStore& s = position.settings;
   s.SurveyLine = CutSurveyLine(entry.line);
-  s.LineIncrement = ParseFloat(entry.line_increment);
+  s.LineIncrement = ToFloat(TypedNumberValue(entry.line_increment));
   s.Sequence = entry.sequence;
   s.Direction = entry.direction;
-  s.StartStation = ParseSettingsNumber(entry.start_station);
+  s.StartStation = TypedNumberValue(entry.start_station);
   s.CurrentStation = s.StartStation;
-  s.StationIncrement = ParseFloat(entry.station_increment);
+  s.StationIncrement = ToFloat(TypedNumberValue(entry.station_increment));
   position.group.AdvanceArmed = 0;
   return SaveSettings(s, build);
 }
 
 void AcceptNewStation(SurveyPosition position, std::string_view station) {
-  position.settings.CurrentStation = ParseStation(station);
+  position.settings.CurrentStation = TypedNumberValue(station);
   position.group.AdvanceArmed = 0;
 }
 
-std::string OutOfRangeText(std::string_view field, NumberRange range) {
-  return std::string(field) + " must be from " + ShortestText(range.min) + " to " +
-         ShortestText(range.max) + ".";
-}
-
-std::optional<Refusal<NewLineNumber>> CheckNewLine(const NewLineEntry& entry) {
+std::optional<Refusal<NewLineField>> CheckNewLine(const NewLineEntry& entry) {
+  if (auto refused = CheckTypedText("New Line", CutSurveyLine(entry.line))) {
+    return Refusal<NewLineField>{NewLineField::kLine, *refused};
+  }
   struct Number {
-    NewLineNumber field;
+    NewLineField field;
     std::string_view text;
     std::string_view label;
-    NumberRange range;
+    NumberRule rule;
   };
   const Number numbers[] = {
-      {NewLineNumber::kLineIncrement, entry.line_increment, "Line Increment", kIncrementRange},
-      {NewLineNumber::kStartStation, entry.start_station, "Start Station", kStationRange},
-      {NewLineNumber::kStationIncrement, entry.station_increment, "Stn Increment", kIncrementRange},
+      {NewLineField::kLineIncrement, entry.line_increment, "Line Increment", kLineIncrementRule},
+      {NewLineField::kStartStation, entry.start_station, "Start Station", kStationRule},
+      {NewLineField::kStationIncrement, entry.station_increment, "Stn Increment", kStationIncrementRule},
   };
   for (const Number& n : numbers) {
-    if (!n.range.Holds(ParseSettingsNumber(n.text))) {
-      return Refusal<NewLineNumber>{n.field, OutOfRangeText(n.label, n.range)};
+    if (auto refused = CheckTypedNumber(n.label, n.text, n.rule)) {
+      return Refusal<NewLineField>{n.field, *refused};
     }
   }
   return std::nullopt;
 }
 
 std::optional<std::string> CheckNewStation(std::string_view station) {
-  if (kStationRange.Holds(ParseStation(station))) return std::nullopt;
-  return OutOfRangeText("New Station", kStationRange);
+  return CheckTypedNumber("New Station", station, kStationRule);
 }
 
 }  // namespace tq

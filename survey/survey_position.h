@@ -13,6 +13,7 @@
 
 #include "settings/build_config.h"
 #include "settings/settings.h"
+#include "survey/typed_fields.h"
 
 namespace tq {
 
@@ -63,30 +64,26 @@ struct NewLineEntry {
 };
 
 // Applies an accepted "New Line" dialog (line cut to 11 characters, numbers
-// parsed as leading decimals, 0 when none), disarms the advance and saves the
-// settings. Returns false when the settings file could not be written; the
-// position has changed all the same.
+// read by TypedNumberValue), disarms the advance and saves the settings.
+// Returns false when the settings file could not be written; the position
+// has changed all the same.
 bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewLineEntry& entry);
 
-// Applies an accepted "New Station" dialog: CurrentStation from the text (at
-// most 31 characters read, 0 when no number) and the advance disarmed.
+// Applies an accepted "New Station" dialog: CurrentStation from the text
+// (TypedNumberValue) and the advance disarmed.
 void AcceptNewStation(SurveyPosition position, std::string_view station);
 
-// --- Numbers the records can hold ---------------------------------------------
+// --- What the records can hold -----------------------------------------------
 //
-// Each number typed for the position goes into a record field of fixed width.
-// One that its field cannot hold as typed is refused at OK: cut short, or
-// pushing the next field along, it would read back as another number.
-
-// A closed range; NaN is in none.
-struct NumberRange {
-  double min = 0.0;
-  double max = 0.0;
-  bool Holds(double value) const { return value >= min && value <= max; }
-};
+// Each number typed for the position goes into a record field of fixed width
+// and decimals. One that its field cannot hold as typed is refused at OK: cut
+// short, or pushing the next field along, it would read back as another
+// number, and rounded it would put the readings at other stations than the
+// panel shows. A line name goes into "L" and the settings file as 8-bit text.
 
 // Stations: "B" and "S" write them with "%11.2f".
 inline constexpr NumberRange kStationRange{-9999999.99, 99999999.99};
+inline constexpr NumberRule kStationRule{kStationRange, 2};
 // Station and line increments, kept as float32. "A" writes the station
 // increment with "%11.3f", whose most negative number is -999999.999; a
 // float32 holds whole numbers of this size exactly, and the same range both
@@ -94,24 +91,16 @@ inline constexpr NumberRange kStationRange{-9999999.99, 99999999.99};
 // line increment shares it, so that the next line's proposal stays a name of
 // a few characters.
 inline constexpr NumberRange kIncrementRange{-999999.0, 999999.0};
+inline constexpr NumberRule kStationIncrementRule{kIncrementRange, 3};
+// The line increment is shown and proposed with "%.2f": a third decimal would
+// be rounded away by the next "New Line" accepted as proposed.
+inline constexpr NumberRule kLineIncrementRule{kIncrementRange, 2};
 
-// "<field> must be from <min> to <max>.", the limits in their shortest form.
-std::string OutOfRangeText(std::string_view field, NumberRange range);
-// The caption of the box that shows it.
-inline constexpr std::string_view kOutOfRangeCaption = "WARNING";
+enum class NewLineField { kLine, kLineIncrement, kStartStation, kStationIncrement };
 
-// A typed number that its field cannot hold, and what tells the operator so.
-template <typename Field>
-struct Refusal {
-  Field field;
-  std::string text;
-};
-
-enum class NewLineNumber { kLineIncrement, kStartStation, kStationIncrement };
-
-// The first number of the entry, in the dialog's order, that its field cannot
-// hold; nothing when all fit.
-std::optional<Refusal<NewLineNumber>> CheckNewLine(const NewLineEntry& entry);
+// The first field of the entry, in the dialog's order, that cannot hold what
+// was typed (CheckTypedText, CheckTypedNumber); nothing when all fit.
+std::optional<Refusal<NewLineField>> CheckNewLine(const NewLineEntry& entry);
 
 // What refuses a "New Station" entry that the "S" record cannot hold; nothing
 // when it fits.

@@ -6,19 +6,21 @@
 namespace tq {
 namespace {
 
-TEST(NarrowingTest, KeepsLowEightBitsAndPassesBrokenBytes) {
+TEST(NarrowingTest, KeepsTheEightBitSetAndPassesBrokenBytes) {
   EXPECT_EQ(NarrowTo8Bit("abc"), "abc");
   EXPECT_EQ(NarrowTo8Bit("\xC3\xA9t\xC3\xA9"), "\xE9t\xE9");
-  EXPECT_EQ(NarrowTo8Bit("\xE2\x82\xAC"), "\xAC");  // U+20AC keeps its low byte
-  EXPECT_EQ(NarrowTo8Bit("a\xC3"), "a\xC3");        // cut sequence
+  EXPECT_EQ(NarrowTo8Bit("\xE2\x82\xAC"), "?");  // U+20AC has no 8-bit character; its low byte is not it
+  EXPECT_EQ(NarrowTo8Bit("\xD0\x8A" "1"), "?1");  // U+040A, whose low byte is LF
+  EXPECT_EQ(NarrowTo8Bit("a\xC3"), "a\xC3");      // cut sequence
   EXPECT_EQ(NarrowTo8Bit("\xFFz"), "\xFFz");
 }
 
-TEST(NarrowingTest, WideningGivesBackEveryByteAsItsCharacter) {
+TEST(NarrowingTest, WideningGivesBackEveryByteButControlsAsItsCharacter) {
   EXPECT_EQ(WidenFrom8Bit("a\xE9"), "a\xC3\xA9");
   for (int b = 0; b < 256; ++b) {
     std::string byte(1, static_cast<char>(b));
-    EXPECT_EQ(NarrowTo8Bit(WidenFrom8Bit(byte)), byte) << b;
+    const bool control = b < 0x20 || (b >= 0x7F && b < 0xA0);
+    EXPECT_EQ(NarrowTo8Bit(WidenFrom8Bit(byte)), control ? "?" : byte) << b;
   }
 }
 

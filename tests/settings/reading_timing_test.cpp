@@ -64,6 +64,16 @@ TEST(UpdateReadingTimingTest, FramePeriodAndLimitsFollowTheKind) {
   EXPECT_EQ(tq68.ReadingsPerSecond, 11);
 }
 
+TEST(UpdateReadingTimingTest, ATq68KeepsTheShortFramesItsInstrumentWasSeenSending) {
+  SettingsStore tq68;
+  tq68.FramePeriodMs = 72.0f;  // as the frame length probe leaves it
+  tq68.ReadingInterval = 0.08f;
+  UpdateReadingTiming(tq68, {kKindTq68, 1, 0});
+  EXPECT_EQ(tq68.FramePeriodMs, 72.0f);
+  EXPECT_EQ(tq68.FramesPerInterval, 1);
+  EXPECT_EQ(tq68.ReadingsPerSecond, 12);  // the short frames' clamp is 14, not 11
+}
+
 TEST(UpdateReadingTimingTest, IceMeterIsFixedAtOneReadingPerSecond) {
   SettingsStore s;
   s.ReadingInterval = 0.2f;

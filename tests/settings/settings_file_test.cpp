@@ -379,6 +379,20 @@ TEST(SettingsSurveyLineTest, LineIsStoredInEightBitCharactersAndReadBackWhole) {
   EXPECT_EQ(LoadAtStartUp().SurveyLine, eleven);
 }
 
+TEST(SettingsSurveyLineTest, ACharacterTheFileCannotHoldNeverBreaksItsLines) {
+  ScopedDataRoot root;
+  SettingsStore s = StartUpStore(kMk2);
+  s.StartStation = 40.0;
+  s.SoftMarker = 1;
+  // The low bytes of U+040A, U+010D and U+0100 are LF, CR and NUL; every
+  // line after the name must still read back as it was written.
+  for (const char* line : {"\u040a1", "\u010d5", "\u01007"}) {
+    s.SurveyLine = line;
+    EXPECT_EQ(SaveAndReadLine(s, root, 61), "?" + std::string(line).substr(2)) << line;
+    EXPECT_EQ(FormatSettingsFile(LoadAtStartUp(), kMk2), FormatSettingsFile(s, kMk2)) << line;
+  }
+}
+
 TEST(SettingsSurveyLineTest, HandheldFileWithEightBitNameReadsAsItsCharacters) {
   ScopedDataRoot root;
   std::vector<std::string> lines = Mk2DefaultLines();

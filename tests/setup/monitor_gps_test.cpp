@@ -125,6 +125,22 @@ TEST_F(MonitorGpsTest, SentCommandArrivesWithCrLfAndLeavesTheMonitorRunning) {
   EXPECT_EQ(receiver_.Receive(buffer, 300), 0u);
 }
 
+TEST_F(MonitorGpsTest, AMessageWithACharacterTheReceiverCannotTakeIsRefusedAndNotSent) {
+  OpenMonitor();
+  responder_.OnDialog("GETGPSMESSAGE", [&](WindowHandle d) {
+    // The low byte of U+010D is CR: it would have ended the command early.
+    ASSERT_TRUE(TypeText(GetDlgItem(d, 854), "$PASHQ,\u010d"));
+    responder_.OnMessageBox("WARNING", IDOK);
+    ASSERT_TRUE(PressTitleButton(d, IDOK));
+    ASSERT_TRUE(IsWindowVisible(d));
+    EXPECT_EQ(responder_.Requests().back().text, "GPS Message cannot hold the character \"\u010d\" (U+010D).");
+  }, IDCANCEL);
+  Press('S');
+  uint8_t buffer[64] = {};
+  EXPECT_EQ(receiver_.Receive(buffer, 300), 0u);
+  EXPECT_EQ(GetWindowText(GetDlgItem(monitor_, 452)), "$PASHS,NME,SAT,A,ON");
+}
+
 TEST_F(MonitorGpsTest, ARepaintTakesTheKeysBackFromTheListButNotFromADialog) {
   OpenMonitor();
   responder_.OnDialog("GETGPSMESSAGE", [&](WindowHandle d) {

@@ -170,10 +170,14 @@ TEST_F(SetupDialogTest, SurveySetupOkRefusesNumbersTheirFieldsCannotHold) {
   Open();
   responder_.OnDialog("GetSurveySetup68B", [this](WindowHandle d) {
     const std::tuple<int, std::string, std::string> cases[] = {
-        {621, "1e9", "Readings/s must be from 0.01 to 20."},
+        {621, "1e9", "Readings/s must be from 0.01 to 21.28."},  // one 47 ms frame a reading
+        {621, "2.5/s", "Readings/s must be a number."},
+        {624, "\u040a1", "Survey Line cannot hold the character \"\u040a\" (U+040A)."},
         {625, "1e39", "Line Increment must be from -999999 to 999999."},
         {628, "123456789012", "Start Station must be from -9999999.99 to 99999999.99."},
+        {628, "0.125", "Start Station must have at most 2 decimals."},
         {629, "1e39", "Stn Increment must be from -999999 to 999999."},
+        {629, "0.0004", "Stn Increment must have at most 3 decimals."},
     };
     for (const auto& [id, typed, message] : cases) {
       ASSERT_TRUE(TypeText(Item(d, id), typed));
@@ -188,11 +192,28 @@ TEST_F(SetupDialogTest, SurveySetupOkRefusesNumbersTheirFieldsCannotHold) {
     }
   });
   ClickMainButton(1);
-  expected_.ReadingInterval = 0.5f;
+  // The "2" left in the rate field shows as the 1.93 readings a second that
+  // eleven 47 ms frames give, and that is what OK stores.
+  expected_.ReadingInterval = static_cast<float>(1.0 / 1.93);
+  expected_.SurveyLine = "2";
   expected_.LineIncrement = 2.0f;
   expected_.StartStation = 2.0;
   expected_.StationIncrement = expected_.AutoStationIncrement = 2.0f;
   ExpectFileHoldsExpected();
+}
+
+TEST_F(SetupDialogTest, SurveySetupShowsTheRateReallyLoggedOnLeavingItsField) {
+  Open();
+  responder_.OnDialog("GetSurveySetup68B", [](WindowHandle d) {
+    SetFocus(Item(d, 621));
+    TypeKeys(Item(d, 621), "2,5");
+    SetFocus(Item(d, 628));
+    EXPECT_EQ(GetDlgItemText(d, 621), "2.36");  // 400 ms is nine 47 ms frames, 423 ms
+  });
+  ClickMainButton(1);
+  expected_.ReadingInterval = static_cast<float>(1.0 / 2.36);
+  ExpectFileHoldsExpected();
+  EXPECT_EQ(Settings.FramesPerInterval, 9);
 }
 
 // --- Logger setup --------------------------------------------------------------

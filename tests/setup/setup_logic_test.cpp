@@ -152,29 +152,60 @@ TEST(SurveySetupOkTest, ComponentPositionsByKindAndMode) {
 }
 
 TEST(SurveySetupOkTest, NumbersTheirFieldsCannotHoldAreRefusedByField) {
-  using enum SurveySetupNumber;
-  // Kind, field, text, accepted. The rate: up to the kind's readings a second,
-  // no slower than two decimals show, and 0 (or on the FRZ62 anything) is 1.
-  const std::tuple<int32_t, SurveySetupNumber, std::string, bool> cases[] = {
-      {kKindTq68Mk2, kRate, "20", true},     {kKindTq68Mk2, kRate, "20.5", false},
+  using enum SurveySetupField;
+  // Kind, field, text, accepted. The rate: up to the readings a second the
+  // kind really logs at one frame a reading (1000 / 47 ms, 1000 / 72 ms for
+  // the TQ68's short frames, 1000 / 91 ms), no slower than two decimals
+  // show, and 0 (or on the FRZ62 anything) is 1.
+  const std::tuple<int32_t, SurveySetupField, std::string, bool> cases[] = {
+      {kKindTq68Mk2, kRate, "21.28", true},  {kKindTq68Mk2, kRate, "21.3", false},
       {kKindTq68Mk2, kRate, "0.01", true},   {kKindTq68Mk2, kRate, "0.009", false},
-      {kKindTq62, kRate, "11", true},        {kKindTq62, kRate, "12", false},
+      {kKindTq68, kRate, "13", true},        {kKindTq68, kRate, "13.9", false},
+      {kKindTq62, kRate, "10.99", true},     {kKindTq62, kRate, "11", false},
       {kKindTq62, kRate, "0", true},         {kKindFrz62, kRate, "4", true},
-      {kKindTq62, kLineIncrement, "1e39", false}, {kKindTq62, kStartStation, "100000000", false},
+      {kKindTq62, kRate, "2,5", true},       {kKindTq62, kRate, "2.5/s", false},
+      {kKindTq62, kLine, "\u040a1", false},  {kKindTq62, kLine, "\u00c5s-7", true},
+      {kKindTq62, kLineIncrement, "1e39", false}, {kKindTq62, kLineIncrement, "0,25", true},
+      {kKindTq62, kStartStation, "100000000", false}, {kKindTq62, kStartStation, "0.125", false},
+      {kKindTq62, kStartStation, "\u221212.5", true},
       {kKindTq62, kStationIncrement, "0", true},  {kKindTq62, kStationIncrement, "-1000000", false},
+      {kKindTq62, kStationIncrement, "0.0004", false}, {kKindTq62, kStationIncrement, "0.0625", false},
   };
   for (const auto& [kind, field, text, accepted] : cases) {
     SurveySetupEntry e = EntryFor(0, "5");
-    (field == kRate ? e.rate : field == kLineIncrement ? e.line_increment
+    (field == kRate ? e.rate : field == kLine ? e.line : field == kLineIncrement ? e.line_increment
                              : field == kStartStation  ? e.start_station
                                                        : e.station_increment) = text;
-    std::optional<Refusal<SurveySetupNumber>> refused = CheckSurveySetup(kind, e);
+    std::optional<Refusal<SurveySetupField>> refused = CheckSurveySetup(kind, e);
     EXPECT_EQ(refused ? std::optional(refused->field) : std::nullopt,
               accepted ? std::nullopt : std::optional(field)) << text;
   }
-  // Outside Auto the rate field holds samples (clamped) or nothing.
+  // Outside Auto the rate field holds samples (clamped, but whole) or nothing.
   EXPECT_FALSE(CheckSurveySetup(kKindTq62, EntryFor(1, "Not Available")));
   EXPECT_FALSE(CheckSurveySetup(kKindTq62, EntryFor(2, "500")));
+  EXPECT_EQ(CheckSurveySetup(kKindTq62, EntryFor(2, "2,5")).value_or(Refusal<SurveySetupField>{}).text,
+            "Samples/Rdg must be a whole number.");
+  EXPECT_EQ(CheckSurveySetup(kKindTq68Mk2, EntryFor(0, "22")).value_or(Refusal<SurveySetupField>{}).text,
+            "Readings/s must be from 0.01 to 21.28.");
+}
+
+TEST(SurveySetupEditTest, AutoRateIsShownOnLeavingAsTheRateWholeFramesGive) {
+  // Kind, frame period in force, typed, shown (empty: left as typed).
+  const std::tuple<int32_t, float, std::string, std::string> cases[] = {
+      {kKindTq68Mk2, 47.0f, "20", "21.28"},   // one frame of 47 ms a reading
+      {kKindTq68Mk2, 47.0f, "5", "5.32"},     // 200 ms is four frames, 188 ms
+      {kKindTq68Mk2, 47.0f, "21.28", ""},
+      {kKindTq68Mk2, 47.0f, "30", ""},        // left for OK to refuse
+      {kKindTq68Mk2, 47.0f, "5 per s", ""},
+      {kKindTq68, 72.0f, "11", "13.89"},      // the TQ68's short frames
+      {kKindTq62, 91.0f, "2,5", "2.75"},      // 400 ms is four frames, 364 ms
+  };
+  for (const auto& [kind, period, typed, shown] : cases) {
+    SettingsStore s;
+    s.FramePeriodMs = period;
+    SurveySetupCopies c = TakeSurveySetupCopies(s, kind);
+    EXPECT_EQ(EditRateText(c, kind, typed).value_or(""), shown) << typed;
+  }
 }
 
 TEST(SurveySetupOkTest, ZeroIncrementIsStoredAsOneAsWhenLeavingTheField) {

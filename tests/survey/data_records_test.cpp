@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "survey/data_file_creation.h"
+#include "survey/record_check.h"
 #include "tests/survey/record_lines.h"
 
 namespace tq {
@@ -119,6 +121,29 @@ TEST(LineStartRecordTest, LineNameIsCutToEightCharacters) {
 TEST(LineStartRecordTest, LineNameIsNarrowedToEightBitCharacters) {
   // "é" is U+00E9: one byte 0xE9 in the file.
   EXPECT_EQ(Bytes(FormatLineName(24, "caf\xC3\xA9")), Line("Lcaf\xE9", 24));
+}
+
+TEST(LineStartRecordTest, TextTheRecordsCannotHoldNeverBecomesAControlByte) {
+  // U+040A, U+0100 and U+0438 would have left their low bytes LF, NUL and "8".
+  SettingsStore s;
+  s.SurveyMode = 2;
+  const std::pair<DataRecord, std::string> cases[] = {
+      {FormatLineName(24, "\u040a1"), Line("L?1", 24)},
+      {FormatNote(24, "pit \u040a 3", 'C', 42), "C" "pit ? 3    " " " "        42" "\n"},
+      {FormatNote(26, "\u0100 start\t", 'C', 42), "C? start?   " "   " "        42" "\n"},
+      {FormatHeader2(s, 24, DataFileBaseName("/x/\u040a\u0438\u0432\u0430.R62")), Line("H ????          10", 24)},
+  };
+  for (const auto& [record, expected] : cases) {
+    EXPECT_EQ(Bytes(record), expected);
+    EXPECT_TRUE(IsWholeRecord(record.view())) << expected;
+  }
+  // What the dialogs refuse before any of that: a comment's first eleven
+  // characters, the ones "C" keeps, and the whole of a file's base name.
+  EXPECT_EQ(CheckComment("pit \u040a 3").value_or(""), "Comment cannot hold the character \"\u040a\" (U+040A).");
+  EXPECT_EQ(CheckComment("12345678901\u040a"), std::nullopt);
+  EXPECT_EQ(CheckDataFileName("/x/\u040a\u0438\u0432\u0430.R62").value_or(""),
+            "File Name cannot hold the character \"\u040a\" (U+040A).");
+  EXPECT_EQ(CheckDataFileName("/\u0434\u043e\u043c/LINE.7.R62"), std::nullopt);  // the folder is not stored
 }
 
 TEST(LineStartRecordTest, StartStationAndDirectionWithNegativeIncrement) {

@@ -103,9 +103,12 @@ TEST_F(SurveyPositionTest, NewStationParsesALeadingNumber) {
   EXPECT_EQ(s.CurrentStation, 0.0);
   AcceptNewStation(position, "  -3");
   EXPECT_EQ(s.CurrentStation, -3.0);
-  // Only 31 characters are read: the digits after them are not part of the number.
+  // Every character counts, so the station stored is the number the dialog's
+  // check accepted; a comma is the decimal point.
   AcceptNewStation(position, std::string(30, ' ') + "7" + "9");
-  EXPECT_EQ(s.CurrentStation, 7.0);
+  EXPECT_EQ(s.CurrentStation, 79.0);
+  AcceptNewStation(position, "12,5");
+  EXPECT_EQ(s.CurrentStation, 12.5);
 }
 
 TEST_F(SurveyPositionTest, ProposalFromALineNameWithoutLeadingNumber) {
@@ -205,20 +208,20 @@ TEST_F(SurveyPositionTest, AcceptedLineKeepsElevenCharactersNotElevenBytes) {
 // The number a record holds for `value` in the field of the New Line entry
 // (none: "New Station"). A space must follow it: a number too wide for its
 // field would have pushed into that place.
-double ReadBack(std::optional<NewLineNumber> field, double value) {
+double ReadBack(std::optional<NewLineField> field, double value) {
   auto held = [](std::string_view record, RecordField f) {
     EXPECT_EQ(record[f.at + f.width], ' ') << record;
     return ParseSettingsNumber(record.substr(f.at, f.width));
   };
   if (!field) return held(FormatStationRecord(24, value, {}).text(), kNewStationField);
-  if (field == NewLineNumber::kStartStation) return held(FormatStartStation(24, value).text(), kStartStationField);
+  if (field == NewLineField::kStartStation) return held(FormatStartStation(24, value).text(), kStartStationField);
   return held(FormatDirection(24, 1, static_cast<float>(value)).text(), kStationIncrementField);
 }
 
 TEST_F(SurveyPositionTest, NumbersTheirRecordsCannotHoldAreRefusedAndTheRestReadBackWhole) {
-  using enum NewLineNumber;
+  using enum NewLineField;
   // Field (none: "New Station"), text, accepted.
-  const std::tuple<std::optional<NewLineNumber>, std::string, bool> cases[] = {
+  const std::tuple<std::optional<NewLineField>, std::string, bool> cases[] = {
       {kStartStation, "99999999.99", true},  {kStartStation, "100000000", false},
       {kStartStation, "-9999999.99", true},  {kStartStation, "-10000000", false},
       {std::nullopt, "-9999999.99", true},   {std::nullopt, "123456789012", false},
@@ -236,7 +239,7 @@ TEST_F(SurveyPositionTest, NumbersTheirRecordsCannotHoldAreRefusedAndTheRestRead
       (field == kLineIncrement ? entry.line_increment
        : field == kStartStation ? entry.start_station
                                 : entry.station_increment) = text;
-      std::optional<Refusal<NewLineNumber>> refused = CheckNewLine(entry);
+      std::optional<Refusal<NewLineField>> refused = CheckNewLine(entry);
       EXPECT_EQ(refused ? std::optional(refused->field) : std::nullopt, accepted ? std::nullopt : field);
     }
     const double value = ParseSettingsNumber(text);
