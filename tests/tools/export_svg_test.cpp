@@ -593,6 +593,183 @@ TEST(SvgDocuments, NoTraceCrossesAStretchWithoutReadings) {
   EXPECT_EQ(panels[2].find("<rect class=\"damage\""), std::string_view::npos);
 }
 
+// The names in the panels' titles, in order.
+std::vector<std::string> PanelNames(std::string_view svg) {
+  std::vector<std::string> names;
+  const std::string_view key = "<tspan font-weight=\"bold\">Line ";
+  for (const std::string_view panel : PanelsOf(svg)) {
+    const size_t at = panel.find(key) + key.size();
+    names.emplace_back(panel.substr(at, panel.find('<', at) - at));
+  }
+  return names;
+}
+
+// A survey of lines without readings, named `names` in order.
+std::string LinesNamed(const std::vector<std::string>& names) {
+  DataFileBuilder file(kKindTq68Mk2, SettingsStore{});
+  for (const std::string& name : names) {
+    file.Line(name, 0.0, 1.0f, kKindTq68Mk2, At(2024, 5, 1, 10, 0, 0));
+  }
+  return file.bytes();
+}
+
+TEST(SvgDocuments, TheLineListPicksNamesNumberRangesAndPlaces) {
+  testing::TempDir dir;
+  testing::WriteFileBytes(dir.path() / "S.N68", LinesNamed({"1", "2", "3", "10", "X-1", "2"}));
+  struct Case {
+    const char* spec;
+    std::vector<std::string> drawn;  // empty: refused
+  };
+  for (const Case& c : std::vector<Case>{{"2", {"2", "2"}},
+                                          {"1-3", {"1", "2", "3", "2"}},
+                                          {"#4-#5", {"10", "X-1"}},
+                                          {"X-1", {"X-1"}},  // a name, not a range
+                                          {"3,#1", {"1", "3"}},
+                                          {"4-9", {}},
+                                          {"1,Y", {}}}) {
+    ExportOptions options = WithFormat(Format::kSvg);
+    options.line = c.spec;
+    const ExportRun run = RunExportTo(options, dir.path() / "S.N68", dir.path());
+    EXPECT_EQ(run.status, c.drawn.empty() ? kExitUsage : kExitOk) << c.spec << run.messages;
+    if (run.status == kExitOk) {
+      EXPECT_EQ(PanelNames(run.output), c.drawn) << c.spec;
+    }
+  }
+}
+
+TEST(SvgDocuments, ATallSurveyIsRefusedUnlessEachLineGetsItsOwnDocument) {
+  testing::TempDir dir;
+  // 70 panels of two plots, 458 pixels each, are 32,060 pixels; "a/b" has
+  // a slash.
+  std::vector<std::string> names(70, "L");
+  names[1] = "a/b";
+  testing::WriteFileBytes(dir.path() / "S.N68", LinesNamed(names));
+  ExportRun run = RunExportTo(WithFormat(Format::kSvg), dir.path() / "S.N68", dir.path());
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.messages.find("32,060 pixels"), std::string::npos) << run.messages;
+  EXPECT_NE(run.messages.find("--split DIR"), std::string::npos) << run.messages;
+  EXPECT_FALSE(run.output_exists);
+
+  ExportOptions options = WithFormat(Format::kSvg);
+  options.split = dir.path() / "pages";
+  options.input = dir.path() / "S.N68";
+  ASSERT_EQ(RunExport(options, -1, stderr, false), kExitOk);
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "pages")) {
+    files.push_back(entry.path().filename().string());
+    const std::string svg = testing::ReadFileBytes(entry.path());
+    EXPECT_TRUE(svg.starts_with("<?xml")) << files.back();
+    EXPECT_TRUE(svg.ends_with("</svg>\n")) << files.back();
+    EXPECT_EQ(PanelsOf(svg).size(), 1u) << files.back();
+    EXPECT_EQ(NumberAfter(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"1000.0\" height=\""),
+              458.0);
+  }
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files.size(), 70u);
+  EXPECT_EQ(files[0], "S-001-L.svg");
+  EXPECT_EQ(files[1], "S-002-a_b.svg");
+  EXPECT_EQ(files[69], "S-070-L.svg");
+}
+
+TEST(SvgDocuments, TheRobustScaleKeepsAWildValueOffTheScale) {
+  // An FRZ62 line of ice 1.08..1.11 m thick ("T" cm "I" inphase), and one
+  // line with a reading of 9.99 m among 200.
+  testing::TempDir dir;
+  for (const bool wild : {false, true}) {
+    DataFileBuilder file(kKindFrz62, SettingsStore{});
+    file.Line("1", 0.0, 1.0f, kKindFrz62, At(2024, 5, 1, 12, 0, 0));
+    for (int i = 0; i < 200; ++i) {
+      const int cm = wild && i == 100 ? 999 : 108 + i % 4;
+      file.Ascii("T" + std::to_string(cm) + "I045", 1000 + 250 * static_cast<uint32_t>(i));
+    }
+    file.WriteTo(dir.path() / (wild ? "W.I62" : "F.I62"));
+  }
+  struct Case {
+    const char* file;
+    ProfileScale scale;
+    const char* shown;   // a tick label of the thickness plot
+    const char* hidden;  // one it must not have
+    bool beyond;
+  };
+  // 1.08..1.11 is widened to 0.1 m and rounds out to 1.00..1.15; with 9.99
+  // m the full scale is 0..10 in steps of 5.
+  for (const Case& c : std::vector<Case>{
+           {"F.I62", ProfileScale::kFull, ">1.15</text>", ">1.09</text>", false},
+           {"W.I62", ProfileScale::kFull, ">10</text>", ">1.15</text>", false},
+           {"W.I62", ProfileScale::kRobust, ">1.15</text>", ">10</text>", true}}) {
+    ExportOptions options = WithFormat(Format::kSvg);
+    options.style.scale = c.scale;
+    const ExportRun run = RunExportTo(options, dir.path() / c.file, dir.path());
+    ASSERT_EQ(run.status, kExitOk) << run.messages;
+    EXPECT_NE(run.output.find(c.shown), std::string::npos) << c.file << " " << c.shown;
+    EXPECT_EQ(run.output.find(c.hidden), std::string::npos) << c.file << " " << c.hidden;
+    EXPECT_EQ(run.output.find("<g class=\"beyond ch0\"") != std::string::npos, c.beyond) << c.file;
+  }
+}
+
+TEST(SvgDocuments, TheMapNamesItsAxesItsLinesAndHowManyReadingsItPlaced) {
+  testing::TempDir dir;
+  // Three readings long after the last fix have no position.
+  std::string bytes = Mk2Survey(true);
+  DataFileBuilder late(kKindTq68Mk2, SettingsStore{});
+  for (uint32_t i = 0; i < 3; ++i) late.Binary(Mk2Frame(6, 33000, 32768, 33000, 32768), 60000 + i);
+  bytes += late.bytes().substr(2 * 26);
+  testing::WriteFileBytes(dir.path() / "G.N68", bytes);
+  struct Case {
+    std::optional<std::string> channel;
+    size_t coloured, grey;
+  };
+  // Every reading is V: coloured by C/V-1m, grey by C/H-1m.
+  for (const Case& c : std::vector<Case>{{std::nullopt, 20, 0}, {"C/H-1m", 0, 20}}) {
+    ExportOptions options = WithFormat(Format::kMapSvg);
+    options.channel = c.channel;
+    const ExportRun run = RunExportTo(options, dir.path() / "G.N68", dir.path());
+    ASSERT_EQ(run.status, kExitOk) << run.messages;
+    EXPECT_NE(run.output.find("placed 40 of 43 readings"), std::string::npos);
+    EXPECT_EQ(Count(Group(run.output, "<g class=\"track\">"), "<circle"), c.coloured);
+    EXPECT_EQ(Count(Group(run.output, "<g class=\"track-no-value\""), "<circle"), c.grey);
+    // Fixes 0.01' (18.53 m) apart, 19 steps north: 352 m take 92 % of the
+    // side, 383 m, in ten round steps of 50 m.
+    const std::string_view labels = Group(run.output, "<g class=\"grid-labels\">");
+    for (const char* tick : {">-150</text>", ">0</text>", ">150</text>", "East (m)"}) {
+      EXPECT_NE(labels.find(tick), std::string_view::npos) << tick;
+    }
+    // Both lines start at the same place: "B" would cover "A".
+    EXPECT_NE(run.output.find("class=\"line-name\" fill=\"#000000\">A</text>"), std::string::npos);
+    EXPECT_NE(run.output.find("1 line name left out"), std::string::npos);
+  }
+  ExportOptions options = WithFormat(Format::kMapSvg);
+  options.channel = "V-10m";
+  const ExportRun run = RunExportTo(options, dir.path() / "G.N68", dir.path());
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.messages.find("the TQ68-MK2 channels are C/V-1m, C/H-1m"), std::string::npos);
+}
+
+TEST(SvgDocuments, AFileWithoutReadingsIsNoErrorInAnyFormatButEmagpy) {
+  testing::TempDir dir;
+  for (const int gps : {0, 1}) {
+    SettingsStore settings;
+    settings.GpsInput = gps;
+    DataFileBuilder(kKindTq68Mk2, settings).WriteTo(dir.path() / (gps ? "G.N68" : "F.N68"));
+  }
+  struct Case {
+    const char* file;
+    Format format;
+    int status;
+    const char* says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"F.N68", Format::kCsv, kExitOk, "line,station"},
+           {"F.N68", Format::kSvg, kExitOk, "no survey line in this file"},
+           {"G.N68", Format::kMapSvg, kExitOk, "no readings in this file"},
+           {"F.N68", Format::kMapSvg, kExitUsage, ""},  // a grid survey is never a map
+       }) {
+    const ExportRun run = RunExportTo(WithFormat(c.format), dir.path() / c.file, dir.path());
+    EXPECT_EQ(run.status, c.status) << c.file << " " << run.messages;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << c.file;
+  }
+}
+
 TEST(SvgDocuments, TheLineOptionGoesWithTheProfileOnly) {
   const std::vector<std::string_view> args = {"F.N68", "--format", "csv", "--line", "A"};
   EXPECT_EQ(ParseCommandLine(args).error, "--line goes with --format svg only");

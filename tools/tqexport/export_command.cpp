@@ -634,9 +634,9 @@ svg: the profile of every survey line, one panel per line, stacked. A
   (see --colours), labelled as the csv columns in the legend; x is the
   station. A trace stops where its channel has no readings: across
   damage passed over, a pause or the end of a logging run, a change of
-  dipole, and a station step of more than two increments (so readings
-  that take turns with the other dipole still join); a reading alone is
-  a dot. A plot spans at least 1 mS/m, 0.1 ppt or 0.1 m, and a margin
+  dipole (TQ93), and a station step of more than two increments (so
+  readings that take turns with the other dipole still join); a reading
+  alone is a dot. A plot spans at least 1 mS/m, 0.1 ppt or 0.1 m, and a margin
   beyond its end ticks. Markers are triangles and comments ticks with
   their text above the plots, where they fall; damage passed over is a
   hatched column through the plots. Each line is reduced to 700 pixel

@@ -385,6 +385,12 @@ class MapPainter {
     s.append(" fill=\"").append(kNoValueInk).append("\"/>\n");
     AppendText(kBarLeft + 12.0, kBarTop + kBarHeight + 56.0, "start", 11, "no value", s,
                " fill=\"#333333\"");
+    s.append("<circle");
+    AppendAttribute("cx", kBarLeft + 4.0, s);
+    AppendAttribute("cy", kBarTop + kBarHeight + 68.0, s);
+    s.append(" r=\"4.5\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.2\"/>\n");
+    AppendText(kBarLeft + 12.0, kBarTop + kBarHeight + 72.0, "start", 11,
+               "a line's name at its start", s, " fill=\"#333333\"");
     s.append("</g>\n");
   }
 

@@ -115,7 +115,7 @@ std::vector<ChannelTrace> ChannelTracesFor(const StoredHeader& header, TracePens
   std::vector<ChannelTrace> traces;
   for (const ChannelColumn& column : ChannelColumnsFor(header)) {
     ChannelTrace trace{column.channel, column.label, QuantityOf(header.kind, column.channel),
-                       PrintColourOf(column.label), kPrintPenWidth};
+                       PrintColourOf(column.label), kPrintPenWidth, header.kind == kKindTq93};
     if (pens == TracePens::kLogger) {
       trace.color = settings.TraceColor[column.channel];
       trace.width = std::clamp(settings.TraceThickness[column.channel], kMinPenWidth,

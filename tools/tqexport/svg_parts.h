@@ -37,6 +37,9 @@ struct ChannelTrace {
   Quantity quantity = Quantity::kConductivity;
   uint32_t color = 0;  // 0x00BBGGRR, as the settings hold it
   int32_t width = 1;   // pixels
+  // Readings of both dipoles fill the channel (the TQ93's), so a change of
+  // dipole is a change of what it shows.
+  bool dipoles_share = false;
 };
 
 // Which pens the traces get. kPrint: one colour per channel label, the same
@@ -102,13 +105,14 @@ bool StationStepJoins(double from, double to, double increment);
 
 // Tells, reading by reading, whether a channel's value joins its previous
 // one: not across damage passed over or the start or end of a logging run
-// (Interrupt), a change of dipole (channels both dipoles fill), or a
-// station step that StationStepJoins refuses.
+// (Interrupt), a change of `dipole` (given only for channels that both
+// dipoles fill), or a station step that StationStepJoins refuses.
 class TraceJoins {
  public:
   void Interrupt() { ++epoch_; }
-  // Takes the channel's reading at `station` of `dipole`; true when it
-  // joins the channel's reading before it.
+  // Takes the channel's reading at `station` of `dipole` (0: the channel
+  // holds one dipole's readings); true when it joins the channel's reading
+  // before it.
   bool Take(size_t channel, double station, char dipole, double increment);
 
  private:

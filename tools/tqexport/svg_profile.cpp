@@ -149,8 +149,8 @@ class ProfilePainter {
       const size_t slot = plan_.traces[i].channel;
       const ProfileChannel& channel = row.channels[slot];
       if (!channel.present || !std::isfinite(channel.value)) continue;
-      traces_[i].Add(column, channel.value,
-                     joins_.Take(slot, row.station, row.dipole, increment_));
+      const char dipole = plan_.traces[i].dipoles_share ? row.dipole : '\0';
+      traces_[i].Add(column, channel.value, joins_.Take(slot, row.station, dipole, increment_));
     }
     if (row.marker) markers_[static_cast<size_t>(column)] = true;
     last_column_ = column;
