@@ -617,7 +617,7 @@ TEST(SvgDocuments, TheLineListPicksNamesNumberRangesAndPlaces) {
   testing::TempDir dir;
   testing::WriteFileBytes(dir.path() / "S.N68", LinesNamed({"1", "2", "3", "10", "X-1", "2"}));
   struct Case {
-    const char* spec;
+    const char* list;
     std::vector<std::string> drawn;  // empty: refused
   };
   for (const Case& c : std::vector<Case>{{"2", {"2", "2"}},
@@ -628,11 +628,11 @@ TEST(SvgDocuments, TheLineListPicksNamesNumberRangesAndPlaces) {
                                           {"4-9", {}},
                                           {"1,Y", {}}}) {
     ExportOptions options = WithFormat(Format::kSvg);
-    options.line = c.spec;
+    options.line = c.list;
     const ExportRun run = RunExportTo(options, dir.path() / "S.N68", dir.path());
-    EXPECT_EQ(run.status, c.drawn.empty() ? kExitUsage : kExitOk) << c.spec << run.messages;
+    EXPECT_EQ(run.status, c.drawn.empty() ? kExitUsage : kExitOk) << c.list << run.messages;
     if (run.status == kExitOk) {
-      EXPECT_EQ(PanelNames(run.output), c.drawn) << c.spec;
+      EXPECT_EQ(PanelNames(run.output), c.drawn) << c.list;
     }
   }
 }

@@ -179,6 +179,14 @@ std::string GroupedNumber(int64_t n) {
   return digits;
 }
 
+// The progress of an export: shown when asked for and the file is large.
+Progress ProgressOf(std::FILE* messages, const fs::path& input, const StoredHeader& header,
+                    const RecordCursor& cursor, bool progress) {
+  return Progress(messages, input, cursor.record_count(),
+                  progress && cursor.record_count() * static_cast<int64_t>(header.record_length) >
+                                  kProgressFileBytes);
+}
+
 // Names each range passed over as damage, and a last record cut short.
 void ReportPassedOver(std::FILE* messages, const fs::path& input, const StoredHeader& header,
                       const RecordCursor& cursor, const std::vector<SkippedRange>& skipped) {
@@ -243,9 +251,7 @@ int WriteSplitProfile(const ExportOptions& options, const StoredHeader& header,
     failed = true;
     return false;
   };
-  Progress shown(messages, options.input, cursor.record_count(),
-                 progress && cursor.record_count() * static_cast<int64_t>(header.record_length) >
-                                 kProgressFileBytes);
+  Progress shown = ProgressOf(messages, options.input, header, cursor, progress);
   std::vector<SkippedRange> skipped;
   const bool read =
       WriteProfileSvg(cursor, header, plan, options.input.filename().string(), output,
@@ -796,9 +802,7 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
   }
 
   TextOut out(fd);
-  Progress shown(messages, options.input, cursor->record_count(),
-                 progress && cursor->record_count() * static_cast<int64_t>(header->record_length) >
-                                 kProgressFileBytes);
+  Progress shown = ProgressOf(messages, options.input, *header, *cursor, progress);
   std::vector<SkippedRange> skipped;
   const bool read =
       WriteExport(options, *header, *cursor, coils, plans, out, shown, skipped, messages);

@@ -156,16 +156,17 @@ class MapPainter {
   // one step both ways, labelled along the bottom and the left.
   void WriteGrid(std::string& s) const {
     const double half = kMapSide / 2.0 / fit_.pixels_per_metre;
-    const Axis east = RoundAxis(fit_.centre.x - half, fit_.centre.x + half, kGridIntervals);
-    const double step = east.step;
+    const double step = RoundAxis(fit_.centre.x - half, fit_.centre.x + half, kGridIntervals).step;
     const int32_t decimals = DecimalsForStep(step);
     s.append("<g class=\"grid\" stroke=\"").append(kGridInk).append("\" stroke-width=\"1\">\n");
     std::string labels = "<g class=\"grid-labels\">\n";
     const double bottom = kMapTop + kMapSide;
     for (const bool north : {false, true}) {
       const double centre = north ? fit_.centre.y : fit_.centre.x;
-      const double first = std::ceil((centre - half) / step - 1e-9) * step;
-      for (double metres = first; metres <= centre + half + 1e-9 * step; metres += step) {
+      const auto first = static_cast<int64_t>(std::ceil((centre - half) / step - 1e-9));
+      const auto last = static_cast<int64_t>(std::floor((centre + half) / step + 1e-9));
+      for (int64_t k = first; k <= last; ++k) {
+        const double metres = static_cast<double>(k) * step;
         const double offset = (metres - centre) * fit_.pixels_per_metre;
         const double at = north ? kMapTop + kMapSide / 2.0 - offset : kMapLeft + kMapSide / 2.0 + offset;
         const std::string text = FixedText(metres, decimals);

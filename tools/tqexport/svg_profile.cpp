@@ -422,14 +422,13 @@ class ProfilePainter {
       const double value = axis.lo + static_cast<double>(i) * axis.step;
       const double y = ValueY(plot, scale, value);
       const bool zero = std::fabs(value) < axis.step * 1e-6;
-      {
-        s.append("<line");
-        AppendAttribute("x1", kPlotLeft + 1.0, s);
-        AppendAttribute("y1", y, s);
-        AppendAttribute("x2", kPlotRight - 1.0, s);
-        AppendAttribute("y2", y, s);
-        s.append(" stroke=\"").append(zero ? kZeroInk : kGridInk).append("\" stroke-width=\"1\"/>\n");
-      }
+      // Every tick has its line: the margin keeps the end ticks off the frame.
+      s.append("<line");
+      AppendAttribute("x1", kPlotLeft + 1.0, s);
+      AppendAttribute("y1", y, s);
+      AppendAttribute("x2", kPlotRight - 1.0, s);
+      AppendAttribute("y2", y, s);
+      s.append(" stroke=\"").append(zero ? kZeroInk : kGridInk).append("\" stroke-width=\"1\"/>\n");
       AppendText(kPlotLeft - 6.0, y + 4.0, "end", 11, FixedText(value, decimals), s,
                  " fill=\"#333333\"");
     }
@@ -528,8 +527,8 @@ class ProfilePainter {
                (beyond.back().value > scale.top) != above)) {
             beyond.push_back(points[k]);
           }
-          // A lone reading alone is its dot; a piece in one column is
-          // drawn too, as the stroke its values span.
+          // A piece of one reading is only its dot; a piece of several in
+          // one column also gets the stroke its values span.
           if (one_column && end - start == 1) continue;
           if (!first) out_->Put(' ');
           first = false;
@@ -742,12 +741,12 @@ std::vector<size_t> LinesPickedBy(const std::vector<ProfileLine>& lines, std::st
 
 }  // namespace
 
-bool SelectLines(ProfilePlan& plan, std::string_view spec, std::string* error) {
+bool SelectLines(ProfilePlan& plan, std::string_view list, std::string* error) {
   constexpr size_t kNamesListed = 40;
   std::vector<bool> keep(plan.lines.size(), false);
-  for (size_t start = 0; start <= spec.size();) {
-    const size_t comma = std::min(spec.find(',', start), spec.size());
-    const std::string_view item = spec.substr(start, comma - start);
+  for (size_t start = 0; start <= list.size();) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    const std::string_view item = list.substr(start, comma - start);
     start = comma + 1;
     const std::vector<size_t> picked = LinesPickedBy(plan.lines, item);
     for (const size_t i : picked) keep[i] = true;

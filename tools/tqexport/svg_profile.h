@@ -70,12 +70,12 @@ struct ProfilePlan {
 std::optional<ProfilePlan> PlanProfile(RecordCursor& cursor, const StoredHeader& header,
                                        const ProfileStyle& style, std::string* error);
 
-// Keeps the lines that `spec` picks: items separated by commas, each a
+// Keeps the lines that `list` picks: items separated by commas, each a
 // line's name, "FIRST-LAST" (the lines whose names are numbers from FIRST
 // to LAST), "#N" (the line at place N in the file) or "#N-#M"; an item
 // that some line is named picks that line, whatever it looks like. False,
 // with `error` naming the lines there are, when an item picks no line.
-bool SelectLines(ProfilePlan& plan, std::string_view spec, std::string* error);
+bool SelectLines(ProfilePlan& plan, std::string_view list, std::string* error);
 
 // The height of the document of the planned lines, pixels.
 double ProfileDocumentHeight(const ProfilePlan& plan);
