@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "gps/nmea.h"
@@ -32,14 +33,14 @@ struct GeneratedFile {
 };
 
 // A grid survey of `readings` readings, four per second, with a time mark
-// every hundred readings and a new line every ten thousand.
-GeneratedFile Generate(int64_t readings, bool gps) {
-  static std::map<std::pair<int64_t, bool>, GeneratedFile> made;
-  GeneratedFile& file = made[{readings, gps}];
+// every hundred readings and a new line every `per_line`.
+GeneratedFile Generate(int64_t readings, bool gps, int64_t per_line) {
+  static std::map<std::tuple<int64_t, bool, int64_t>, GeneratedFile> made;
+  GeneratedFile& file = made[{readings, gps, per_line}];
   if (!file.path.empty()) return file;
   file.path = fs::temp_directory_path() /
               ("tqexport-bench-" + std::to_string(::getpid()) + "-" + std::to_string(readings) +
-               (gps ? "-gps.N68" : ".N68"));
+               "-" + std::to_string(per_line) + (gps ? "-gps.N68" : ".N68"));
   std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
   SettingsStore settings;
   settings.GpsInput = gps ? 1 : 0;
@@ -55,8 +56,8 @@ GeneratedFile Generate(int64_t readings, bool gps) {
   std::vector<DataRecord> gps_records;
   for (int64_t i = 0; i < readings; ++i) {
     const auto tick = static_cast<uint32_t>(1000 + i * 250);
-    if (i % 10000 == 0) {
-      settings.SurveyLine = std::to_string(i / 10000);
+    if (i % per_line == 0) {
+      settings.SurveyLine = std::to_string(i / per_line);
       for (const DataRecord& r : FormatLineStart(settings, kKindTq68Mk2, now, Mk2Offsets{})) {
         put(r);
       }
@@ -101,11 +102,15 @@ void ResetPeakMemory() {
   clear << "5";
 }
 
-void Export(benchmark::State& state, bool gps, Format format) {
-  const GeneratedFile file = Generate(state.range(0), gps);
+void Export(benchmark::State& state, bool gps, Format format,
+            ProfileScale scale = ProfileScale::kFull) {
+  // A profile of 2,000,000 readings in lines of 10,000 would be 200 panels,
+  // taller than one document may be: lines of 40,000 make 50.
+  const GeneratedFile file = Generate(state.range(0), gps, format == Format::kSvg ? 40000 : 10000);
   ExportOptions options;
   options.input = file.path;
   options.format = format;
+  options.style.scale = scale;
   const int null_out = ::open("/dev/null", O_WRONLY);
   std::FILE* null_messages = std::fopen("/dev/null", "w");
   int64_t growth_kib = 0;
@@ -134,11 +139,16 @@ void BM_ExportCsvGps(benchmark::State& state) { Export(state, true, Format::kCsv
 // or map cells, so their peak memory stays flat too.
 void BM_ExportSvgProfile(benchmark::State& state) { Export(state, false, Format::kSvg); }
 void BM_ExportSvgMap(benchmark::State& state) { Export(state, true, Format::kMapSvg); }
+// The robust scale also counts each line's values into percentile bins.
+void BM_ExportSvgProfileRobust(benchmark::State& state) {
+  Export(state, false, Format::kSvg, ProfileScale::kRobust);
+}
 
 BENCHMARK(BM_ExportCsvGrid)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportCsvGps)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportSvgProfile)->Arg(10000)->Arg(2000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportSvgMap)->Arg(10000)->Arg(2000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportSvgProfileRobust)->Arg(10000)->Arg(2000000)->Unit(benchmark::kMillisecond);
 
 // The generated files go when the benchmarks end.
 struct RemoveGenerated {

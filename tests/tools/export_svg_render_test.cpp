@@ -1,6 +1,6 @@
 // The SVG drawings as a browser shows them: each is rendered by headless
 // Chromium to a PNG and looked at with QImage. Every golden data file's
-// profile has a polyline per channel in each panel and the ink of each
+// profile has a trace per channel in each panel and the ink of each
 // channel that has values inside its plots; a survey made here gives the
 // same pictures as the reviewed ones in tests/data/plots (TQ_UPDATE_PLOTS=1
 // rewrites them; look at them before committing).
@@ -21,6 +21,7 @@
 #include "tests/support/child_process.h"
 #include "tests/tools/export_test_files.h"
 #include "tools/tqexport/export_columns.h"
+#include "tools/tqexport/svg_parts.h"
 
 namespace tq::exporter {
 namespace {
@@ -180,9 +181,8 @@ std::vector<ChannelColumn> ChannelsWithValues(const fs::path& csv,
   return found;
 }
 
-TEST_F(SvgRender, EveryGoldenProfileDrawsItsChannelsInTheLoggersColours) {
+TEST_F(SvgRender, EveryGoldenProfileDrawsItsChannelsInTheirTraceColours) {
   const fs::path golden(TQ_GOLDEN_DIR);
-  const SettingsStore defaults;
   int files = 0;
   for (const auto& entry : fs::directory_iterator(golden)) {
     const fs::path data = entry.path();
@@ -192,21 +192,26 @@ TEST_F(SvgRender, EveryGoldenProfileDrawsItsChannelsInTheLoggersColours) {
     const std::optional<StoredHeader> header = ReadHeader(data);
     ASSERT_TRUE(header);
     const std::vector<ChannelColumn> channels = ChannelColumnsFor(*header);
+    const std::vector<ChannelTrace> traces = ChannelTracesFor(*header);
     std::string svg;
     const QImage image = Draw(data, Format::kSvg, svg);
-    // Each panel, up to the next one, holds one polyline per channel.
+    // Each panel, up to the next one, holds one trace per channel.
     const std::string_view panel_open = "<g class=\"panel\"";
     size_t panels = 0;
     for (size_t at = svg.find(panel_open); at != std::string::npos; ++panels) {
       const size_t next = svg.find(panel_open, at + 1);
-      EXPECT_EQ(Count(std::string_view(svg).substr(at, next - at), "<polyline"), channels.size());
+      EXPECT_EQ(Count(std::string_view(svg).substr(at, next - at), "<path class=\"trace"),
+                channels.size());
       at = next;
     }
     EXPECT_GE(panels, 1u);
     const std::vector<Box> plots = BoxesOf(svg, "plot-area");
     for (const ChannelColumn& channel :
          ChannelsWithValues(fs::path(data.string() + ".csv"), channels)) {
-      const uint32_t c = defaults.TraceColor[channel.channel];
+      const uint32_t c =
+          std::find_if(traces.begin(), traces.end(), [&](const ChannelTrace& t) {
+            return t.channel == channel.channel;
+          })->color;
       const QColor colour(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
                           static_cast<int>((c >> 16) & 0xFF));
       EXPECT_GE(InkOf(image, plots, colour, 40), 3) << channel.label;

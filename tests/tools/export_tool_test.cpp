@@ -52,6 +52,11 @@ TEST(ExportCommandLine, NamesTheFirstProblemInOneLine) {
       {"A.N68", "--format=emagpy", "--frequency", "nan"},
       {"A.N68", "--format=emagpy", "--height", "0.1"},  // no frequency
       {"A.N68", "--coil-separation", "1"},              // not emagpy
+      {"A.N68", "--format=svg", "--scale", "wide"},
+      {"A.N68", "--format=svg", "--colours", "pastel"},
+      {"A.N68", "--scale=robust"},                      // not svg
+      {"A.N68", "--format=svg", "--split", "d", "-o", "x.svg"},
+      {"A.N68", "--format=svg", "--channel", "C/V-1m"},  // not map-svg
   };
   for (const auto& args : bad) {
     const std::string error = Parse(args).error;
@@ -108,7 +113,9 @@ TEST_F(ExportTool, HelpExplainsTheColumnsAndExitsZero) {
   const ToolRun run = RunTool({"--help"}, streams_.path());
   EXPECT_EQ(run.status, 0);
   for (const char* text : {"--coil-separation", "marker", "HCP1.0f9000h0.1", "Exit status",
-                           "battery_volts1", "quality 0"}) {
+                           "battery_volts1", "quality 0", "--split DIR", "--scale full|robust",
+                           "--colours print|logger", "--channel NAME", "#N-#M",
+                           "files without readings"}) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   }
   EXPECT_EQ(run.err, "");

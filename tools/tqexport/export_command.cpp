@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -178,6 +179,95 @@ std::string GroupedNumber(int64_t n) {
   return digits;
 }
 
+// The progress of an export: shown when asked for and the file is large.
+Progress ProgressOf(std::FILE* messages, const fs::path& input, const StoredHeader& header,
+                    const RecordCursor& cursor, bool progress) {
+  return Progress(messages, input, cursor.record_count(),
+                  progress && cursor.record_count() * static_cast<int64_t>(header.record_length) >
+                                  kProgressFileBytes);
+}
+
+// Names each range passed over as damage, and a last record cut short.
+void ReportPassedOver(std::FILE* messages, const fs::path& input, const StoredHeader& header,
+                      const RecordCursor& cursor, const std::vector<SkippedRange>& skipped) {
+  for (const SkippedRange& range : skipped) {
+    Say(messages, input,
+        "bytes " + GroupedNumber(range.first) + "-" + GroupedNumber(range.end - 1) +
+            " skipped: not records");
+  }
+  if (cursor.has_torn_tail()) {
+    const int64_t tail = cursor.size() - cursor.offset();
+    Say(messages, input,
+        "warning: the last record is cut short (" + std::to_string(tail) + " of " +
+            std::to_string(header.record_length) + " bytes) and was skipped");
+  }
+}
+
+// Writes each planned line's profile into a document of its own in the
+// folder `options.split` (made when missing), each replaced only when it
+// was written whole. Returns the exit status.
+int WriteSplitProfile(const ExportOptions& options, const StoredHeader& header,
+                      RecordCursor& cursor, const ProfilePlan& plan, std::FILE* messages,
+                      bool progress) {
+  const fs::path& dir = *options.split;
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) {
+    Say(messages, dir, "cannot make the folder: " + ec.message());
+    return kExitFailure;
+  }
+  int32_t digits = 3;
+  if (!plan.lines.empty()) {
+    digits = std::max<int32_t>(digits,
+                               static_cast<int32_t>(std::to_string(plan.lines.back().number).size()));
+  }
+  const std::string stem = options.input.stem().string();
+  std::optional<PendingOutput> pending;
+  std::optional<TextOut> page;
+  fs::path page_path;
+  bool failed = false;
+  ProfileOutput output;
+  output.open_page = [&](const ProfileLine& line) -> TextOut* {
+    page_path = dir / SplitFileName(stem, line, digits);
+    std::string error;
+    pending.emplace();
+    if (!pending->Create(page_path, &error)) {
+      Say(messages, page_path, error);
+      failed = true;
+      return nullptr;
+    }
+    page.emplace(pending->fd());
+    return &*page;
+  };
+  output.close_page = [&](const ProfileLine&) {
+    std::string error;
+    if (!page->Flush()) {
+      Say(messages, page_path, "cannot write: " + page->error());
+    } else if (!pending->Commit(&error)) {
+      Say(messages, page_path, error);
+    } else {
+      return true;
+    }
+    failed = true;
+    return false;
+  };
+  Progress shown = ProgressOf(messages, options.input, header, cursor, progress);
+  std::vector<SkippedRange> skipped;
+  const bool read =
+      WriteProfileSvg(cursor, header, plan, options.input.filename().string(), output,
+                      [&shown](int64_t records) { shown.Show(records); }, skipped);
+  shown.Done();
+  page.reset();
+  pending.reset();
+  if (!read) {
+    Say(messages, options.input, "cannot read: " + cursor.error());
+    return kExitFailure;
+  }
+  ReportPassedOver(messages, options.input, header, cursor, skipped);
+  if (failed) return kExitFailure;
+  return skipped.empty() ? kExitOk : kExitDamaged;
+}
+
 // Feeds the body records to a row builder and every settled row to `write`;
 // the ranges the cursor passed over go to `skipped`.
 template <typename Write>
@@ -238,8 +328,11 @@ bool WriteExport(const ExportOptions& options, const StoredHeader& header, Recor
   const auto show = [&progress](int64_t records) { progress.Show(records); };
   const std::string file_name = options.input.filename().string();
   switch (options.format) {
-    case Format::kSvg:
-      return WriteProfileSvg(cursor, header, *plans.profile, file_name, out, show, skipped);
+    case Format::kSvg: {
+      ProfileOutput output;
+      output.one = &out;
+      return WriteProfileSvg(cursor, header, *plans.profile, file_name, output, show, skipped);
+    }
     case Format::kMapSvg:
       return WriteMapSvg(cursor, header, *plans.map, file_name, out, show, skipped);
     case Format::kCsv: {
@@ -315,6 +408,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
   ExportOptions& o = parsed.options;
   bool have_input = false;
   bool options_end = false;
+  std::string profile_option;  // the first option that only the profile takes
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
     if (options_end || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -343,7 +437,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
     }
     const bool known = name == "-o" || name == "--output" || name == "--format" ||
                        name == "--coil-separation" || name == "--frequency" ||
-                       name == "--height" || name == "--line";
+                       name == "--height" || name == "--line" || name == "--split" ||
+                       name == "--scale" || name == "--colours" || name == "--channel";
     if (!known) {
       parsed.error = "unknown option " + std::string(name) + " (see tqexport --help)";
       return parsed;
@@ -354,6 +449,10 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
         return parsed;
       }
       value = args[++i];
+    }
+    if (profile_option.empty() &&
+        (name == "--line" || name == "--split" || name == "--scale" || name == "--colours")) {
+      profile_option = std::string(name);
     }
     if (name == "-o" || name == "--output") {
       if (value->empty()) {
@@ -371,6 +470,29 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
       o.format = *format;
     } else if (name == "--line") {
       o.line = std::string(*value);
+    } else if (name == "--split" || name == "--channel") {
+      if (value->empty()) {
+        parsed.error = "option " + std::string(name) + " needs a " +
+                       (name == "--split" ? "folder" : "channel name");
+        return parsed;
+      }
+      if (name == "--split") {
+        o.split = std::string(*value);
+      } else {
+        o.channel = std::string(*value);
+      }
+    } else if (name == "--scale") {
+      if (*value != "full" && *value != "robust") {
+        parsed.error = "option --scale needs full or robust, not " + std::string(*value);
+        return parsed;
+      }
+      o.style.scale = *value == "robust" ? ProfileScale::kRobust : ProfileScale::kFull;
+    } else if (name == "--colours") {
+      if (*value != "print" && *value != "logger") {
+        parsed.error = "option --colours needs print or logger, not " + std::string(*value);
+        return parsed;
+      }
+      o.style.pens = *value == "logger" ? TracePens::kLogger : TracePens::kPrint;
     } else {
       const bool height = name == "--height";
       const std::optional<double> number = ParseOptionNumber(*value, height);
@@ -390,8 +512,12 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
   } else if (o.format != Format::kEmagpy &&
              (o.naming.separation_m || o.naming.frequency_hz || o.naming.height_m)) {
     parsed.error = "--coil-separation, --frequency and --height go with --format emagpy only";
-  } else if (o.line && o.format != Format::kSvg) {
-    parsed.error = "--line goes with --format svg only";
+  } else if (!profile_option.empty() && o.format != Format::kSvg) {
+    parsed.error = profile_option + " goes with --format svg only";
+  } else if (o.split && !o.output.empty()) {
+    parsed.error = "--split writes one file per line into its folder; it goes without -o";
+  } else if (o.channel && o.format != Format::kMapSvg) {
+    parsed.error = "--channel goes with --format map-svg only";
   } else if (o.naming.height_m && !o.naming.frequency_hz) {
     parsed.error = "--height needs --frequency: EMagPy reads the height after the frequency";
   }
@@ -401,8 +527,9 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
 std::string HelpText() {
   return R"(Usage: tqexport FILE [-o OUT] [--format csv|geojson|records|emagpy]
                 [--coil-separation M] [--frequency HZ] [--height M]
-       tqexport FILE --format svg [--line NAME] [-o OUT]
-       tqexport FILE --format map-svg [-o OUT]
+       tqexport FILE --format svg [--line LINES] [--scale full|robust]
+                [--colours print|logger] [-o OUT | --split DIR]
+       tqexport FILE --format map-svg [--channel NAME] [-o OUT]
 
 Turns a logger data file of any instrument kind (.R62 .P68 .Q68 .R68 .R64 .R93
 .I62 .N68) into CSV (the default), GeoJSON or the CSV that EMagPy reads, lists
@@ -420,8 +547,27 @@ Options:
   --frequency HZ        emagpy: add the frequency to every coil name
   --height M            emagpy: add the height above ground to every coil
                         name; needs --frequency
-  --line NAME           svg: draw only the line(s) of this name (as the "L"
-                        record holds it, at most 8 characters)
+  --line LINES          svg: draw only these lines: names (as the "L" record
+                        holds them, at most 8 characters), FIRST-LAST (the
+                        lines whose names are numbers from FIRST to LAST),
+                        #N (the Nth line of the file) or #N-#M, separated
+                        by commas ("--line 3,7-9,#12"); a line's own name
+                        counts before the other readings
+  --split DIR           svg: write each line's profile into a file of its
+                        own in DIR (made when missing), named by the data
+                        file, the line's place and its name
+                        (SURVEY-007-A1.svg), instead of one document
+  --scale full|robust   svg: each plot from the line's lowest to its highest
+                        value (full, the default), or from its 1st to its
+                        99th percentile (robust), values beyond drawn on
+                        the plot's edge under a small triangle
+  --colours print|logger
+                        svg: the traces' pens: colours that read on white
+                        paper and screens, the same for each channel in
+                        every file (print, the default), or the pens of the
+                        logger's live profile (logger)
+  --channel NAME        map-svg: colour the dots by this channel, named as
+                        its csv column (C/H-1m, V-20m, Th, ...)
   -h, --help            show this text
   --version             show the version
 
@@ -490,24 +636,43 @@ svg: the profile of every survey line, one panel per line, stacked. A
   panel's title names the line, the file, the model, the date and time of
   the line's "Z" record and the number of readings. Under it one plot per
   quantity the kind records (conductivity in mS/m, inphase in ppt, ice
-  thickness in m; the TQ93's second value in m), each channel one polyline
-  in the logger's default trace colour and width, labelled as the csv
-  columns in the legend; x is the station. Markers are triangles and
-  comments ticks with their text above the plots, where they fall. Each
-  line is reduced to 700 pixel columns keeping every column's first,
-  lowest, highest and last value, so spikes stay and a panel does not grow
-  with the number of readings; a panel shows the text of its first 12
-  comments, the others as ticks. --line NAME draws that line only; a
-  name no line has is refused (status 2) with the names there are.
+  thickness in m; the TQ93's second value in m), each channel one trace
+  (see --colours), labelled as the csv columns in the legend; x is the
+  station. A trace stops where its channel has no readings: across
+  damage passed over, a pause or the end of a logging run, a change of
+  dipole (TQ93), and a station step of more than two increments (so
+  readings that take turns with the other dipole still join); a reading
+  alone is a dot. A plot spans at least 1 mS/m, 0.1 ppt or 0.1 m, and a margin
+  beyond its end ticks. Markers are triangles and comments ticks with
+  their text above the plots, where they fall; damage passed over is a
+  hatched column through the plots. Each line is reduced to 700 pixel
+  columns keeping every column's first, lowest, highest and last value,
+  so spikes stay and a panel does not grow with the number of readings; a
+  panel shows the text of its first 12 comments, the others as ticks.
+  A line list that picks no line for one of its items is refused (status
+  2) with the names there are. One document is at most 32,000 pixels tall
+  (about 70 lines), which browsers still show: more lines are refused
+  (status 2) unless --split DIR writes one file per line.
 
 map-svg: a GPS survey's readings placed as in the geojson export, as dots
   coloured by the first conductivity channel that has values (the FRZ62's
   thickness) through a colour bar of its range, one dot per 4-pixel cell
   (the mean of the readings in it; grey where they have no value), in a
   local metric projection about the track's centre (east = R dlon
-  cos(lat0), north = R dlat, the same scale both ways), with a scale bar of
-  a round length and a north arrow. A grid survey, or a GPS survey in which
-  no reading has a position, is refused (status 2).
+  cos(lat0), north = R dlat, the same scale both ways) with axes east and
+  north in metres and a grid, each line's name at its first placed
+  reading (names that would cover another are left out, and counted), a
+  scale bar of a round length and a north arrow. The title says how many
+  of the readings were placed. --channel NAME colours by another channel
+  (the H dipole's, say). A grid survey, or a GPS survey in which readings
+  are but none has a position, is refused (status 2).
+
+files without readings: a file that holds only its header (or line
+  starts and notes, but no reading) is no error: csv writes its column
+  line, geojson an empty collection, records the records there are, svg
+  and map-svg a page that says so (svg --split writes no file), with a
+  warning, and the status is 0. emagpy alone refuses it (status 2): it
+  has no coil column to write.
 
 damaged files: where bytes inside a file do not make whole records (a
   byte inserted or lost, two files glued together), the reader skips to
@@ -530,7 +695,9 @@ Examples:
   tqexport SURVEY.R68 --format emagpy --coil-separation 3.66 -o em.csv
   tqexport SURVEY.R64 --format records | less
   tqexport SURVEY.N68 --format svg --line 3 -o line3.svg
-  tqexport SURVEY.N68 --format map-svg -o map.svg
+  tqexport SURVEY.N68 --format svg --line 10-20 --scale robust -o lines.svg
+  tqexport SURVEY.N68 --format svg --split plots/
+  tqexport SURVEY.N68 --format map-svg --channel C/H-1m -o map.svg
 )";
 }
 
@@ -582,24 +749,40 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
 
   DrawingPlans plans;
   if (options.format == Format::kSvg) {
-    plans.profile = PlanProfile(*cursor, *header, &error);
+    plans.profile = PlanProfile(*cursor, *header, options.style, &error);
     if (!plans.profile) {
       Say(messages, options.input, error);
       return kExitFailure;
     }
-    if (options.line && !KeepLinesNamed(*plans.profile, *options.line, &error)) {
+    if (options.line && !SelectLines(*plans.profile, *options.line, &error)) {
       Say(messages, options.input, error);
+      return kExitUsage;
+    }
+    const double height = ProfileDocumentHeight(*plans.profile);
+    if (!options.split && height > kMaxDocumentHeight) {
+      Say(messages, options.input,
+          "the drawing of " + GroupedNumber(static_cast<int64_t>(plans.profile->lines.size())) +
+              " lines would be " + GroupedNumber(std::llround(height)) +
+              " pixels tall, more than a browser shows (" +
+              GroupedNumber(std::llround(kMaxDocumentHeight)) +
+              "); draw one file per line with --split DIR, or fewer lines with --line");
       return kExitUsage;
     }
     if (plans.profile->lines.empty()) {
-      Say(messages, options.input, "the file holds no survey line to draw");
-      return kExitUsage;
+      Say(messages, options.input,
+          options.split ? "warning: the file holds no survey line; no file written"
+                        : "warning: the file holds no survey line; the drawing says so");
     }
+    if (options.split) return WriteSplitProfile(options, *header, *cursor, *plans.profile,
+                                                messages, progress);
   } else if (options.format == Format::kMapSvg) {
-    plans.map = PlanMap(*cursor, *header, &error);
+    plans.map = PlanMap(*cursor, *header, options.channel, &error);
     if (!plans.map) {
       Say(messages, options.input, error);
       return cursor->failed() ? kExitFailure : kExitUsage;
+    }
+    if (plans.map->readings == 0) {
+      Say(messages, options.input, "warning: the file holds no readings; the map says so");
     }
   }
 
@@ -619,9 +802,7 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
   }
 
   TextOut out(fd);
-  Progress shown(messages, options.input, cursor->record_count(),
-                 progress && cursor->record_count() * static_cast<int64_t>(header->record_length) >
-                                 kProgressFileBytes);
+  Progress shown = ProgressOf(messages, options.input, *header, *cursor, progress);
   std::vector<SkippedRange> skipped;
   const bool read =
       WriteExport(options, *header, *cursor, coils, plans, out, shown, skipped, messages);
@@ -630,17 +811,7 @@ int RunExport(const ExportOptions& options, int out_fd, std::FILE* messages, boo
     Say(messages, options.input, "cannot read: " + cursor->error());
     return kExitFailure;
   }
-  for (const SkippedRange& range : skipped) {
-    Say(messages, options.input,
-        "bytes " + GroupedNumber(range.first) + "-" + GroupedNumber(range.end - 1) +
-            " skipped: not records");
-  }
-  if (cursor->has_torn_tail()) {
-    const int64_t tail = cursor->size() - cursor->offset();
-    Say(messages, options.input,
-        "warning: the last record is cut short (" + std::to_string(tail) + " of " +
-            std::to_string(header->record_length) + " bytes) and was skipped");
-  }
+  ReportPassedOver(messages, options.input, *header, *cursor, skipped);
   if (!out.Flush()) {
     Say(messages, options.output.empty() ? fs::path("standard output") : options.output,
         "cannot write: " + out.error());

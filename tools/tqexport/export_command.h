@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "tools/tqexport/export_columns.h"
+#include "tools/tqexport/svg_profile.h"
 
 namespace tq::exporter {
 
@@ -20,7 +21,10 @@ struct ExportOptions {
   std::filesystem::path output;  // empty: standard output
   Format format = Format::kCsv;
   CoilNaming naming;             // emagpy only
-  std::optional<std::string> line;  // svg only: draw the lines of this name
+  std::optional<std::string> line;  // svg only: the lines to draw (SelectLines)
+  std::optional<std::filesystem::path> split;  // svg only: one document per line in this folder
+  ProfileStyle style;                          // svg only
+  std::optional<std::string> channel;          // map-svg only: the channel of the colours
   bool help = false;
 };
 

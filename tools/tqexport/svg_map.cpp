@@ -3,17 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "tools/tqexport/export_columns.h"
 
 namespace tq::exporter {
 namespace {
 
-// Page geometry in pixels: the title, the square map, and the colour bar
-// with its labels to the right of it.
+// Page geometry in pixels: the title, the square map with the north axis's
+// labels left of it and the east axis's below, and the colour bar with its
+// labels to the right of it.
 constexpr double kPageWidth = 1000.0;
-constexpr double kPageHeight = 810.0;
-constexpr double kMapLeft = 30.0;
+constexpr double kPageHeight = 850.0;
+constexpr double kMapLeft = 70.0;
 constexpr double kMapTop = 70.0;
 constexpr double kMapSide = kMapPixels;
 constexpr double kBarLeft = kMapLeft + kMapSide + 40.0;
@@ -27,11 +29,32 @@ constexpr int32_t kCellsPerSide = kMapPixels / kMapCellPixels;
 constexpr double kFill = 0.92;
 constexpr double kDotRadius = 2.6;
 constexpr const char* kNoValueInk = "#9a9a9a";
+constexpr const char* kGridInk = "#e6e6e6";
+constexpr int32_t kGridIntervals = 10;
+// Line names: their size, and the cells of the grid that keeps them apart.
+constexpr int kLabelSize = 11;
+constexpr double kLabelCharWidth = 6.5;  // DejaVu Sans at 11 px, a little generous
+constexpr double kLabelHeight = 12.0;
+constexpr int32_t kLabelCell = 4;
+constexpr int32_t kLabelCells = kMapPixels / kLabelCell;
 
-// The channels that may colour the map, best first: the conductivity
-// channels in slot order, or, for a kind that records none, all of them.
-std::vector<ChannelTrace> ColourCandidates(const StoredHeader& header) {
+// The channels that may colour the map, best first: the one asked for, or
+// the conductivity channels in slot order, or, for a kind that records
+// none, all of them. Empty, with `error`, when none has the name asked for.
+std::vector<ChannelTrace> ColourCandidates(const StoredHeader& header,
+                                           const std::optional<std::string>& wanted,
+                                           std::string* error) {
   std::vector<ChannelTrace> traces = ChannelTracesFor(header);
+  if (wanted) {
+    std::string names;
+    for (const ChannelTrace& t : traces) {
+      if (t.label == *wanted) return {t};
+      names.append(names.empty() ? "" : ", ").append(t.label);
+    }
+    *error = "no channel named \"" + *wanted + "\"; the " + ModelName(header.kind) +
+             " channels are " + names;
+    return {};
+  }
   std::vector<ChannelTrace> conductivity;
   for (const ChannelTrace& t : traces) {
     if (t.quantity == Quantity::kConductivity) conductivity.push_back(t);
@@ -64,10 +87,7 @@ class MapPainter {
 
   void Row(const ExportRow& row) {
     if (!row.position) return;
-    const LocalMetres m =
-        ProjectLocal(plan_.lat0, plan_.lon0, row.position->latitude, row.position->longitude);
-    const double px = kMapSide / 2.0 + (m.x - fit_.centre.x) * fit_.pixels_per_metre;
-    const double py = kMapSide / 2.0 - (m.y - fit_.centre.y) * fit_.pixels_per_metre;
+    const auto [px, py] = MapPixel(row.position->latitude, row.position->longitude);
     const int32_t cx = ColumnOf(px, 0.0, kMapSide, kCellsPerSide);
     const int32_t cy = ColumnOf(py, 0.0, kMapSide, kCellsPerSide);
     MapCell& cell = cells_[static_cast<size_t>(cy) * kCellsPerSide + static_cast<size_t>(cx)];
@@ -91,9 +111,18 @@ class MapPainter {
     AppendAttribute("width", kMapSide, s);
     AppendAttribute("height", kMapSide, s);
     s.append(" fill=\"#ffffff\" stroke=\"#444444\" stroke-width=\"1\"/>\n");
+    if (plan_.readings == 0) {
+      AppendText(kMapLeft + kMapSide / 2.0, kMapTop + kMapSide / 2.0, "middle", 14,
+                 "no readings in this file", s, " fill=\"#777777\"");
+      s.append("</svg>\n");
+      out.Put(s);
+      return;
+    }
+    WriteGrid(s);
     out.Put(s);
     WriteCells(out);
     s.clear();
+    WriteLineNames(s);
     WriteScaleBar(s);
     WriteNorthArrow(s);
     WriteColourBar(s);
@@ -102,16 +131,129 @@ class MapPainter {
   }
 
  private:
+  // The map's pixel of a position, from its top left corner.
+  std::pair<double, double> MapPixel(double latitude, double longitude) const {
+    const LocalMetres m = ProjectLocal(plan_.lat0, plan_.lon0, latitude, longitude);
+    return {kMapSide / 2.0 + (m.x - fit_.centre.x) * fit_.pixels_per_metre,
+            kMapSide / 2.0 - (m.y - fit_.centre.y) * fit_.pixels_per_metre};
+  }
+
   void WriteTitle(std::string& s) {
     std::string title = "Map of " + file_name_ + " \u00b7 " + ModelName(header_.kind);
     if (plan_.date) title.append(" \u00b7 ").append(*plan_.date);
-    title.append(" \u00b7 ").append(std::to_string(plan_.placed));
-    title.append(plan_.placed == 1 ? " reading placed by GPS" : " readings placed by GPS");
+    title.append(" \u00b7 placed ").append(std::to_string(plan_.placed)).append(" of ");
+    title.append(std::to_string(plan_.readings));
+    title.append(plan_.readings == 1 ? " reading" : " readings");
     AppendText(kMapLeft, 26.0, "start", 15, title, s, " class=\"title\" fill=\"#000000\"");
+    if (plan_.readings == 0) return;
     std::string sub = "Centre " + DegreesText(plan_.lat0, 'N', 'S') + ", " +
                       DegreesText(plan_.lon0, 'E', 'W') +
                       "; east and north in metres about the centre, the same scale both ways";
     AppendText(kMapLeft, 48.0, "start", 12, sub, s, " fill=\"#333333\"");
+  }
+
+  // Grid lines every round number of metres east and north of the centre,
+  // one step both ways, labelled along the bottom and the left.
+  void WriteGrid(std::string& s) const {
+    const double half = kMapSide / 2.0 / fit_.pixels_per_metre;
+    const double step = RoundAxis(fit_.centre.x - half, fit_.centre.x + half, kGridIntervals).step;
+    const int32_t decimals = DecimalsForStep(step);
+    s.append("<g class=\"grid\" stroke=\"").append(kGridInk).append("\" stroke-width=\"1\">\n");
+    std::string labels = "<g class=\"grid-labels\">\n";
+    const double bottom = kMapTop + kMapSide;
+    for (const bool north : {false, true}) {
+      const double centre = north ? fit_.centre.y : fit_.centre.x;
+      const auto first = static_cast<int64_t>(std::ceil((centre - half) / step - 1e-9));
+      const auto last = static_cast<int64_t>(std::floor((centre + half) / step + 1e-9));
+      for (int64_t k = first; k <= last; ++k) {
+        const double metres = static_cast<double>(k) * step;
+        const double offset = (metres - centre) * fit_.pixels_per_metre;
+        const double at = north ? kMapTop + kMapSide / 2.0 - offset : kMapLeft + kMapSide / 2.0 + offset;
+        const std::string text = FixedText(metres, decimals);
+        if (north) {
+          if (at > kMapTop + 1.0 && at < bottom - 1.0) {
+            s.append("<line");
+            AppendAttribute("x1", kMapLeft + 1.0, s);
+            AppendAttribute("y1", at, s);
+            AppendAttribute("x2", kMapLeft + kMapSide - 1.0, s);
+            AppendAttribute("y2", at, s);
+            s.append("/>\n");
+          }
+          AppendText(kMapLeft - 6.0, at + 4.0, "end", 11, text, labels, " fill=\"#333333\"");
+        } else {
+          if (at > kMapLeft + 1.0 && at < kMapLeft + kMapSide - 1.0) {
+            s.append("<line");
+            AppendAttribute("x1", at, s);
+            AppendAttribute("y1", kMapTop + 1.0, s);
+            AppendAttribute("x2", at, s);
+            AppendAttribute("y2", bottom - 1.0, s);
+            s.append("/>\n");
+          }
+          AppendText(at, bottom + 16.0, "middle", 11, text, labels, " fill=\"#333333\"");
+        }
+      }
+    }
+    s.append("</g>\n").append(labels);
+    AppendText(kMapLeft + kMapSide / 2.0, bottom + 36.0, "middle", 12, "East (m)", s,
+               " fill=\"#000000\"");
+    std::string rotate = " fill=\"#000000\" transform=\"rotate(-90 16 ";
+    AppendCoordinate(kMapTop + kMapSide / 2.0, rotate);
+    rotate.append(")\"");
+    AppendText(16.0, kMapTop + kMapSide / 2.0, "middle", 12, "North (m)", s, rotate.c_str());
+    s.append("</g>\n");
+  }
+
+  // Each line's name at its first placed reading, with a ring on that
+  // reading; names that would cover one already written are left out.
+  void WriteLineNames(std::string& s) const {
+    std::vector<bool> taken(static_cast<size_t>(kLabelCells) * kLabelCells, false);
+    int64_t left_out = 0;
+    s.append("<g class=\"line-names\">\n");
+    for (const MapLineStart& start : plan_.line_starts) {
+      const auto [px, py] = MapPixel(start.latitude, start.longitude);
+      std::string name;
+      if (start.number == 0) {
+        name = "(before line 1)";
+      } else {
+        AppendSvgText(start.name.empty() ? std::string_view("(no name)") : start.name, name);
+      }
+      // The name runs right of its ring, or left of it near the right edge.
+      const double width = kLabelCharWidth * static_cast<double>(name.size()) + 4.0;
+      const bool left = px + 6.0 + width > kMapSide;
+      const double x0 = left ? px - 6.0 - width : px + 4.0;
+      const double y0 = py - 4.0 - kLabelHeight;
+      const auto cell = [](double v) {
+        return std::clamp(static_cast<int32_t>(std::floor(v / kLabelCell)), 0, kLabelCells - 1);
+      };
+      bool free = true;
+      for (int32_t cy = cell(y0); cy <= cell(y0 + kLabelHeight) && free; ++cy) {
+        for (int32_t cx = cell(x0); cx <= cell(x0 + width) && free; ++cx) {
+          free = !taken[static_cast<size_t>(cy) * kLabelCells + static_cast<size_t>(cx)];
+        }
+      }
+      if (!free) {
+        ++left_out;
+        continue;
+      }
+      for (int32_t cy = cell(y0); cy <= cell(y0 + kLabelHeight); ++cy) {
+        for (int32_t cx = cell(x0); cx <= cell(x0 + width); ++cx) {
+          taken[static_cast<size_t>(cy) * kLabelCells + static_cast<size_t>(cx)] = true;
+        }
+      }
+      s.append("<circle class=\"line-start\"");
+      AppendAttribute("cx", kMapLeft + px, s);
+      AppendAttribute("cy", kMapTop + py, s);
+      s.append(" r=\"4.5\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.2\"/>\n");
+      AppendText(kMapLeft + (left ? px - 6.0 : px + 6.0), kMapTop + py - 6.0, left ? "end" : "start",
+                 kLabelSize, name, s, " class=\"line-name\" fill=\"#000000\"");
+    }
+    s.append("</g>\n");
+    if (left_out > 0) {
+      AppendText(kMapLeft, kPageHeight - 8.0, "start", 11,
+                 std::to_string(left_out) + (left_out == 1 ? " line name" : " line names") +
+                     " left out where they would cover another",
+                 s, " fill=\"#555555\"");
+    }
   }
 
   // One dot per cell: grey where the readings have no value of the
@@ -192,6 +334,12 @@ class MapPainter {
     AppendText(kBarLeft, kBarTop - 14.0, "start", 12,
                std::string(QuantityName(q)) + " (" + QuantityUnit(q) + ")", s,
                " fill=\"#000000\"");
+    if (!plan_.values.seen) {
+      AppendText(kBarLeft, kBarTop + 6.0, "start", 12, "no placed reading has a value", s,
+                 " fill=\"#333333\"");
+      s.append("</g>\n");
+      return;
+    }
     const double step = kBarHeight / kBarSteps;
     for (int32_t i = 0; i < kBarSteps; ++i) {
       s.append("<rect");
@@ -238,6 +386,12 @@ class MapPainter {
     s.append(" fill=\"").append(kNoValueInk).append("\"/>\n");
     AppendText(kBarLeft + 12.0, kBarTop + kBarHeight + 56.0, "start", 11, "no value", s,
                " fill=\"#333333\"");
+    s.append("<circle");
+    AppendAttribute("cx", kBarLeft + 4.0, s);
+    AppendAttribute("cy", kBarTop + kBarHeight + 68.0, s);
+    s.append(" r=\"4.5\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.2\"/>\n");
+    AppendText(kBarLeft + 12.0, kBarTop + kBarHeight + 72.0, "start", 11,
+               "a line's name at its start", s, " fill=\"#333333\"");
     s.append("</g>\n");
   }
 
@@ -257,12 +411,13 @@ MapFit FitMap(const LocalMetres& low, const LocalMetres& high) {
 }
 
 std::optional<MapPlan> PlanMap(RecordCursor& cursor, const StoredHeader& header,
-                               std::string* error) {
+                               const std::optional<std::string>& channel, std::string* error) {
   if (!header.gps_survey) {
     *error = "a grid survey has no GPS positions to map (the map needs a GPS survey file)";
     return std::nullopt;
   }
-  const std::vector<ChannelTrace> candidates = ColourCandidates(header);
+  const std::vector<ChannelTrace> candidates = ColourCandidates(header, channel, error);
+  if (candidates.empty()) return std::nullopt;
   std::vector<ValueRange> values(candidates.size());
   ValueRange latitudes;
   ValueRange east;  // longitude offsets from the first position, degrees
@@ -273,23 +428,28 @@ std::optional<MapPlan> PlanMap(RecordCursor& cursor, const StoredHeader& header,
     if (!plan.date && RecordKindOf(record) == RecordKind::kDateTime) plan.date = LineDateOf(record);
   };
   pass.on_row = [&](const ExportRow& row) {
+    ++plan.readings;
     if (!row.position) return;
     const double latitude = row.position->latitude;
     const double longitude = row.position->longitude;
     if (!std::isfinite(latitude) || !std::isfinite(longitude)) return;
     ++plan.placed;
+    if (plan.line_starts.empty() || plan.line_starts.back().number != row.line_number) {
+      plan.line_starts.push_back({row.line, row.line_number, latitude, longitude});
+    }
     if (!reference) reference = longitude;
     latitudes.Add(latitude);
     east.Add(LongitudeOffset(longitude, *reference));
     for (size_t i = 0; i < candidates.size(); ++i) {
-      const ProfileChannel& channel = row.channels[candidates[i].channel];
-      if (channel.present && std::isfinite(channel.value)) values[i].Add(channel.value);
+      const ProfileChannel& value = row.channels[candidates[i].channel];
+      if (value.present && std::isfinite(value.value)) values[i].Add(value.value);
     }
   };
   if (!PassOverSurvey(cursor, header, true, pass, nullptr)) {
     *error = "cannot read: " + cursor.error();
     return std::nullopt;
   }
+  if (plan.readings == 0) return plan;
   if (plan.placed == 0) {
     *error = "no reading has a GPS position (a GGA fix with a good checksum and a fix "
              "quality above 0 within 5 s of it); nothing to map";
@@ -302,6 +462,8 @@ std::optional<MapPlan> PlanMap(RecordCursor& cursor, const StoredHeader& header,
       break;
     }
   }
+  // The channel asked for names the colours even where no reading has it.
+  if (channel) plan.channel = candidates.front();
   constexpr double kRadians = std::numbers::pi / 180.0;
   const double middle_east = (east.min + east.max) / 2.0;
   plan.lat0 = (latitudes.min + latitudes.max) / 2.0;

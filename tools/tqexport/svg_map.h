@@ -1,8 +1,9 @@
 // The map drawing of a GPS survey (tqexport --format map-svg): the readings
 // placed by their GPS fixes (as the GeoJSON export places them), as dots
-// coloured by the first conductivity channel that has values, in a local
-// metric projection about the track's centre, with a colour bar, a scale
-// bar and a north arrow.
+// coloured by a channel (the first conductivity channel that has values,
+// unless one is asked for), in a local metric projection about the track's
+// centre with east and north axes in metres and a grid, each line's name at
+// its start, a colour bar, a scale bar and a north arrow.
 //
 // Two passes keep memory flat in the number of readings: the first finds
 // the track's extent and the value range, the second averages the readings
@@ -28,6 +29,14 @@ inline constexpr int32_t kMapCellPixels = 4;
 // The smallest extent a map shows, metres: a track that stood still.
 inline constexpr double kMapMinExtentM = 20.0;
 
+// Where a survey line's first placed reading lies.
+struct MapLineStart {
+  std::string name;
+  int32_t number = 0;  // "L" records up to it; 0 for readings before any
+  double latitude = 0.0;
+  double longitude = 0.0;
+};
+
 // What the first pass found out.
 struct MapPlan {
   std::optional<ChannelTrace> channel;  // the colours' channel; none when no placed reading has one
@@ -37,13 +46,18 @@ struct MapPlan {
   LocalMetres low;                      // corners of the track about the centre, metres
   LocalMetres high;
   int64_t placed = 0;                   // readings with a position
+  int64_t readings = 0;                 // all readings
   std::optional<std::string> date;      // of the first "Z" record
+  std::vector<MapLineStart> line_starts;  // of the lines with a placed reading, in file order
 };
 
-// The first pass. nullopt, with `error` saying why, when the file is no
-// GPS survey, no reading has a position, or reading failed.
+// The first pass; `channel` names the channel that colours the dots (as
+// the CSV column), none for the first conductivity channel that has values.
+// nullopt, with `error` saying why, when the file is no GPS survey, no
+// channel has that name, readings are there but none has a position, or
+// reading failed. A file without readings gives an empty plan.
 std::optional<MapPlan> PlanMap(RecordCursor& cursor, const StoredHeader& header,
-                               std::string* error);
+                               const std::optional<std::string>& channel, std::string* error);
 
 // Pixels per metre and the centre that fit a plan's track into the map
 // with a margin; the extent is at least kMapMinExtentM.

@@ -8,6 +8,7 @@
 
 #include "settings/build_config.h"
 #include "settings/settings.h"
+#include "survey/data_records.h"
 #include "tools/tqexport/export_columns.h"
 #include "tools/tqexport/survey_clock.h"
 #include "tools/tqexport/text_out.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int32_t kMinPenWidth = 1;
 constexpr int32_t kMaxPenWidth = 4;
+constexpr int32_t kPrintPenWidth = 2;
 constexpr int64_t kProgressEvery = 1 << 16;  // records
 // Relative slack when a floating-point quotient should land on a whole number.
 constexpr double kSlack = 1e-9;
@@ -34,6 +36,45 @@ Quantity QuantityOf(int32_t kind, size_t slot) {
       // its second coil pair.
       return slot % 4 < 2 ? Quantity::kConductivity : Quantity::kInphase;
   }
+}
+
+// The print pens by channel label, 0x00BBGGRR. A label means one quantity
+// whatever the kind, so it keeps its colour in every file; the labels that
+// share a colour never share a file. Each colour is at least 3:1 against
+// white, and the traces of one kind are far apart in colour (CIELAB): the
+// logger's own pens put yellow and light green, hard to see on paper, and
+// magenta twice into one panel.
+struct PrintPen {
+  std::string_view label;
+  uint32_t color;
+};
+constexpr uint32_t kBlue = 0xD65F1F;     // #1f5fd6
+constexpr uint32_t kOrange = 0x025FD9;   // #d95f02
+constexpr uint32_t kGreen = 0x3A8A1B;    // #1b8a3a
+constexpr uint32_t kRed = 0x2E10C8;      // #c8102e
+constexpr uint32_t kPurple = 0xB8309B;   // #9b30b8
+constexpr uint32_t kBrown = 0x1E5A8C;    // #8c5a1e
+constexpr uint32_t kTeal = 0x8F8300;     // #00838f
+constexpr uint32_t kMagenta = 0x7A18C2;  // #c2187a
+constexpr uint32_t kDarkGrey = 0x333333; // #333333
+constexpr PrintPen kPrintPens[] = {
+    // TQ68-MK2: the first coil pair, then the second.
+    {"C/V-1m", kBlue}, {"C/H-1m", kOrange}, {"I/V-1m", kGreen}, {"I/H-1m", kRed},
+    {"C/V-0.5m", kPurple}, {"C/H-0.5m", kBrown}, {"I/V-0.5m", kTeal}, {"I/H-0.5m", kMagenta},
+    // The single-pair kinds as the first pair; ice thickness on its own.
+    {"C/V", kBlue}, {"C/H", kOrange}, {"I/V", kGreen}, {"I/H", kRed}, {"Th", kDarkGrey},
+    // TQ64-3: the coil separations in the order of the second pair's hues.
+    {"V-10m", kBlue}, {"V-20m", kPurple}, {"V-40m", kTeal},
+    {"H-10m", kOrange}, {"H-20m", kBrown}, {"H-40m", kMagenta},
+    // TQ93 and FRZ62.
+    {"C", kBlue}, {"I", kTeal}, {"I/P", kGreen},
+};
+
+uint32_t PrintColourOf(std::string_view label) {
+  for (const PrintPen& pen : kPrintPens) {
+    if (pen.label == label) return pen.color;
+  }
+  return 0;  // black: a label this table does not know yet still reads
 }
 
 // The power of ten at or just below `value` (> 0).
@@ -67,16 +108,20 @@ const char* QuantityUnit(Quantity quantity) {
   return "";
 }
 
-std::vector<ChannelTrace> ChannelTracesFor(const StoredHeader& header) {
+std::vector<ChannelTrace> ChannelTracesFor(const StoredHeader& header, TracePens pens) {
   // The pens a logger of this kind starts with.
   SettingsStore settings;
   ApplyKindDefaults(settings, BuildConfig{header.kind, 1, 0});
   std::vector<ChannelTrace> traces;
   for (const ChannelColumn& column : ChannelColumnsFor(header)) {
-    traces.push_back({column.channel, column.label, QuantityOf(header.kind, column.channel),
-                      settings.TraceColor[column.channel],
-                      std::clamp(settings.TraceThickness[column.channel], kMinPenWidth,
-                                 kMaxPenWidth)});
+    ChannelTrace trace{column.channel, column.label, QuantityOf(header.kind, column.channel),
+                       PrintColourOf(column.label), kPrintPenWidth, header.kind == kKindTq93};
+    if (pens == TracePens::kLogger) {
+      trace.color = settings.TraceColor[column.channel];
+      trace.width = std::clamp(settings.TraceThickness[column.channel], kMinPenWidth,
+                               kMaxPenWidth);
+    }
+    traces.push_back(trace);
   }
   return traces;
 }
@@ -96,13 +141,20 @@ int32_t ColumnOf(double value, double lo, double hi, int32_t columns) {
   return static_cast<int32_t>(at);
 }
 
-void ColumnTrace::Add(int32_t column, float value) {
+void ColumnTrace::Add(int32_t column, float value, bool joins) {
   if (column < 0 || static_cast<size_t>(column) >= columns_.size() || !std::isfinite(value)) {
     return;
   }
+  if (joins && last_column_) {
+    for (int32_t k = std::min(*last_column_, column); k < std::max(*last_column_, column); ++k) {
+      columns_[static_cast<size_t>(k)].joins_next = true;
+    }
+  }
+  last_column_ = column;
   Column& c = columns_[static_cast<size_t>(column)];
   if (!c.used) {
-    c = {value, value, value, value, true, true};
+    const bool joins_next = c.joins_next;
+    c = {value, value, value, value, true, true, joins_next};
     return;
   }
   c.last = value;
@@ -118,22 +170,52 @@ void ColumnTrace::Add(int32_t column, float value) {
 
 std::vector<ColumnTrace::Point> ColumnTrace::Points() const {
   std::vector<Point> points;
+  std::optional<size_t> before;  // the used column before
+  bool joined = false;           // every border since `before` was joined
   for (size_t i = 0; i < columns_.size(); ++i) {
     const Column& c = columns_[i];
-    if (!c.used) continue;
-    const auto column = static_cast<int32_t>(i);
-    const std::array<float, 4> order = {c.first, c.low_first ? c.low : c.high,
-                                        c.low_first ? c.high : c.low, c.last};
-    points.push_back({column, order[0]});
-    for (size_t k = 1; k < order.size(); ++k) {
-      if (order[k] != points.back().value) points.push_back({column, order[k]});
+    if (c.used) {
+      const auto column = static_cast<int32_t>(i);
+      const std::array<float, 4> order = {c.first, c.low_first ? c.low : c.high,
+                                          c.low_first ? c.high : c.low, c.last};
+      points.push_back({column, order[0], !(before && joined)});
+      for (size_t k = 1; k < order.size(); ++k) {
+        if (order[k] != points.back().value) points.push_back({column, order[k], false});
+      }
+      before = i;
+      joined = true;
     }
+    joined = joined && c.joins_next;
   }
   return points;
 }
 
 void ColumnTrace::Clear() {
-  for (Column& c : columns_) c.used = false;
+  for (Column& c : columns_) c = Column{};
+  last_column_.reset();
+}
+
+bool StationStepJoins(double from, double to, double increment) {
+  const double step = std::fabs(to - from);
+  // Stations are sums of increments read from text: allow for their rounding.
+  return std::isfinite(step) && step <= 2.0 * std::fabs(increment) * (1.0 + 1e-6) + 1e-6;
+}
+
+bool TraceJoins::Take(size_t channel, double station, char dipole, double increment) {
+  if (channel >= last_.size()) return false;
+  Last& last = last_[channel];
+  const bool joins = last.seen && last.epoch == epoch_ && last.dipole == dipole &&
+                     StationStepJoins(last.station, station, increment);
+  last = {station, epoch_, dipole, true};
+  return joins;
+}
+
+bool IsRunBoundary(std::span<const uint8_t> record) {
+  if (RecordKindOf(record) != RecordKind::kRunNote) return false;
+  const std::string text = FieldTextOf(record, kNoteTextField);
+  // The text field keeps "$CONN END  " without its trailing spaces.
+  return text == kNoteStarted || text == kNotePaused ||
+         text == std::string_view(kNoteConnectionEnd).substr(0, 9);
 }
 
 Axis RoundAxis(double min, double max, int32_t intervals) {
@@ -154,6 +236,110 @@ Axis RoundAxis(double min, double max, int32_t intervals) {
     }
   }
   return {std::floor(min / step + kSlack) * step, std::ceil(max / step - kSlack) * step, step};
+}
+
+double ShortestSpan(Quantity quantity) {
+  return quantity == Quantity::kConductivity ? 1.0 : 0.1;
+}
+
+PlotScale PlotScaleFor(const ValueRange& range, double shortest, int32_t intervals) {
+  double low = range.seen ? range.min : 0.0;
+  double high = range.seen ? range.max : 1.0;
+  if (high - low < shortest) {
+    const double middle = (low + high) / 2.0;
+    low = middle - shortest / 2.0;
+    high = middle + shortest / 2.0;
+  }
+  PlotScale scale;
+  scale.axis = RoundAxis(low, high, intervals);
+  const double margin = (scale.axis.hi - scale.axis.lo) * kPlotMargin;
+  scale.bottom = scale.axis.lo - margin;
+  scale.top = scale.axis.hi + margin;
+  return scale;
+}
+
+namespace {
+
+// The histogram's bins: kBinsPerSign for each sign, from the smallest
+// magnitude out, in kSubBins steps per power of two, and one for zero.
+constexpr int kLowestExponent = -29;  // frexp exponent of 1e-9
+constexpr int kHighestExponent = 40;  // of 1.1e12
+constexpr size_t kSubBins = 64;       // a bin is 1/128 of a binade's top: 0.8..1.6 %
+constexpr size_t kBinsPerSign =
+    static_cast<size_t>(kHighestExponent - kLowestExponent + 1) * kSubBins;
+constexpr double kZeroBelow = 1e-9;
+
+// The bin of a magnitude of at least kZeroBelow, from 0 out.
+size_t MagnitudeBin(double magnitude) {
+  int exponent = 0;
+  const double fraction = std::frexp(magnitude, &exponent);  // 0.5 <= fraction < 1
+  if (exponent < kLowestExponent) return 0;
+  if (exponent > kHighestExponent) return kBinsPerSign - 1;
+  const auto sub = std::min(static_cast<size_t>((fraction - 0.5) * 2.0 * kSubBins), kSubBins - 1);
+  return static_cast<size_t>(exponent - kLowestExponent) * kSubBins + sub;
+}
+
+// The magnitude at the lower edge of a magnitude bin.
+double MagnitudeEdge(size_t bin) {
+  const int exponent = kLowestExponent + static_cast<int>(bin / kSubBins);
+  const double fraction = 0.5 + static_cast<double>(bin % kSubBins) / (2.0 * kSubBins);
+  return std::ldexp(fraction, exponent);
+}
+
+}  // namespace
+
+size_t ValueHistogram::BinOf(double value) const {
+  if (std::fabs(value) < kZeroBelow) return kBinsPerSign;
+  return value < 0.0 ? kBinsPerSign - 1 - MagnitudeBin(-value)
+                     : kBinsPerSign + 1 + MagnitudeBin(value);
+}
+
+double ValueHistogram::LowEdge(size_t bin) const {
+  if (bin == kBinsPerSign) return 0.0;
+  if (bin < kBinsPerSign) return -MagnitudeEdge(kBinsPerSign - bin);
+  return MagnitudeEdge(bin - kBinsPerSign - 1);
+}
+
+double ValueHistogram::HighEdge(size_t bin) const {
+  if (bin == kBinsPerSign) return 0.0;
+  if (bin < kBinsPerSign) return -MagnitudeEdge(kBinsPerSign - 1 - bin);
+  return MagnitudeEdge(bin - kBinsPerSign);
+}
+
+void ValueHistogram::Add(double value) {
+  if (!std::isfinite(value)) return;
+  if (bins_.empty()) bins_.assign(2 * kBinsPerSign + 1, 0);
+  ++bins_[BinOf(value)];
+  seen_.Add(value);
+  ++count_;
+}
+
+ValueRange ValueHistogram::Between(double low, double high) const {
+  if (count_ == 0) return {};
+  const auto rank = [this](double share) {
+    const auto r = static_cast<int64_t>(std::ceil(share * static_cast<double>(count_) - 1e-9));
+    return std::clamp<int64_t>(r, 1, count_);
+  };
+  const int64_t low_rank = rank(low);
+  const int64_t high_rank = rank(high);
+  ValueRange range;
+  int64_t below = 0;
+  for (size_t bin = 0; bin < bins_.size(); ++bin) {
+    const int64_t through = below + bins_[bin];
+    if (!range.seen && through >= low_rank) range.Add(std::max(LowEdge(bin), seen_.min));
+    if (through >= high_rank) {
+      range.Add(std::min(HighEdge(bin), seen_.max));
+      break;
+    }
+    below = through;
+  }
+  return range;
+}
+
+void ValueHistogram::Clear() {
+  std::fill(bins_.begin(), bins_.end(), 0);
+  seen_ = {};
+  count_ = 0;
 }
 
 int32_t DecimalsForStep(double step) {
@@ -301,13 +487,17 @@ bool PassOverSurvey(RecordCursor& cursor, const StoredHeader& header, bool posit
     if (cursor.skipped()) {
       if (skipped != nullptr) skipped->push_back(*cursor.skipped());
       rows.Skip(*cursor.skipped());
+      if (pass.on_skip) pass.on_skip(*cursor.skipped());
     }
     rows.Feed(*record, index);
     if (pass.on_record) pass.on_record(*record, rows);
     take_rows();
     if (++index % kProgressEvery == 0 && pass.progress) pass.progress(index);
   }
-  if (cursor.skipped() && skipped != nullptr) skipped->push_back(*cursor.skipped());
+  if (cursor.skipped()) {
+    if (skipped != nullptr) skipped->push_back(*cursor.skipped());
+    if (pass.on_skip) pass.on_skip(*cursor.skipped());
+  }
   rows.Finish();
   take_rows();
   return !cursor.failed();
