@@ -1,6 +1,7 @@
 #include "plot/profile_scale.h"
 
 #include "platform/text.h"
+#include "survey/typed_fields.h"
 
 namespace tq {
 namespace {
@@ -10,7 +11,8 @@ constexpr double kWideGap = 100.0;
 constexpr double kThicknessLimit = 10.0;
 constexpr double kThicknessBottomMax = 9.0;
 
-double Read(const std::string& text) { return ParseSettingsNumber(std::string_view(text).substr(0, kScaleTextMax)); }
+std::string_view Cut(const std::string& text) { return std::string_view(text).substr(0, kScaleTextMax); }
+double Read(const std::string& text) { return TypedNumberValue(Cut(text)); }
 
 struct Range {
   double bottom;
@@ -43,6 +45,29 @@ void Store(const Range& r, int32_t height, float& bottom, float& top, float& fac
 bool IceShown(const SettingsStore& s, int32_t kind) { return kind == kKindTq62 && s.IceOption == 1; }
 
 }  // namespace
+
+std::optional<Refusal<ScaleField>> CheckProfileScale(const ScaleTexts& texts, int32_t kind) {
+  const std::string set = kind == kKindFrz62 ? "Thickness" : "Conductivity";
+  const struct {
+    ScaleField field;
+    const std::optional<std::string> text;
+    std::string label;
+  } fields[] = {
+      {ScaleField::kCondBottom, texts.cond_bottom, set + " Minimum"},
+      {ScaleField::kCondTop, texts.cond_top, set + " Maximum"},
+      {ScaleField::kInphaseBottom, texts.inphase_bottom, "Inphase Minimum"},
+      {ScaleField::kInphaseTop, texts.inphase_top, "Inphase Maximum"},
+      {ScaleField::kIceBottom, texts.ice_bottom, "Ice Thickness Min"},
+      {ScaleField::kIceTop, texts.ice_top, "Ice Thickness Max"},
+  };
+  for (const auto& f : fields) {
+    if (!f.text) continue;
+    if (auto refused = CheckTypedNumber(f.label, Cut(*f.text), {kAnyNumber, kAnyDecimals})) {
+      return Refusal<ScaleField>{f.field, *refused};
+    }
+  }
+  return std::nullopt;
+}
 
 std::string ProfileScaleTemplate(const BuildConfig& build, int32_t ice_option, bool portrait, bool for_viewer) {
   if (build.InstrumentKind == kKindTq64) return "GETNEWPROFILESCALE64";

@@ -8,6 +8,7 @@
 
 #include "settings/build_config.h"
 #include "settings/settings.h"
+#include "survey/typed_fields.h"
 
 namespace tq {
 
@@ -29,7 +30,15 @@ struct ScaleTexts {
 // otherwise; no inphase on the TQ64-3, ice only for a TQ62 with the option on.
 ScaleTexts ProfileScaleTexts(const SettingsStore& s, int32_t kind);
 
-// OK: reads each set present, clamps it (0..10 with bottom at most 9 for
+// The dialog's fields, as a refusal names them.
+enum class ScaleField { kCondBottom, kCondTop, kInphaseBottom, kInphaseTop, kIceBottom, kIceTop };
+
+// OK first: refuses a field that holds more than a number, with the WARNING
+// that names it (CheckTypedNumber's); nothing when every field present reads.
+// The clamps below, not a refusal, keep the values in range.
+std::optional<Refusal<ScaleField>> CheckProfileScale(const ScaleTexts& texts, int32_t kind);
+
+// OK: reads each set present (a comma as the decimal point), clamps it (0..10 with bottom at most 9 for
 // thickness, -9000..9000 otherwise, the top kept above the bottom) and
 // recomputes its factor. A set without fields stays as it was.
 void ApplyProfileScale(SettingsStore& s, int32_t kind, const ScaleTexts& texts);

@@ -8,6 +8,7 @@
 #include "plot/curve_wnd.h"
 #include "plot/profile_scale.h"
 #include "settings/settings.h"
+#include "shell/shell_state.h"
 
 namespace tq {
 namespace {
@@ -56,6 +57,11 @@ bool RunProfileScaleDialog(WindowHandle owner, std::string_view template_name) {
           texts.inphase_top = FieldText(dialog, kInphaseTop);
           texts.ice_bottom = FieldText(dialog, kIceBottom);
           texts.ice_top = FieldText(dialog, kIceTop);
+          if (auto refused = CheckProfileScale(texts, kind)) {
+            constexpr int kControls[] = {kCondBottom, kCondTop, kInphaseBottom, kInphaseTop, kIceBottom, kIceTop};
+            RefuseDialogField(dialog, kControls[static_cast<int>(refused->field)], refused->text);
+            return 1;
+          }
           ApplyProfileScale(Settings, kind, texts);
           ForgetProfileLastPoints();
           SaveSettings(Settings, Build());

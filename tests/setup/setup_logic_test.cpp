@@ -339,6 +339,35 @@ TEST(ProfileScaleTest, ClampsFromTheDocumentedCases) {
   }
 }
 
+TEST(ProfileScaleTest, OkRefusesAFieldThatHoldsMoreThanANumberAndReadsACommaAsThePoint) {
+  struct Case {
+    int32_t kind;
+    ScaleTexts texts;
+    std::optional<ScaleField> refused;
+    const char* says;
+  };
+  const Case cases[] = {
+      {kKindTq68Mk2, {"0,5", " 12.5 ", "\u221220", "10", {}, {}}, std::nullopt, ""},
+      {kKindTq68Mk2, {"0", "12,5 mS", "-10", "10", {}, {}}, ScaleField::kCondTop,
+       "Conductivity Maximum must be a number."},
+      {kKindTq62, {"0", "50", "x", "10", "1", "5"}, ScaleField::kInphaseBottom, "Inphase Minimum must be a number."},
+      {kKindTq62, {"0", "50", "-10", "10", "1", "5 m"}, ScaleField::kIceTop, "Ice Thickness Max must be a number."},
+      {kKindFrz62, {"1..2", "3", {}, {}, {}, {}}, ScaleField::kCondBottom, "Thickness Minimum must be a number."},
+  };
+  for (const Case& c : cases) {
+    const auto refusal = CheckProfileScale(c.texts, c.kind);
+    ASSERT_EQ(refusal.has_value(), c.refused.has_value()) << c.says;
+    if (!refusal) continue;
+    EXPECT_EQ(refusal->field, *c.refused);
+    EXPECT_EQ(refusal->text, c.says);
+  }
+  SettingsStore s;
+  ApplyProfileScale(s, kKindTq68Mk2, cases[0].texts);
+  EXPECT_FLOAT_EQ(s.CondScaleMin, 0.5f);
+  EXPECT_FLOAT_EQ(s.CondScaleMax, 12.5f);
+  EXPECT_FLOAT_EQ(s.InphaseScaleMin, -20.0f);
+}
+
 TEST(ProfileScaleTest, IceScaleFollowsItsFieldsAndStaysWithoutThem) {
   SettingsStore s;
   s.IceOption = 1;
