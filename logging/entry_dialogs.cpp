@@ -118,7 +118,10 @@ DialogOutcome RunCreateFileDialog(WindowHandle owner) {
       if (Shell.LoggingActive != 1) return outcome;
       continue;
     }
-    if (created.outcome == CreateOutcome::kFailed) return outcome;
+    if (created.outcome == CreateOutcome::kFailed) {
+      outcome.create_error = created.error;
+      return outcome;
+    }
     Logging.DataFilePath = *chosen;
     Logging.DataFileBaseName = created.base_name;
     outcome.accepted = true;

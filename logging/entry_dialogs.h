@@ -14,6 +14,7 @@ namespace tq {
 struct DialogOutcome {
   bool accepted = false;
   std::string write_error;  // the first failed write, empty when all went out
+  std::string create_error;  // why a chosen file could not be created
 };
 
 // Proposes a free name, asks for the file in the save dialog, refuses names

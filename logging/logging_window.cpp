@@ -108,11 +108,14 @@ void ShowWarning(WindowHandle window, const std::string& text) {
 }
 
 // "Not saved: No space left on device" of "write: No space left on device".
+void ShowFailure(WindowHandle window, std::string_view what, const std::string& error) {
+  size_t colon = error.rfind(": ");
+  std::string reason = colon == std::string::npos ? error : error.substr(colon + 2);
+  ShowWarning(window, std::string(what) + ": " + reason);
+}
+
 void ShowWriteFailure(WindowHandle window, const WriteResult& result) {
-  if (result) return;
-  size_t colon = result.error.rfind(": ");
-  std::string reason = colon == std::string::npos ? result.error : result.error.substr(colon + 2);
-  ShowWarning(window, "Not saved: " + reason);
+  if (!result) ShowFailure(window, "Not saved", result.error);
 }
 
 bool WarningHeld() {
@@ -160,6 +163,9 @@ void CreateFile(WindowHandle window) {
   if (!created.accepted) {
     InvalidateRect(window, nullptr, true);
     UpdateWindow(window);
+    // Left in Monitor, the operator must see why no file was made (a full
+    // card, a folder that could not be committed).
+    if (!created.create_error.empty()) ShowFailure(window, "Not created", created.create_error);
     return;
   }
   if (DataFileHandle.IsOpen()) {

@@ -305,6 +305,22 @@ TEST_F(LoggingWindowTest, ACancelledSaveDialogStaysInMonitorWithNoFile) {
   EXPECT_TRUE(IsWindowVisible(Logging.StandbyButtons[0]));
 }
 
+TEST_F(LoggingWindowTest, AFileThatCannotBeCommittedIsReportedAndNotKept) {
+  StartRun();
+  FileFaults faults;
+  faults.fail_folder_sync = true;
+  InjectFileFaults(&faults);
+  responder_.OnSaveFile(DataPath("CUT.N68").string());
+  Key('C');
+  InjectFileFaults(nullptr);
+  EXPECT_EQ(Logging.state, LoggingState::Monitor);
+  EXPECT_FALSE(DataFileHandle.IsOpen());
+  EXPECT_FALSE(PathExists(DataPath("CUT.N68")));
+  EXPECT_TRUE(Beeped(MB_ICONEXCLAMATION));
+  const Rect message = PaintedPanelLayout().message.rect;
+  EXPECT_TRUE(FieldHasInk(Rect{message.left, message.top, message.left + 5, message.bottom}));
+}
+
 // --- New Line, New Station, Comment -----------------------------------------------
 
 TEST_F(LoggingWindowTest, NewLineWritesALineStartAndNewStationItsStation) {
