@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "settings/settings.h"
+#include "survey/data_records.h"
 #include "survey/record_check.h"
 
 namespace tq {
@@ -164,6 +165,17 @@ RecordKind RecordKindOf(std::span<const uint8_t> record) {
     case kGpsTickLetter: return RecordKind::kGpsTick;
     default: return RecordKind::kOther;
   }
+}
+
+RunEdge RunEdgeOf(std::span<const uint8_t> record) {
+  if (RecordKindOf(record) != RecordKind::kRunNote) return RunEdge::kNone;
+  // The note's field without its padding ("$CONN END  " keeps two spaces).
+  auto trimmed = [](std::string_view text) { return text.substr(0, text.find_last_not_of(' ') + 1); };
+  const std::string_view text =
+      trimmed(RecordText(record, kNoteTextField.at).substr(0, kNoteTextField.width));
+  if (text == kNoteStarted) return RunEdge::kStarted;
+  if (text == kNotePaused || text == trimmed(kNoteConnectionEnd)) return RunEdge::kEnded;
+  return RunEdge::kNone;
 }
 
 RecordKind RecordKindAt(int64_t index, std::span<const uint8_t> record) {

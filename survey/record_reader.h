@@ -73,6 +73,12 @@ int32_t StoredReadingsPerStation(const StoredHeader& header);
 // The kind of a body record from its first byte; kOther for an empty span.
 RecordKind RecordKindOf(std::span<const uint8_t> record);
 
+// What a record says of the logging run it belongs to: a run note of
+// "$STARTED" starts one, "$PAUSED" or "$CONN END  " ends it; every other
+// record ("$CONN BREAK" among them) does neither.
+enum class RunEdge { kNone, kStarted, kEnded };
+RunEdge RunEdgeOf(std::span<const uint8_t> record);
+
 // The kind of record `index` of a file: the headers by place, others by letter.
 RecordKind RecordKindAt(int64_t index, std::span<const uint8_t> record);
 

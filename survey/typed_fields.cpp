@@ -41,7 +41,8 @@ std::string CharacterName(std::string_view text, size_t at) {
   const uint32_t code = Utf8CharacterAt(text, at);
   char hex[16];
   std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code));
-  if (code < 0x20 || (code >= 0x7F && code < 0xA0)) return std::string("the control character ") + hex;
+  // Within the 8-bit set, what the files cannot hold is a control character.
+  if (code <= 0xFF && !IsStorableCharacter(code)) return std::string("the control character ") + hex;
   return "the character \"" + std::string(text.substr(at, Utf8CharacterBytes(text, at))) + "\" (" + hex + ")";
 }
 

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "settings/settings.h"
-#include "survey/data_records.h"
 #include "survey/record_tick.h"
 #include "tools/sim/frame_encoding.h"
 #include "tools/sim/instrument_readings.h"
@@ -18,16 +17,6 @@ namespace {
 constexpr uint8_t kAsciiMarkerBit = 64;
 // The external marker line's bit, which the logger adds to a kind-7 status.
 constexpr uint8_t kMk2MarkerLineBit = 16;
-
-std::string_view Trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
-
-// The text of a "C" or "X" record without its padding.
-std::string_view NoteText(std::span<const uint8_t> record) {
-  return Trimmed(RecordText(record, kNoteTextField.at).substr(0, kNoteTextField.width));
-}
 
 bool IsMarked(int32_t kind, uint8_t status) {
   if (kind == kKindTq68Mk2) return status != kMk2StatusVertical && status != kMk2StatusHorizontal;
@@ -255,10 +244,10 @@ void ReplayPlanner::Feed(std::span<const uint8_t> record) {
   switch (kind) {
     case RecordKind::kRunNote: {
       const int64_t at = TimeOf(record);
-      const std::string_view text = NoteText(record);
-      if (text == kNoteStarted) {
+      const RunEdge edge = RunEdgeOf(record);
+      if (edge == RunEdge::kStarted) {
         events_.push_back(ReplayEvent{ReplayEvent::Type::kStarted, at, {}});
-      } else if (text == kNotePaused || text == Trimmed(kNoteConnectionEnd)) {
+      } else if (edge == RunEdge::kEnded) {
         events_.push_back(ReplayEvent{ReplayEvent::Type::kPaused, at, {}});
       }
       break;

@@ -8,7 +8,6 @@
 
 #include "settings/build_config.h"
 #include "settings/settings.h"
-#include "survey/data_records.h"
 #include "tools/tqexport/export_columns.h"
 #include "tools/tqexport/survey_clock.h"
 #include "tools/tqexport/text_out.h"
@@ -208,14 +207,6 @@ bool TraceJoins::Take(size_t channel, double station, char dipole, double increm
                      StationStepJoins(last.station, station, increment);
   last = {station, epoch_, dipole, true};
   return joins;
-}
-
-bool IsRunBoundary(std::span<const uint8_t> record) {
-  if (RecordKindOf(record) != RecordKind::kRunNote) return false;
-  const std::string text = FieldTextOf(record, kNoteTextField);
-  // The text field keeps "$CONN END  " without its trailing spaces.
-  return text == kNoteStarted || text == kNotePaused ||
-         text == std::string_view(kNoteConnectionEnd).substr(0, 9);
 }
 
 Axis RoundAxis(double min, double max, int32_t intervals) {

@@ -126,10 +126,6 @@ class TraceJoins {
   uint64_t epoch_ = 0;
 };
 
-// True when a record is a run note that starts or ends a logging run
-// ("$STARTED", "$PAUSED", "$CONN END  ").
-bool IsRunBoundary(std::span<const uint8_t> record);
-
 // The lowest and highest of the values seen; empty until the first.
 struct ValueRange {
   double min = 0.0;

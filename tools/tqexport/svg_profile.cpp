@@ -120,7 +120,7 @@ class ProfilePainter {
   void Record(std::span<const uint8_t> record, const RowBuilder& rows) {
     const RecordKind kind = RecordKindOf(record);
     increment_ = rows.stations().increment();
-    if (IsRunBoundary(record)) joins_.Interrupt();
+    if (RunEdgeOf(record) != RunEdge::kNone) joins_.Interrupt();
     if (kind == RecordKind::kLineName) Follow(rows.stations().line());
     if (kind == RecordKind::kComment) {
       Follow(rows.stations().line());
