@@ -16,18 +16,6 @@ void PurgePort(Port& port) {
   port.PurgeReceive();
 }
 
-// Records an accepted frame in the shared state and posts it when it
-// completes a reading.
-void AcceptFrame(const ReaderContext& c, std::span<const uint8_t> frame, uint32_t message) {
-  AcquisitionState& s = *c.state;
-  uint32_t tick = Tick();
-  s.LastFrameTick.store(tick);
-  bool post = s.AdvanceFrameCounter(true);
-  s.StoreLastFrame(frame);
-  s.MissedTicks.store(0);
-  if (post) s.PostReading(c.window, message, frame, tick);
-}
-
 // Feeds every byte the port delivers to `on_byte` until the port closes. A
 // read that times out simply goes round again: the port itself waits out the
 // timeout, also for a device that has gone away. Bytes are taken as they
@@ -50,72 +38,108 @@ void ReadUntilClosed(const ReaderContext& c, bool watch_marker, OnByte on_byte) 
 
 }  // namespace
 
-int AsciiReader(const ReaderContext& c) {
+ReaderIntake::ReaderIntake(const ReaderContext& c)
+    : c_(c),
+      syntax_(KindInfoFor(c.instrument_kind).syntax),
+      ascii_frame_length_(AsciiFrameLength(c)),
+      ascii_(ascii_frame_length_) {
   AcquisitionState& s = *c.state;
-  // Kind 3 measured its frame length before the reader started.
-  if (c.instrument_kind != kKindTq68) s.FrameLength.store(KindInfoFor(c.instrument_kind).frame_length);
-  s.FrameCounter.store(0);
+  s.FrameLength.store(syntax_ == FrameSyntax::kIce      ? IceFramer::kFrameLength
+                      : syntax_ == FrameSyntax::kBinary ? BinaryFramer::kFrameLength
+                                                        : ascii_frame_length_);
+  if (syntax_ != FrameSyntax::kBinary) s.FrameCounter.store(0);
   s.ClearReadings();
-  AsciiFramer framer(s.FrameLength.load());
-  PurgePort(*c.port);
-  ReadUntilClosed(c, false, [&](uint8_t byte) {
-    switch (framer.Push(byte)) {
-      case FrameEvent::kAccepted:
-        AcceptFrame(c, framer.Frame(), WM_INSTRUMENT_READING);
-        break;
-      case FrameEvent::kRejected:
-        s.AdvanceFrameCounter(false);
-        break;
-      default:
-        break;
+}
+
+// Kind 3 measured its frame length before the reader started; the other
+// ASCII kinds have theirs by kind.
+int32_t ReaderIntake::AsciiFrameLength(const ReaderContext& c) {
+  return c.instrument_kind == kKindTq68 ? c.state->FrameLength.load() : KindInfoFor(c.instrument_kind).frame_length;
+}
+
+void ReaderIntake::Push(uint8_t byte) {
+  AcquisitionState& s = *c_.state;
+  switch (syntax_) {
+    case FrameSyntax::kAscii:
+      switch (ascii_.Push(byte)) {
+        case FrameEvent::kAccepted:
+          Accept(ascii_.Frame(), WM_INSTRUMENT_READING);
+          break;
+        case FrameEvent::kRejected:
+          s.AdvanceFrameCounter(false);
+          break;
+        default:
+          break;
+      }
+      return;
+    case FrameSyntax::kBinary: {
+      if (binary_.Push(byte) != FrameEvent::kAccepted) return;
+      FrameBytes frame{};
+      std::span<const uint8_t> got = binary_.Frame();
+      std::copy(got.begin(), got.end(), frame.begin());
+      std::span<uint8_t> marked(frame.data(), got.size());
+      AddMarkerBits(marked, s.ExtMarkerLine.load(), s.SoftMarkerDown.load());
+      Accept(marked, WM_BINARY_READING);
+      return;
     }
-  });
-  return 0;
-}
-
-int BinaryReader(const ReaderContext& c) {
-  AcquisitionState& s = *c.state;
-  s.FrameLength.store(BinaryFramer::kFrameLength);
-  s.ClearReadings();
-  BinaryFramer framer;
-  PurgePort(*c.port);
-  ReadUntilClosed(c, c.marker_on_instrument_port, [&](uint8_t byte) {
-    if (framer.Push(byte) != FrameEvent::kAccepted) return;
-    FrameBytes frame{};
-    std::span<const uint8_t> got = framer.Frame();
-    std::copy(got.begin(), got.end(), frame.begin());
-    std::span<uint8_t> marked(frame.data(), got.size());
-    AddMarkerBits(marked, s.ExtMarkerLine.load(), s.SoftMarkerDown.load());
-    AcceptFrame(c, marked, WM_BINARY_READING);
-  });
-  return 0;
-}
-
-int IceReader(const ReaderContext& c) {
-  AcquisitionState& s = *c.state;
-  Port& port = *c.port;
-  s.FrameCounter.store(0);
-  s.FrameLength.store(IceFramer::kFrameLength);
-  s.ClearReadings();
-  IceFramer framer;
-  PurgePort(port);
-  while (port.IsOpen()) {
-    if (port.WaitEvent(kEventRxChar) == 0) break;  // closed
-    // A frame starts afresh after every wait; bytes then follow at once.
-    framer.Reset();
-    for (;;) {
-      uint8_t byte = 0;
-      ReadResult result = port.ReadByte(&byte);
-      if (result == ReadResult::kClosed) return 0;
-      if (result == ReadResult::kTimeout) break;
-      FrameEvent event = framer.Push(byte);
+    case FrameSyntax::kIce: {
+      FrameEvent event = ice_.Push(byte);
       if (event == FrameEvent::kAccepted) {
-        AcceptFrame(c, framer.Frame(), WM_ICE_READING);
+        Accept(ice_.Frame(), WM_ICE_READING);
       } else if (event == FrameEvent::kMalformed) {
         // No purge: the framer skips to the next "T" by itself, and a purge
         // would throw away a good frame that came in right behind the noise.
         s.AdvanceFrameCounter(false);
       }
+      return;
+    }
+  }
+}
+
+void ReaderIntake::Pause() {
+  // An ice frame starts afresh after every wait; its bytes follow at once.
+  if (syntax_ == FrameSyntax::kIce) ice_.Reset();
+}
+
+// Records an accepted frame in the shared state and posts it when it
+// completes a reading.
+void ReaderIntake::Accept(std::span<const uint8_t> frame, uint32_t message) {
+  AcquisitionState& s = *c_.state;
+  uint32_t tick = Tick();
+  s.LastFrameTick.store(tick);
+  bool post = s.AdvanceFrameCounter(true);
+  s.StoreLastFrame(frame);
+  s.MissedTicks.store(0);
+  if (post) s.PostReading(c_.window, message, frame, tick);
+}
+
+int AsciiReader(const ReaderContext& c) {
+  ReaderIntake intake(c);
+  PurgePort(*c.port);
+  ReadUntilClosed(c, false, [&](uint8_t byte) { intake.Push(byte); });
+  return 0;
+}
+
+int BinaryReader(const ReaderContext& c) {
+  ReaderIntake intake(c);
+  PurgePort(*c.port);
+  ReadUntilClosed(c, c.marker_on_instrument_port, [&](uint8_t byte) { intake.Push(byte); });
+  return 0;
+}
+
+int IceReader(const ReaderContext& c) {
+  Port& port = *c.port;
+  ReaderIntake intake(c);
+  PurgePort(port);
+  while (port.IsOpen()) {
+    if (port.WaitEvent(kEventRxChar) == 0) break;  // closed
+    intake.Pause();
+    for (;;) {
+      uint8_t byte = 0;
+      ReadResult result = port.ReadByte(&byte);
+      if (result == ReadResult::kClosed) return 0;
+      if (result == ReadResult::kTimeout) break;
+      intake.Push(byte);
     }
   }
   return 0;

@@ -10,9 +10,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <stop_token>
 
 #include "acquisition/acquisition_state.h"
+#include "instrument/framers.h"
 #include "platform/messages.h"
 #include "platform/serial.h"
 #include "settings/settings.h"
@@ -28,6 +30,30 @@ struct ReaderContext {
   // The external marker switch is wired to the instrument port's own modem
   // lines (binary reader only).
   bool marker_on_instrument_port = false;
+};
+
+// What a reader does with the bytes its port delivers, without the port:
+// the kind's framer, the frame counter, the newest frame in the shared
+// record and the reading messages. Made when a reader starts (it clears the
+// queued readings and sets the frame length); one thread feeds it.
+class ReaderIntake {
+ public:
+  explicit ReaderIntake(const ReaderContext& context);
+  // The next byte from the instrument.
+  void Push(uint8_t byte);
+  // The line went quiet: an ice frame starts afresh with the next byte.
+  void Pause();
+
+ private:
+  static int32_t AsciiFrameLength(const ReaderContext& context);
+  void Accept(std::span<const uint8_t> frame, uint32_t message);
+
+  ReaderContext c_;
+  FrameSyntax syntax_;
+  int32_t ascii_frame_length_;
+  AsciiFramer ascii_;
+  BinaryFramer binary_;
+  IceFramer ice_;
 };
 
 // Kinds 0..5: CR-terminated ASCII frames, posts WM_INSTRUMENT_READING.

@@ -60,6 +60,7 @@ void FillField(DcHandle dc, const PanelField& field, std::string_view text) {
   FillRect(dc, field.rect, kLightGrayBrush);
   SelectFont(dc, FontOf(field.font));
   DrawText(dc, text, field.rect, DT_LEFT | DT_SINGLELINE);
+  Remember(field.rect, text);
 }
 
 // The base name holds the 8-bit characters of the file's header.
@@ -140,12 +141,18 @@ void DrawPanelField(WindowHandle window, const PanelField& field, std::string_vi
     SetBkMode(dc, TRANSPARENT);
     FillField(dc, field, text);
     ReleaseDC(window, dc);
-    Remember(field.rect, text);
   }
 }
 
 void DrawChangedPanelField(WindowHandle window, const PanelField& field, std::string_view text) {
   if (!Showing(field.rect, text)) DrawPanelField(window, field, text);
+}
+
+std::optional<std::string> PanelFieldText(const PanelField& field) {
+  for (const ShownText& s : g_shown) {
+    if (s.rect == field.rect) return s.text;
+  }
+  return std::nullopt;
 }
 
 void ClearPanelField(WindowHandle window, const PanelField& field) {

@@ -4,6 +4,8 @@
 // and the controller use between paints. User-interface thread only.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "logging/panel_layout.h"
@@ -30,6 +32,10 @@ void ClearPanelField(WindowHandle window, const PanelField& field);
 // The same, unless the field already shows `text`: most fields of a reading
 // repeat the one before, and the panel is drawn twenty times a second.
 void DrawChangedPanelField(WindowHandle window, const PanelField& field, std::string_view text);
+
+// What `field` shows now, as drawn by the last paint or since; nothing when
+// it was not drawn or another field was drawn over it.
+std::optional<std::string> PanelFieldText(const PanelField& field);
 
 // "File:" and the first 8 characters of the base name (8-bit characters).
 void DrawFileField(WindowHandle window, std::string_view base_name);

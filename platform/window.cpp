@@ -1128,8 +1128,11 @@ bool RunMessagesUntil(const std::function<bool()>& done, int timeout_ms) {
 
 void ProcessPendingMessages() {
   if (!OnUiThread()) return;
-  // Posted work can post more (a paint after a message); a few rounds settle it.
-  for (int round = 0; round < 8; ++round) {
+  // Each round hands out what was posted before it, one queued message per
+  // wake, and posted work can post more (a paint after a message): go round
+  // until the queue is empty. The bound only stops a handler that posts to
+  // itself for ever.
+  for (int round = 0; round < 100000; ++round) {
     bool queued;
     {
       std::lock_guard lock(Ui().queue_mutex);

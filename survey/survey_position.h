@@ -91,10 +91,10 @@ inline constexpr NumberRule kStationRule{kStationRange, 2};
 // line increment shares it, so that the next line's proposal stays a name of
 // a few characters.
 inline constexpr NumberRange kIncrementRange{-999999.0, 999999.0};
-inline constexpr NumberRule kStationIncrementRule{kIncrementRange, 3};
+inline constexpr NumberRule kStationIncrementRule{kIncrementRange, 3, true};
 // The line increment is shown and proposed with "%.2f": a third decimal would
 // be rounded away by the next "New Line" accepted as proposed.
-inline constexpr NumberRule kLineIncrementRule{kIncrementRange, 2};
+inline constexpr NumberRule kLineIncrementRule{kIncrementRange, 2, true};
 
 enum class NewLineField { kLine, kLineIncrement, kStartStation, kStationIncrement };
 

@@ -106,6 +106,13 @@ std::optional<std::string> CheckTypedNumber(std::string_view field, std::string_
     return std::string(field) + " must have at most " + std::to_string(rule.decimals) + " decimals.";
   }
   if (!rule.range.Holds(number->value)) return OutOfRangeText(field, rule.range);
+  if (rule.single_precision && rule.decimals >= 0) {
+    const std::string typed = FormatFixed(number->value, rule.decimals);
+    const std::string kept = FormatFixed(static_cast<float>(number->value), rule.decimals);
+    if (kept != typed) {
+      return std::string(field) + " cannot hold " + typed + " exactly: it would be " + kept + ".";
+    }
+  }
   return std::nullopt;
 }
 

@@ -60,12 +60,18 @@ inline constexpr int kAnyDecimals = -1;
 struct NumberRule {
   NumberRange range;
   int decimals = kAnyDecimals;  // the most the record keeps
+  // The store keeps the value as float32, whose 24 bits hold 16384.2 as
+  // 16384.199...: a number it cannot round back to as typed is refused.
+  bool single_precision = false;
 };
 
 // Refuses a text that is not a number ("<field> must be a number."), one
 // with more decimals than the rule keeps ("<field> must have at most 2
 // decimals.", "<field> must be a whole number.") and one out of the range
-// (OutOfRangeText), in that order; nothing when the field can hold it.
+// (OutOfRangeText), in that order, and with `single_precision` one whose
+// float32 value shows as another number at the rule's decimals ("<field>
+// cannot hold 16384.2 exactly: it would be 16384.199."); nothing when the
+// field can hold it.
 std::optional<std::string> CheckTypedNumber(std::string_view field, std::string_view text, NumberRule rule);
 
 // Refuses a text with a character that the 8-bit text of the files cannot

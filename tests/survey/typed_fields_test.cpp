@@ -43,6 +43,10 @@ TEST(TypedNumberTest, RefusalsNameTheFieldAndWhatItKeeps) {
       {"Stn Increment", kStationIncrementRule, "0.0625", "Stn Increment must have at most 3 decimals."},
       {"Stn Increment", kStationIncrementRule, "0.0004", "Stn Increment must have at most 3 decimals."},
       {"Line Increment", kLineIncrementRule, "0.125", "Line Increment must have at most 2 decimals."},
+      // float32 holds 16384.2 as 16384.19921875: "A" would show 16384.199.
+      {"Stn Increment", kStationIncrementRule, "16384.2", "Stn Increment cannot hold 16384.200 exactly: it would be 16384.199."},
+      {"Stn Increment", kStationIncrementRule, "-0.1", ""},
+      {"Line Increment", kLineIncrementRule, "-131072.1", "Line Increment cannot hold -131072.10 exactly: it would be -131072.09."},
       {"New Station", kStationRule, "12.5m", "New Station must be a number."},
       {"Samples/Rdg", NumberRule{kAnyNumber, 0}, "2,5", "Samples/Rdg must be a whole number."},
       {"Samples/Rdg", NumberRule{kAnyNumber, 0}, "25.0", ""},

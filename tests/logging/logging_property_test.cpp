@@ -1,0 +1,1188 @@
+// Random sequences of what an operator and the line can do to a logging run,
+// checked after every command against a small model of what the data file,
+// the settings file and the panel must then hold.
+//
+// The run is the real logging window on the offscreen display, over a real
+// data root; the instrument's bytes go through the reader's own framing
+// (ReaderIntake) into the window's message queue, so that each command's
+// effect is complete when it returns. The model restates only the rules that
+// decide what goes into a file: which key does what in which state, the
+// records each action writes, the readings a frame makes and the stations
+// they carry. RC_PARAMS sets the budget (scripts/property runs it longer);
+// each sequence RapidCheck found is a row of the regression table at the end.
+#include <gtest/gtest.h>
+#include <rapidcheck.h>
+#include <rapidcheck/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <utility>
+#include <string>
+#include <vector>
+
+#include "acquisition/acquisition_state.h"
+#include "acquisition/readers.h"
+#include "app/logging_run.h"
+#include "logging/live_panel.h"
+#include "logging/logging_commands.h"
+#include "logging/run_state.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+#include "platform/modal_responder.h"
+#include "platform/text.h"
+#include "platform/window.h"
+#include "settings/settings.h"
+#include "shell/shell_state.h"
+#include "survey/data_file_creation.h"
+#include "survey/record_check.h"
+#include "survey/record_reader.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/support/property_budget.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/typed_texts.h"
+#include "tools/sim/frame_encoding.h"
+
+namespace tq {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TypedText;
+
+const testing::PropertyBudget kBudget("seed=20261208 max_success=150 max_size=60");
+
+constexpr uint32_t kFrameSpacingMs = 50;
+
+// --- What is generated ------------------------------------------------------
+
+// The instrument and the settings of one sequence.
+struct RunSetup {
+  int32_t kind = kKindTq68Mk2;
+  bool portrait = true;
+  int32_t survey_mode = 0;  // Auto, Wheel, Manual
+  int32_t pause_key = 0;
+  int32_t soft_marker = 0;
+  int32_t samples = 1;      // per reading in Manual mode
+  int32_t dipole_mode = 0;
+  float interval = 0.2f;    // seconds between readings in Auto mode
+  int32_t frame_length = 12;  // the TQ68's frames: 7 or 12
+};
+
+enum class Act { kKey, kHold, kFrames, kCutFrame, kGarbage, kWrongLetter, kSilence, kStartRun };
+
+// One command, with whatever the operator answers to the dialogs and boxes
+// it brings up.
+struct Step {
+  Act act = Act::kKey;
+  int key = 0;
+  int count = 1;        // repeats of a held key, frames, silent checks, bytes
+  bool marked = false;  // the frames carry the instrument's marker
+  int value = 0;        // seed of the frames' values
+  bool ok = true;       // OK (else Cancel) in dialogs
+  bool yes = true;      // Yes (else No) in question boxes
+  int menu = 0;         // the pop-up menu item
+  std::string name;     // the data file's name; empty cancels the save dialog
+  std::vector<std::optional<std::string>> texts;  // typed into the fields; nothing keeps the proposal
+  int list1 = 0, list2 = 0;
+};
+
+const char* ActName(Act a) {
+  switch (a) {
+    case Act::kKey: return "Key";
+    case Act::kHold: return "Hold";
+    case Act::kFrames: return "Frames";
+    case Act::kCutFrame: return "CutFrame";
+    case Act::kGarbage: return "Garbage";
+    case Act::kWrongLetter: return "WrongLetter";
+    case Act::kSilence: return "Silence";
+    case Act::kStartRun: return "StartRun";
+  }
+  return "?";
+}
+
+std::string KeyName(int key) {
+  switch (key) {
+    case VK_RETURN: return "Enter";
+    case VK_ESCAPE: return "Escape";
+    case VK_TAB: return "Tab";
+    case VK_SPACE: return "Space";
+    case VK_LEFT: return "Left";
+    case VK_UP: return "Up";
+    case VK_RIGHT: return "Right";
+    case VK_DOWN: return "Down";
+  }
+  return std::string(1, static_cast<char>(key));
+}
+
+void showValue(const Step& s, std::ostream& os) {
+  os << ActName(s.act);
+  if (s.act == Act::kKey || s.act == Act::kHold) os << " " << KeyName(s.key);
+  os << " count=" << s.count << (s.marked ? " marked" : "") << " value=" << s.value << (s.ok ? " OK" : " Cancel")
+     << (s.yes ? " Yes" : " No") << " menu=" << s.menu << " name=\"" << s.name << "\" lists=" << s.list1 << ","
+     << s.list2 << " texts=[";
+  for (const auto& t : s.texts) os << (t ? "\"" + *t + "\"" : std::string("-")) << ";";
+  os << "]";
+}
+
+void showValue(const RunSetup& r, std::ostream& os) {
+  os << "kind " << r.kind << (r.portrait ? " portrait" : " landscape") << " mode " << r.survey_mode << " pause key "
+     << r.pause_key << " soft marker " << r.soft_marker << " samples " << r.samples << " dipole " << r.dipole_mode
+     << " interval " << r.interval << " frame length " << r.frame_length;
+}
+
+rc::Gen<RunSetup> RunSetupGen() {
+  return rc::gen::apply(
+      [](int kind, bool portrait, int mode, int pause_key, int soft, int samples, int dipole, float interval,
+         bool short_frames) {
+        RunSetup r;
+        r.kind = kind;
+        r.portrait = portrait;
+        r.survey_mode = mode;
+        r.pause_key = pause_key;
+        r.soft_marker = soft;
+        r.samples = samples;
+        r.dipole_mode = dipole;
+        r.interval = interval;
+        r.frame_length = kind == kKindTq68 && short_frames ? 7 : KindInfoFor(kind).frame_length;
+        return r;
+      },
+      rc::gen::inRange(0, kKindCount), rc::gen::arbitrary<bool>(), rc::gen::inRange(0, 3), rc::gen::inRange(0, 4),
+      rc::gen::inRange(0, 2), rc::gen::element(1, 1, 2, 3), rc::gen::inRange(0, 3),
+      rc::gen::element(0.1f, 0.2f, 0.5f), rc::gen::arbitrary<bool>());
+}
+
+rc::Gen<std::string> FileNameGen() {
+  return rc::gen::weightedOneOf<std::string>({
+      {6, rc::gen::element<std::string>("RUN1", "RUN2", "LINE", "A", "SURVEY12345", "R.X", "run1")},
+      {2, rc::gen::map(TypedText(), [](std::string t) {
+         // Both slashes separate folders in the program's paths.
+         std::replace(t.begin(), t.end(), '/', '_');
+         std::replace(t.begin(), t.end(), '\\', '_');
+         std::erase(t, '\0');
+         return t;
+       })},
+      {1, rc::gen::just(std::string())},
+  });
+}
+
+// A number as a surveyor types it: up to six places and up to three
+// decimals, a sign now and then.
+rc::Gen<std::string> FieldNumberGen() {
+  return rc::gen::apply(
+      [](int whole, int fraction, int decimals, bool minus) {
+        std::string text = (minus ? "-" : "") + std::to_string(whole);
+        if (decimals > 0) {
+          std::string f = std::to_string(fraction % 1000 + 1000).substr(1, static_cast<size_t>(decimals));
+          text += "." + f;
+        }
+        return text;
+      },
+      rc::gen::inRange(0, 1000000), rc::gen::inRange(0, 1000), rc::gen::inRange(0, 4),
+      rc::gen::weightedElement<bool>({{4, false}, {1, true}}));
+}
+
+rc::Gen<std::optional<std::string>> FieldGen() {
+  return rc::gen::weightedOneOf<std::optional<std::string>>({
+      {3, rc::gen::just(std::optional<std::string>())},
+      {3, rc::gen::cast<std::optional<std::string>>(FieldNumberGen())},
+      {2, rc::gen::cast<std::optional<std::string>>(TypedText())},
+  });
+}
+
+// Keys weighted toward the ones that move a run on, so that sequences reach
+// files, lines and readings; every key of the table comes now and then.
+rc::Gen<int> KeyGen() {
+  return rc::gen::weightedElement<int>({{6, 'C'}, {5, 'G'}, {3, VK_RETURN}, {2, 'L'}, {2, 'N'}, {1, 'M'},
+                                        {1, 'X'}, {1, 'U'}, {1, 'A'}, {1, 'E'}, {1, 'S'}, {1, 'P'}, {1, 'Q'},
+                                        {1, '0'}, {1, '5'}, {2, VK_SPACE}, {1, VK_ESCAPE}, {1, VK_TAB},
+                                        {1, VK_LEFT}, {1, VK_UP}, {1, VK_RIGHT}, {1, VK_DOWN}});
+}
+
+rc::Gen<Step> StepGen() {
+  return rc::gen::apply(
+      [](Act act, int key, int count, bool marked, int value, bool ok, bool yes, int menu, std::string name,
+         std::vector<std::optional<std::string>> texts, int list1, int list2) {
+        Step s;
+        s.act = act;
+        s.key = key;
+        s.count = count;
+        s.marked = marked;
+        s.value = value;
+        s.ok = ok;
+        s.yes = yes;
+        s.menu = menu;
+        s.name = std::move(name);
+        s.texts = std::move(texts);
+        s.list1 = list1;
+        s.list2 = list2;
+        return s;
+      },
+      rc::gen::weightedElement<Act>({{10, Act::kKey},
+                                     {2, Act::kHold},
+                                     {8, Act::kFrames},
+                                     {1, Act::kCutFrame},
+                                     {1, Act::kGarbage},
+                                     {1, Act::kWrongLetter},
+                                     {1, Act::kSilence},
+                                     {3, Act::kStartRun}}),
+      KeyGen(), rc::gen::inRange(1, 7), rc::gen::arbitrary<bool>(), rc::gen::inRange(0, 1000),
+      rc::gen::weightedElement<bool>({{4, true}, {1, false}}), rc::gen::weightedElement<bool>({{3, true}, {1, false}}),
+      rc::gen::inRange(0, 5), FileNameGen(), rc::gen::container<std::vector<std::optional<std::string>>>(4, FieldGen()),
+      rc::gen::inRange(0, 2), rc::gen::inRange(0, 4));
+}
+
+// --- The instrument's bytes -------------------------------------------------
+
+// The frame a step sends, on the wire (terminator included), for the kind.
+std::vector<uint8_t> WireFrame(const RunSetup& r, int value, bool marked) {
+  const long f1 = (value * 37) % 4000 - 1500;
+  const long f2 = (value * 53) % 900 - 300;
+  switch (KindInfoFor(r.kind).syntax) {
+    case FrameSyntax::kIce:
+      return sim::EncodeIceFrame(value % 1000, (value * 7) % 1000);
+    case FrameSyntax::kBinary: {
+      sim::Mk2Words w{static_cast<uint16_t>(33000 + value), static_cast<uint16_t>(32000 + value * 3),
+                      static_cast<uint16_t>(32768 - value), static_cast<uint16_t>(32768 + value),
+                      static_cast<uint16_t>(value), static_cast<uint16_t>(value * 11)};
+      uint8_t status = static_cast<uint8_t>((value % 2 ? sim::kMk2StatusVertical : sim::kMk2StatusHorizontal) |
+                                            (marked ? 64 : 0));
+      auto frame = sim::EncodeBinaryFrame(value % 3 == 0 ? 't' : 'T', status, w);
+      return std::vector<uint8_t>(frame.begin(), frame.end());
+    }
+    case FrameSyntax::kAscii:
+      break;
+  }
+  uint8_t status = 0;
+  if (r.kind == kKindTq64) {
+    status = sim::EncodeTq64Status({marked, value % 2 == 0, 20, value % 8});
+  } else {
+    status = sim::EncodeAsciiStatus({false, marked, value % 2 == 0, false, value % 8});
+  }
+  return r.frame_length == 7 ? sim::EncodeAsciiFrame(status, f1) : sim::EncodeAsciiFrame(status, f1, f2);
+}
+
+// The frame as the reading record keeps it (before the marker digit): the
+// wire bytes without the terminator, ASCII and ice frames padded to 12.
+std::string StoredFrame(const RunSetup& r, const std::vector<uint8_t>& wire) {
+  const FrameSyntax syntax = KindInfoFor(r.kind).syntax;
+  std::string text(wire.begin(), wire.end());
+  if (syntax == FrameSyntax::kBinary) return text.substr(0, 14);
+  if (syntax == FrameSyntax::kAscii) text.pop_back();
+  text.resize(12, ' ');
+  return text;
+}
+
+// --- The model ---------------------------------------------------------------
+
+// What a record must hold: its bytes, and which of them the model leaves open
+// ('?' in the mask: an average it does not recompute, a previous offset).
+struct Expected {
+  std::string bytes;
+  std::string mask;  // empty: every byte
+};
+
+std::string Pad(std::string text, size_t length) {
+  text.resize(length - 1, ' ');
+  return text + "\n";
+}
+
+std::string Ticks(uint32_t tick) {
+  char t[16];
+  std::snprintf(t, sizeof t, "%10u", tick);
+  return t;
+}
+
+std::string Fixed(double value, int width, int decimals) {
+  char t[64];
+  std::snprintf(t, sizeof t, "%*.*f", width, decimals, value);
+  return t;
+}
+
+// The plain reading of a typed number: blanks, a sign ("+", "-", U+2212),
+// digits with a point or a comma, an exponent, blanks, and nothing else; an
+// empty field is 0. Nothing when the text is anything else.
+std::optional<double> PlainNumber(std::string text) {
+  for (size_t at; (at = text.find("\u2212")) != std::string::npos;) text.replace(at, 3, "-");
+  std::replace(text.begin(), text.end(), ',', '.');
+  size_t a = text.find_first_not_of(' '), b = text.find_last_not_of(' ');
+  if (a == std::string::npos) return 0.0;
+  text = text.substr(a, b - a + 1);
+  size_t i = 0, digits = 0;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    size_t e = i + 1;
+    if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
+    size_t start = e;
+    while (e < text.size() && std::isdigit(static_cast<unsigned char>(text[e]))) ++e;
+    if (e == start) return std::nullopt;
+    i = e;
+  }
+  if (i != text.size()) return std::nullopt;
+  double v = std::strtod(text.c_str(), nullptr);
+  if (!std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+// True when the record's "%<width>.<decimals>f" of `stored` (the value as
+// its field in the store holds it) reads back as the number typed.
+bool KeptExactly(double stored, double typed, int width, int decimals) {
+  std::string shown = Fixed(stored, width, decimals);
+  return (width == 0 || shown.size() == static_cast<size_t>(width)) && std::strtod(shown.c_str(), nullptr) == typed;
+}
+
+bool TextStorable(const std::string& utf8) { return !FindUnstorableCharacter(utf8).has_value(); }
+
+struct Model {
+  RunSetup r;
+  size_t record_length = 26;
+  bool active = false;       // a run is going
+  LoggingState state = LoggingState::Monitor;
+  std::string path;          // the open file
+  std::vector<Expected> records;
+  std::vector<std::pair<std::string, std::vector<Expected>>> closed;  // earlier files, whole
+  std::vector<double> reading_stations;  // the station of every reading of the open file
+  uint32_t tick = 5000;
+  // The position.
+  std::string line = "0";
+  float line_increment = 1.0f;
+  int32_t sequence = 0;
+  int32_t direction = 1;
+  double start_station = 0.0;
+  float station_increment = 1.0f;
+  double station = 0.0;
+  int32_t readings_per_station = 1;
+  int32_t group_count = 0;
+  bool armed = false;
+  std::optional<double> station_before_file;
+  std::array<float, 6> offsets{};
+  // The readings.
+  int32_t frames_per_reading = 1;
+  int32_t frame_counter = 0;
+  int32_t trigger = 0;
+  bool averaging = false;     // Manual with more than one sample
+  int32_t samples_taken = 0;
+  int32_t missed = 0;
+  std::string fault;          // the first rule the run broke
+
+  bool mk2() const { return r.kind == kKindTq68Mk2; }
+
+  Expected Record(std::string text) const { return Expected{Pad(std::move(text), record_length), {}}; }
+  std::string Gap() const { return mk2() ? "  " : ""; }
+  void Write(Expected e) { records.push_back(std::move(e)); }
+  void Note(const std::string& text, char letter) {
+    std::string t = text;
+    t.resize(11, ' ');
+    Write(Record(std::string(1, letter) + t + " " + Gap() + Ticks(tick)));
+  }
+  void TimeMark() { Write(Record("*14:05:07.000" + Gap() + Ticks(tick))); }
+  void LineStart() {
+    Write(Record("L" + NarrowTo8Bit(std::string(FirstCharacters(line, 8)))));
+    Write(Record("B" + Fixed(start_station, 11, 2)));
+    Write(Record(std::string("A") + "WSNE"[direction] + "      " + Fixed(station_increment, 11, 3)));
+    Write(Record("Z06122009 14:05:07"));
+    if (mk2()) CalibrationRecords();
+  }
+  void CalibrationRecords() {
+    for (int i = 0; i < 6; ++i) {
+      Expected e = Record("O" + std::to_string(i + 1) + Fixed(offsets[static_cast<size_t>(i)], 10, 3) + " " +
+                          std::string(10, ' '));
+      e.mask = std::string(13, '.') + std::string(10, '?') + std::string(record_length - 23, '.');
+      Write(e);
+    }
+  }
+  void StationRecord() {
+    Write(Record("S" + Fixed(station, 11, 2) + " 14050700"));
+    TimeMark();
+  }
+};
+
+// --- The run under test -------------------------------------------------------
+
+struct Seen {
+  ModalKind kind;
+  std::string name;
+  std::string text;
+  bool refused = false;  // a dialog whose OK was refused
+  bool accepted = false;  // a dialog closed by OK
+  std::vector<std::string> fields;  // a dialog's edit texts as OK found them
+};
+
+// Answers every modal call as the step says and notes what came.
+class Operator : public ModalResponder {
+ public:
+  const Step* step = nullptr;
+  fs::path folder;
+  std::string extension;
+  std::vector<Seen> seen;
+
+  std::optional<ModalAnswer> Answer(const ModalRequest& q) override {
+    Seen s{q.kind, q.name, q.text, false, false, {}};
+    ModalAnswer a;
+    switch (q.kind) {
+      case ModalKind::kMessageBox:
+        a.result = (q.flags & 0xF) == MB_YESNO ? (step->yes ? IDYES : IDNO) : IDOK;
+        break;
+      case ModalKind::kSaveFile: {
+        const bool again = std::any_of(seen.begin(), seen.end(), [](const Seen& e) {
+          return e.kind == ModalKind::kSaveFile;
+        });
+        if (!step->name.empty() && !again) a.path = (folder / (step->name + extension)).string();
+        break;
+      }
+      case ModalKind::kDialog:
+        a.result = Dialog(q, s);
+        break;
+      case ModalKind::kMenu:
+        if (!q.menu_items.empty()) {
+          std::vector<int> ids;
+          for (const MenuItem& m : q.menu_items) {
+            if (m.id != 0) ids.push_back(static_cast<int>(m.id));
+          }
+          a.result = ids.empty() ? 0 : ids[static_cast<size_t>(step->menu) % ids.size()];
+        }
+        break;
+      case ModalKind::kOpenFile:
+      case ModalKind::kColor:
+        break;
+    }
+    seen.push_back(s);
+    return a;
+  }
+
+ private:
+  intptr_t Dialog(const ModalRequest& q, Seen& s) {
+    WindowHandle d = q.window;
+    std::vector<int> edits;
+    if (q.name == "GETNEWLINE") {
+      edits = {674, 675, 678, 679};
+      ChooseComboItem(GetDlgItem(d, 676), step->list1);
+      ChooseComboItem(GetDlgItem(d, 677), step->list2);
+    } else if (q.name.rfind("GETNEWSTATION", 0) == 0) {
+      edits = {865};
+    } else if (q.name == "GETCOMMENT") {
+      edits = {851};
+    }
+    for (size_t i = 0; i < edits.size(); ++i) {
+      WindowHandle edit = GetDlgItem(d, edits[i]);
+      if (i < step->texts.size() && step->texts[i]) TypeText(edit, *step->texts[i]);
+      s.fields.push_back(GetWindowText(edit));
+    }
+    if (!step->ok) return IDCANCEL;
+    PressTitleButton(d, IDOK);
+    if (IsWindow(d) && IsWindowVisible(d)) {
+      s.refused = true;
+      PressTitleButton(d, IDCANCEL);
+    } else {
+      s.accepted = true;
+    }
+    return 0;
+  }
+};
+
+class LoggingProperty : public testing::MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    InstallModalResponder(&operator_);
+    Logging = LoggingControl{};
+    clock_.SetNow(LocalTime{2009, 12, 6, 0, 14, 5, 7, 0});
+    clock_.SetTick(5000);
+    InstallClock(&clock_);
+  }
+  void TearDown() override {
+    StopLoggingRun(Shell.LoggingWindow);
+    InstallModalResponder(&responder_);
+    MainWindowTest::TearDown();
+  }
+
+  WindowHandle window() const { return Shell.LoggingWindow; }
+
+  // The sequence's build, settings and first run.
+  std::string Begin(const RunSetup& r) {
+    m_.r = r;
+    Build() = BuildConfig{r.kind, 1, 0};
+    m_.record_length = r.kind == kKindTq68Mk2 ? 26 : 24;
+    LinkPort(1, instrument_.slave_path());
+    if (OpenMainWindow(r.portrait ? 240 : 320, r.portrait ? 320 : 240) == nullptr) return "no main window";
+    Settings.SurveyMode = r.survey_mode;
+    Settings.PauseKey = r.pause_key;
+    Settings.SoftMarker = r.soft_marker;
+    Settings.SamplesPerReading = r.samples;
+    Settings.DipoleMode = r.dipole_mode;
+    Settings.ReadingInterval = r.interval;
+    if (!SaveSettings(Settings, Build()) || !LoadSettings(Settings, Build())) return "settings not saved";
+    operator_.folder = MapSystemPath(DataFoldersFor(Build()).dialog_folder);
+    operator_.extension = DataFoldersFor(Build()).extension;
+    return StartRun();
+  }
+
+  std::string StartRun() {
+    if (r().kind == kKindTq68) {
+      // The TQ68 listens for one frame to learn its length before its reader starts.
+      std::vector<uint8_t> frame = WireFrame(r(), 1, false);
+      instrument_.Send(std::span<const uint8_t>(frame));
+    }
+    ClickMainButton(0);
+    if (Shell.LoggingActive != 1) return "the run did not start";
+    KillTimer(window(), kWatchdogTimerId);
+    intake_.emplace(ReaderContext{nullptr, &Acquisition, window(), r().kind, false});
+    Model& m = m_;
+    m.active = true;
+    m.state = LoggingState::Monitor;
+    m.line = Settings.SurveyLine;
+    m.line_increment = Settings.LineIncrement;
+    m.sequence = Settings.Sequence;
+    m.direction = Settings.Direction;
+    m.start_station = Settings.StartStation;
+    m.station_increment = Settings.StationIncrement;
+    m.station = Settings.CurrentStation;
+    m.readings_per_station = Settings.ReadingsPerStation;
+    m.offsets = Settings.Mk2Calibration;
+    m.group_count = 0;
+    m.frames_per_reading = 1;
+    m.frame_counter = 0;
+    m.trigger = 0;
+    m.averaging = r().survey_mode == 2 && r().samples > 1 && r().kind != kKindFrz62;
+    m.samples_taken = 0;
+    m.missed = 0;
+    m.station_before_file.reset();
+    m.tick = clock_.Tick();
+    return {};
+  }
+
+  const RunSetup& r() const { return m_.r; }
+
+  // Runs one step on the window and on the model; the model's complaint, if any.
+  std::string Run(const Step& step) {
+    operator_.step = &step;
+    operator_.seen.clear();
+    switch (step.act) {
+      case Act::kKey:
+      case Act::kHold:
+        if (!m_.active) return {};
+        Key(step);
+        break;
+      case Act::kFrames:
+        for (int i = 0; i < step.count; ++i) Frame(step.value + i, step.marked);
+        break;
+      case Act::kCutFrame: {
+        if (!m_.active) return {};
+        std::vector<uint8_t> wire = WireFrame(r(), step.value, step.marked);
+        Feed(std::vector<uint8_t>(wire.begin(), wire.begin() + step.count % (wire.size() - 1) + 1));
+        break;
+      }
+      case Act::kGarbage:
+        if (!m_.active) return {};
+        Garbage(step);
+        break;
+      case Act::kWrongLetter:
+        if (!m_.active || KindInfoFor(r().kind).syntax != FrameSyntax::kAscii) return {};
+        WrongLetter(step);
+        break;
+      case Act::kSilence:
+        if (!m_.active) return {};
+        for (int i = 0; i < step.count && m_.active; ++i) Silence(step);
+        break;
+      case Act::kStartRun:
+        if (m_.active) return {};
+        if (std::string e = StartRun(); !e.empty()) return e;
+        break;
+    }
+    if (!m_.fault.empty()) return m_.fault;
+    return Check();
+  }
+
+  // --- Keys -----------------------------------------------------------------
+
+  void Key(const Step& step) {
+    LoggingAction action = KeyAction(step.key);
+    const bool sent = step.act == Act::kHold ? HoldKey(step.key, step.count, window()) : PressKey(step.key, window());
+    Settle();
+    if (!sent) return Fault("the window took no key");
+    Apply(action, step);
+  }
+
+  // What the key does, by the table of keys and states.
+  LoggingAction KeyAction(int key) const {
+    const Model& m = m_;
+    const bool mk2 = m.mk2();
+    const bool digit = key >= '0' && key <= '9';
+    if (m.state == LoggingState::Logging) {
+      switch (r().pause_key) {
+        case 0: return mk2 && digit ? LoggingAction::kNone : LoggingAction::kPause;
+        case 1: return key == VK_SPACE ? LoggingAction::kPause : LoggingAction::kNone;
+        case 2: return key == VK_RETURN ? LoggingAction::kPause : LoggingAction::kNone;
+        default: return key == 'S' || key == 'P' ? LoggingAction::kPause : LoggingAction::kNone;
+      }
+    }
+    int j = -1;
+    if (key == VK_RETURN) j = 0;  // the highlight stays on the first button
+    if (m.state == LoggingState::Monitor) {
+      switch (key) {
+        case 'C': j = 0; break;
+        case 'N': j = 2; break;
+        case 'M': case 'X': j = 4; break;
+        case 'U': j = 1; break;
+        case 'A': if (mk2) j = 1; break;
+        case 'E': if (mk2) j = 2; break;
+      }
+      if (mk2) {
+        if (j == 1) return LoggingAction::kCalibrate;
+        if (j == 2) return LoggingAction::kDeleteCalibration;
+        if (j == 3) j = 1;
+      }
+      switch (j) {
+        case 0: return LoggingAction::kCreateFile;
+        case 1: case 4: return LoggingAction::kEndRun;
+        case 2: return LoggingAction::kNewStation;
+        default: return LoggingAction::kNone;
+      }
+    }
+    switch (key) {
+      case 'C': j = 3; break;
+      case 'G': j = 0; break;
+      case 'L': j = 1; break;
+      case 'N': j = 2; break;
+      case 'M': j = 4; break;
+      case 'X': j = 5; break;
+    }
+    switch (j) {
+      case 0: return LoggingAction::kStartLogging;
+      case 1: return LoggingAction::kNewLine;
+      case 2: return LoggingAction::kNewStation;
+      case 3: return LoggingAction::kComment;
+      case 4: return LoggingAction::kMenu;
+      case 5: return LoggingAction::kEndRun;
+      default: return LoggingAction::kNone;
+    }
+  }
+
+  const Seen* Saw(ModalKind kind, const std::string& prefix = {}) const {
+    for (const Seen& s : operator_.seen) {
+      if (s.kind == kind && s.name.rfind(prefix, 0) == 0) return &s;
+    }
+    return nullptr;
+  }
+
+  void Fault(const std::string& what) {
+    if (m_.fault.empty()) m_.fault = what;
+  }
+
+  void Apply(LoggingAction action, const Step& step) {
+    Model& m = m_;
+    switch (action) {
+      case LoggingAction::kNone:
+        if (!operator_.seen.empty()) Fault("a key that does nothing opened \"" + operator_.seen[0].name + "\"");
+        return;
+      case LoggingAction::kCreateFile: return CreateFile(step);
+      case LoggingAction::kStartLogging:
+        m.state = LoggingState::Logging;
+        m.frames_per_reading = r().survey_mode == 0 ? Settings.FramesPerInterval : 1;
+        m.frame_counter = 0;
+        m.trigger = 0;
+        m.Note("$STARTED", 'X');
+        return;
+      case LoggingAction::kPause:
+        m.Note("$PAUSED", 'X');
+        m.state = LoggingState::StandBy;
+        m.frames_per_reading = 1;
+        m.frame_counter = 0;
+        return;
+      case LoggingAction::kNewLine: return NewLine();
+      case LoggingAction::kNewStation: return NewStation();
+      case LoggingAction::kComment: {
+        const Seen* d = Saw(ModalKind::kDialog, "GETCOMMENT");
+        if (d == nullptr) return Fault("no comment dialog");
+        if (!d->accepted) return;
+        // The record keeps the first 11 characters.
+        const std::string kept(FirstCharacters(d->fields[0], 11));
+        if (!TextStorable(kept)) return Fault("a comment the file cannot hold was accepted: " + d->fields[0]);
+        m.Note(NarrowTo8Bit(kept), 'C');
+        return;
+      }
+      case LoggingAction::kMenu: return Menu();
+      case LoggingAction::kEndRun: return EndRun(step);
+      case LoggingAction::kCalibrate:
+        // Answered No: the offsets stay.
+        if (Saw(ModalKind::kMessageBox, "CALIBRATION") == nullptr) Fault("no calibration question");
+        return;
+      case LoggingAction::kDeleteCalibration: return DeleteCalibration(step);
+      default: return;
+    }
+  }
+
+  void CreateFile(const Step& step) {
+    Model& m = m_;
+    if (Saw(ModalKind::kSaveFile) == nullptr) return Fault("Create File opened no save dialog");
+    const bool created = Logging.state == LoggingState::StandBy;
+    if (!created) return;
+    std::string base = step.name.substr(0, step.name.find('.'));
+    if (step.name.empty() || !TextStorable(base)) return Fault("a file named \"" + step.name + "\" was created");
+    m.path = Logging.DataFilePath;
+    m.records.clear();
+    m.reading_stations.clear();
+    m.state = LoggingState::StandBy;
+    // A new file's stations begin where its line start says, or at a
+    // station set in Monitor for it.
+    m.group_count = 0;
+    m.armed = false;
+    m.station = m.start_station;
+    m.Write(Header1());
+    std::string mode_value = r().survey_mode == 0   ? Fixed(r().interval, 7, 3)
+                             : r().survey_mode == 1 ? Fixed(m.station_increment, 7, 3)
+                                                    : Fixed(r().samples, 7, 0);
+    std::string name9 = NarrowTo8Bit(base).substr(0, 9);
+    name9.resize(9, ' ');
+    m.Write(m.Record(("H " + name9 + mode_value).substr(0, m.record_length - 1)));
+    m.LineStart();
+    m.TimeMark();
+    if (m.station_before_file) {
+      m.station = *m.station_before_file;
+      m.StationRecord();
+      m.station_before_file.reset();
+    }
+  }
+
+  Expected Header1() const {
+    static const char* kIds[] = {"TQ62MK2 W211", "TQ68B   W210", "TQ68D   W211", "TQ68S   W211",
+                                 "TQ64    W211", "TQ93    W210", "FRZ62   W210", "TQ68MK2 W211"};
+    std::string h = std::string(kIds[r().kind]) + "GRD";
+    h += std::to_string(Settings.Units) + std::to_string(Settings.DipoleMode) + std::to_string(r().survey_mode) +
+         std::to_string(Settings.Component);
+    h += m_.mk2() ? std::to_string(Settings.Mk2Variant) + "    " : std::string("   ");
+    h += r().portrait ? "3" : "2";
+    return m_.Record(h);
+  }
+
+  void NewLine() {
+    Model& m = m_;
+    const Seen* d = Saw(ModalKind::kDialog, "GETNEWLINE");
+    if (d == nullptr) return Fault("no New Line dialog");
+    if (!d->accepted) return;
+    const std::vector<std::string>& f = d->fields;
+    std::optional<double> inc = PlainNumber(f[1]), start = PlainNumber(f[2]), step = PlainNumber(f[3]);
+    if (!TextStorable(f[0]) || !inc || !start || !step) return Fault("New Line accepted what is no line or number");
+    if (!KeptExactly(*start, *start, 11, 2)) return Fault("New Line accepted a start station \"B\" cannot keep: " + f[2]);
+    if (!KeptExactly(static_cast<float>(*step), *step, 11, 3)) {
+      return Fault("New Line accepted an increment \"A\" cannot keep: " + f[3]);
+    }
+    if (!KeptExactly(static_cast<float>(*inc), *inc, 0, 2)) {
+      return Fault("New Line accepted a line increment the next proposal cannot keep: " + f[1]);
+    }
+    m.line = CutSurveyLine(f[0]);
+    m.line_increment = static_cast<float>(*inc);
+    m.sequence = Settings.Sequence;
+    m.direction = Settings.Direction;
+    m.start_station = *start;
+    m.station = *start;
+    m.station_increment = static_cast<float>(*step);
+    m.armed = false;
+    m.LineStart();
+    m.TimeMark();
+  }
+
+  void NewStation() {
+    Model& m = m_;
+    const Seen* d = Saw(ModalKind::kDialog, "GETNEWSTATION");
+    if (d == nullptr) return Fault("no New Station dialog");
+    if (!d->accepted) return;
+    std::optional<double> v = PlainNumber(d->fields[0]);
+    if (!v) return Fault("New Station accepted what is no number: " + d->fields[0]);
+    if (!KeptExactly(*v, *v, 11, 2)) return Fault("New Station accepted a station \"S\" cannot keep: " + d->fields[0]);
+    m.station = *v;
+    m.armed = false;
+    if (m.state == LoggingState::Monitor) {
+      m.station_before_file = *v;
+    } else {
+      m.StationRecord();
+    }
+  }
+
+  void Menu() {
+    const Seen* menu = Saw(ModalKind::kMenu);
+    if (menu == nullptr) return Fault("no pop-up menu");
+    // What the menu led to: a delete of the calibration is the only entry
+    // that writes; scale, options and calibrate (answered No) do not.
+    if (Saw(ModalKind::kMessageBox, "Delete Calibration") != nullptr) DeleteCalibration(*operator_.step);
+  }
+
+  void DeleteCalibration(const Step& step) {
+    Model& m = m_;
+    if (Saw(ModalKind::kMessageBox, "Delete Calibration") == nullptr) return Fault("no delete question");
+    if (!step.yes) return;
+    m.offsets = {};
+    if (m.state != LoggingState::Monitor) m.CalibrationRecords();
+  }
+
+  void EndRun(const Step& step) {
+    Model& m = m_;
+    if (m.state != LoggingState::Monitor) {
+      if (Saw(ModalKind::kMessageBox, "Confirm Exit") == nullptr) return Fault("Exit asked nothing");
+      if (!step.yes) return;
+    }
+    Ended();
+  }
+
+  void Ended() {
+    Model& m = m_;
+    m.active = false;
+    m.state = LoggingState::Monitor;
+    m.group_count = 0;
+    if (!m.path.empty()) m.closed.emplace_back(m.path, m.records);
+    m.path.clear();
+    m.records.clear();
+    m.reading_stations.clear();
+    m.station_before_file.reset();
+    intake_.reset();
+  }
+
+  // --- The line -----------------------------------------------------------------
+
+  void Feed(const std::vector<uint8_t>& bytes) {
+    intake_->Pause();
+    for (uint8_t b : bytes) intake_->Push(b);
+    Settle();
+  }
+
+  void Frame(int value, bool marked) {
+    if (!m_.active) return;
+    clock_.Advance(kFrameSpacingMs);
+    m_.tick = clock_.Tick();
+    std::vector<uint8_t> wire = WireFrame(r(), value, marked);
+    Feed(wire);
+    FrameCounted(true, &wire, marked);
+  }
+
+  void Garbage(const Step& step) {
+    std::vector<uint8_t> bytes;
+    const FrameSyntax syntax = KindInfoFor(r().kind).syntax;
+    for (int i = 0; i < step.count * 5; ++i) {
+      uint8_t b = static_cast<uint8_t>((step.value * 31 + i * 97) % 256);
+      // Bytes that cannot end a frame: no CR, no "T" that starts an ice frame, no 0xFF.
+      if (b == '\r' || b == 'T' || b == 't' || b == 0xFF) b = 'x';
+      bytes.push_back(b);
+    }
+    Feed(bytes);
+    if (syntax == FrameSyntax::kIce) FrameCounted(false, nullptr, false);  // noise counts once
+  }
+
+  void WrongLetter(const Step& step) {
+    std::vector<uint8_t> wire = WireFrame(r(), step.value, step.marked);
+    wire[0] = 'X';
+    Feed(wire);
+    FrameCounted(false, nullptr, false);
+  }
+
+  // A frame the reader counted: accepted ones post a reading every
+  // FramesPerReading frames.
+  void FrameCounted(bool accepted, const std::vector<uint8_t>* wire, bool marked) {
+    Model& m = m_;
+    if (accepted) m.missed = 0;
+    m.frame_counter += 1;
+    if (m.frame_counter < std::max(m.frames_per_reading, 1)) return;
+    m.frame_counter = 0;
+    if (accepted) Reading(*wire, marked);
+  }
+
+  void Reading(const std::vector<uint8_t>& wire, bool marked) {
+    Model& m = m_;
+    const bool manual_now = r().survey_mode == 2 && !(m.averaging && m.samples_taken > 0);
+    if (r().kind != kKindFrz62) {
+      m.trigger = !marked ? (manual_now ? 0 : 1) : (!manual_now ? 1 : (m.trigger == 0 ? 1 : -1));
+    }
+    if (m.state != LoggingState::Logging) return;
+    if (r().kind != kKindFrz62 && m.trigger != 1) return;
+    std::string frame = StoredFrame(r(), wire);
+    std::string mask;
+    if (m.averaging) {
+      if (++m.samples_taken < r().samples) return;
+      m.samples_taken = 0;
+      // Averaged fields are checked by their form only.
+      mask = std::string(m.record_length, '.');
+      for (size_t i = 2; i < (m.mk2() ? 14u : 12u); ++i) mask[i] = '?';
+    }
+    // The marker digit and the station.
+    double station_of_reading = m.station;
+    if (r().kind == kKindFrz62) {
+      if (m.armed) m.station += m.station_increment;
+      station_of_reading = m.station;
+      m.armed = true;
+    } else {
+      int k = m.group_count++;
+      if (k >= 1) frame[0] = static_cast<char>('1' + std::min(k, m.mk2() ? 1 : 5));
+      station_of_reading = m.station;
+      if (m.group_count >= m.readings_per_station) {
+        if (m.armed) m.station += static_cast<double>(m.station_increment);
+        m.group_count = 0;
+      }
+      m.armed = true;
+    }
+    if (r().kind == kKindFrz62 || m.readings_per_station == 1) station_of_reading = m.station;
+    m.reading_stations.push_back(station_of_reading);
+    Expected e = m.Record(frame + " " + Ticks(m.tick));
+    e.mask = mask;
+    m.Write(e);
+  }
+
+  void Silence(const Step&) {
+    Model& m = m_;
+    if (r().kind == kKindFrz62 && r().survey_mode == 1) return;  // no watchdog at all
+    clock_.Advance(static_cast<uint32_t>(CurrentRun.WatchdogTimeoutMs) + 1);
+    m.tick = clock_.Tick();
+    SendMessage(window(), WM_TIMER, kWatchdogTimerId);
+    KillTimer(window(), kWatchdogTimerId);
+    Settle();
+    m.missed += 1;
+    if (m.missed > 5) {
+      if (m.state != LoggingState::Monitor) m.Note("$CONN END  ", 'X');
+      if (Saw(ModalKind::kMessageBox, "NO CONNECTION") == nullptr) Fault("no NO CONNECTION box");
+      Ended();
+      return;
+    }
+    if (r().kind == kKindTq64) {
+      if (m.state != LoggingState::Monitor && m.missed == 1) m.Note("$CONN BREAK", 'X');
+      m.missed = 2;
+    } else if (m.state != LoggingState::Monitor) {
+      m.Note("$CONN BREAK", 'X');
+    }
+  }
+
+  // --- The checks ---------------------------------------------------------------
+
+  static std::string Printable(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+      if (c >= 32 && c < 127) {
+        out += static_cast<char>(c);
+      } else {
+        char t[8];
+        std::snprintf(t, sizeof t, "\\x%02X", c);
+        out += t;
+      }
+    }
+    return out;
+  }
+
+  // The first line where `got` differs from `want`, both shown.
+  static std::string FirstDifference(const std::string& got, const std::string& want) {
+    if (got == want) return {};
+    size_t at = 0;
+    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+    const size_t line = at == 0 ? 0 : want.rfind('\n', at - 1) + 1;
+    auto line_of = [line](const std::string& text) {
+      return Printable(text.substr(std::min(line, text.size()), text.find('\n', line) - line));
+    };
+    return "\"" + line_of(got) + "\" where the settings in force say \"" + line_of(want) + "\" (line " +
+           std::to_string(std::count(want.begin(), want.begin() + static_cast<long>(line), '\n') + 1) + ")";
+  }
+
+  std::string CompareFile(const std::string& path, const std::vector<Expected>& expected) const {
+    const std::string bytes = testing::ReadFileBytes(path);
+    const size_t n = m_.record_length;
+    if (bytes.size() % n != 0) return path + ": a torn record";
+    const size_t count = bytes.size() / n;
+    for (size_t i = 0; i < std::min(count, expected.size()); ++i) {
+      const std::string got = bytes.substr(i * n, n);
+      const Expected& e = expected[i];
+      for (size_t b = 0; b < n; ++b) {
+        if ((e.mask.empty() || e.mask[b] != '?') && got[b] != e.bytes[b]) {
+          return "record " + std::to_string(i) + " is \"" + Printable(got) + "\", the model says \"" +
+                 Printable(e.bytes) + "\"";
+        }
+      }
+      if (i >= 2 && !IsWholeRecord(std::span(reinterpret_cast<const uint8_t*>(got.data()), n))) {
+        return "record " + std::to_string(i) + " is not whole: \"" + Printable(got) + "\"";
+      }
+    }
+    if (count != expected.size()) {
+      return path + " holds " + std::to_string(count) + " records, the model " + std::to_string(expected.size()) +
+             (count > expected.size() ? "; the first more: \"" + Printable(bytes.substr(expected.size() * n, n)) + "\""
+                                      : "");
+    }
+    return {};
+  }
+
+  std::string Check() {
+    const Model& m = m_;
+    if (Shell.LoggingActive != (m.active ? 1 : 0)) return "the run is " + std::string(m.active ? "over" : "going");
+    if (m.active && Logging.state != m.state) {
+      return "the window is in " + std::string(StateText(Logging.state)) + ", the model in " +
+             std::string(StateText(m.state));
+    }
+    for (const auto& [path, records] : m.closed) {
+      if (std::string e = CompareFile(path, records); !e.empty()) return "closed file: " + e;
+    }
+    if (!m.path.empty()) {
+      if (std::string e = CompareFile(m.path, m.records); !e.empty()) return e;
+      if (std::string e = CheckStations(); !e.empty()) return e;
+    }
+    if (std::string e = CheckSettingsFile(); !e.empty()) return e;
+    if (m.active && !m.path.empty()) {
+      const PanelLayout& p = PaintedPanelLayout();
+      const std::string station = FormatStationText(m.station).view().data();
+      auto shown = PanelFieldText(p.station);
+      if (shown && *shown != station) return "the panel shows station \"" + *shown + "\", the model \"" + station + "\"";
+      auto line = PanelFieldText(p.line);
+      if (line && *line != m.line) return "the panel shows line \"" + *line + "\", the model \"" + m.line + "\"";
+    }
+    if (Settings.CurrentStation != m.station && m.active) {
+      return "the station in force is " + Fixed(Settings.CurrentStation, 0, 6) + ", the model's " + Fixed(m.station, 0, 6);
+    }
+    return {};
+  }
+
+  // A reader rebuilding the stations from the file finds the ones the readings were taken at.
+  std::string CheckStations() const {
+    auto cursor = RecordCursor::Open(m_.path, m_.record_length);
+    if (!cursor) return "the file does not open";
+    cursor->Seek(kFirstBodyRecord);
+    StationTracker stations;
+    size_t reading = 0;
+    while (auto record = cursor->Next()) {
+      if (!IsReading(stations.Feed(*record))) continue;
+      if (reading >= m_.reading_stations.size()) return "more readings than the model";
+      const double want = m_.reading_stations[reading];
+      if (Fixed(stations.station(), 0, 2) != Fixed(want, 0, 2)) {
+        return "reading " + std::to_string(reading) + " reads back at station " + Fixed(stations.station(), 0, 3) +
+               ", it was taken at " + Fixed(want, 0, 3);
+      }
+      ++reading;
+    }
+    return {};
+  }
+
+  std::string CheckSettingsFile() const {
+    const std::string bytes = testing::ReadFileBytes(MapSystemPath(SettingsFileSystemPath(Build())));
+    for (unsigned char c : bytes) {
+      if (c < 32 && c != '\r' && c != '\n') return "the settings file holds a control byte";
+    }
+    SettingsStore loaded;
+    if (!LoadSettings(loaded, Build())) return "the settings file does not load";
+    const std::string in_force = FormatSettingsFile(Settings, Build());
+    if (std::string e = FirstDifference(bytes, in_force); !e.empty()) return "the settings file holds " + e;
+    // A load puts the survey mode's own increment in force, by rule; the
+    // rest must read back as it was written.
+    loaded.StationIncrement = Settings.StationIncrement;
+    if (std::string e = FirstDifference(FormatSettingsFile(loaded, Build()), in_force); !e.empty()) {
+      return "the settings file reads back " + e;
+    }
+    if (m_.active && Settings.SurveyLine != m_.line) return "the line in force is \"" + Settings.SurveyLine + "\"";
+    return {};
+  }
+
+  FakeClock clock_;
+  testing::PtyPair instrument_;
+  Operator operator_;
+  Model m_;
+  std::optional<ReaderIntake> intake_;
+};
+
+}  // namespace
+
+class LoggingRunProperty : public LoggingProperty {
+ public:
+  // RapidCheck leaves a failing case by an exception, past the fixture's
+  // TearDown: the property tears down itself first, once.
+  void TearDown() override {
+    if (std::exchange(torn_down_, true)) return;
+    LoggingProperty::TearDown();
+  }
+  // The sequence on this fixture: the first complaint, with its step.
+  std::string Sequence(const RunSetup& setup, const std::vector<Step>& steps, size_t* ran) {
+    if (std::string e = Begin(setup); !e.empty()) return e;
+    for (size_t i = 0; i < steps.size(); ++i) {
+      *ran = i + 1;
+      if (testing::PropertyVerbose()) {
+        std::ostringstream os;
+        showValue(steps[i], os);
+        std::cout << "  " << i << ": " << os.str() << "\n";
+      }
+      std::string e = Run(steps[i]);
+      if (testing::PropertyVerbose()) {
+        for (const Seen& seen : operator_.seen) {
+          std::cout << "     saw " << static_cast<int>(seen.kind) << " \"" << seen.name << "\" " << seen.text
+                    << (seen.refused ? " refused" : "") << (seen.accepted ? " accepted" : "") << "\n";
+        }
+        std::cout << "     state " << StateText(Logging.state) << ", records " << m_.records.size() << "\n";
+      }
+      if (!e.empty()) return "after step " + std::to_string(i) + ": " + e;
+    }
+    if (testing::PropertyVerbose()) {
+      std::cout << "  files closed " << m_.closed.size() << ", records in the open file " << m_.records.size() << "\n";
+    }
+    return {};
+  }
+
+ private:
+  bool torn_down_ = false;
+};
+
+RC_GTEST_FIXTURE_PROP(LoggingRunProperty, EveryRecordIsOneTheRulesExpect, ()) {
+  const RunSetup setup = *RunSetupGen();
+  const std::vector<Step> steps = *rc::gen::container<std::vector<Step>>(StepGen());
+  if (testing::PropertyVerbose()) {
+    std::ostringstream os;
+    showValue(setup, os);
+    std::cout << "sequence: " << os.str() << ", " << steps.size() << " steps\n";
+  }
+  size_t ran = 0;
+  const std::string fault = Sequence(setup, steps, &ran);
+  testing::CountSequence("LoggingRun", ran, !fault.empty());
+  if (!fault.empty()) {
+    TearDown();
+    RC_FAIL(fault);
+  }
+}
+
+}  // namespace tq
+
+namespace tq {
+namespace {
+
+Step Press(int key, std::string name = {}, std::vector<std::optional<std::string>> texts = {}) {
+  Step s;
+  s.key = key;
+  s.name = std::move(name);
+  s.texts = std::move(texts);
+  return s;
+}
+
+// The shortest sequences the property found, each once a fault.
+struct Regression {
+  const char* what;
+  RunSetup setup;
+  std::vector<Step> steps;
+};
+
+const Regression kRegressions[] = {
+    {"a key after two refused file names (the test's own wait for the queue ended early)", RunSetup{0, false, 0, 0, 0, 1, 0, 0.5f, 12},
+     {Press(VK_RETURN, "\u4e2d"), Press(VK_RETURN, "\u4e2d"), Press('C', "A")}},
+    {"a station increment float32 cannot keep to 3 decimals", RunSetup{0, false, 0, 0, 0, 1, 0, 0.2f, 12},
+     {Press('C', "RUN2"), Press('L', {}, {"0", "0", {}, "16384.2"})}},
+    {"a line increment float32 cannot keep to 2 decimals", RunSetup{0, false, 0, 0, 0, 1, 0, 0.2f, 12},
+     {Press('C', "RUN2"), Press('L', {}, {"0", "-131072.1", "", {}})}},
+};
+
+class LoggingRegression : public LoggingRunProperty, public ::testing::WithParamInterface<Regression> {};
+
+TEST_P(LoggingRegression, KeepsTheRules) {
+  size_t ran = 0;
+  EXPECT_EQ(Sequence(GetParam().setup, GetParam().steps, &ran), "") << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Found, LoggingRegression, ::testing::ValuesIn(kRegressions));
+
+}  // namespace
+}  // namespace tq
