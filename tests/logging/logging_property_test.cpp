@@ -773,7 +773,11 @@ class LoggingProperty : public testing::MainWindowTest {
     if (!d->accepted) return;
     const std::vector<std::string>& f = d->fields;
     std::optional<double> inc = PlainNumber(f[1]), start = PlainNumber(f[2]), step = PlainNumber(f[3]);
-    if (!TextStorable(f[0]) || !inc || !start || !step) return Fault("New Line accepted what is no line or number");
+    // The store keeps the first 11 characters of the line.
+    if (!TextStorable(CutSurveyLine(f[0])) || !inc || !start || !step) {
+      return Fault("New Line accepted what is no line or number: \"" + f[0] + "\" \"" + f[1] + "\" \"" + f[2] +
+                   "\" \"" + f[3] + "\"");
+    }
     if (!KeptExactly(*start, *start, 11, 2)) return Fault("New Line accepted a start station \"B\" cannot keep: " + f[2]);
     if (!KeptExactly(static_cast<float>(*step), *step, 11, 3)) {
       return Fault("New Line accepted an increment \"A\" cannot keep: " + f[3]);
@@ -1131,7 +1135,16 @@ class LoggingRunProperty : public LoggingProperty {
 
 RC_GTEST_FIXTURE_PROP(LoggingRunProperty, EveryRecordIsOneTheRulesExpect, ()) {
   const RunSetup setup = *RunSetupGen();
-  const std::vector<Step> steps = *rc::gen::container<std::vector<Step>>(StepGen());
+  std::vector<Step> steps = *rc::gen::container<std::vector<Step>>(StepGen());
+  // Most sequences start from a file being logged, where most rules apply.
+  if (*rc::gen::weightedElement<bool>({{2, true}, {1, false}})) {
+    Step create;
+    create.key = 'C';
+    create.name = "START";
+    Step go;
+    go.key = 'G';
+    steps.insert(steps.begin(), {create, go});
+  }
   if (testing::PropertyVerbose()) {
     std::ostringstream os;
     showValue(setup, os);
