@@ -27,7 +27,10 @@
 
 #include "acquisition/acquisition_state.h"
 #include "acquisition/readers.h"
+#include "acquisition/serial_ports.h"
 #include "app/logging_run.h"
+#include "gps/gps_fix.h"
+#include "gps/gps_reader.h"
 #include "logging/live_panel.h"
 #include "logging/logging_commands.h"
 #include "logging/run_state.h"
@@ -72,9 +75,10 @@ struct RunSetup {
   int32_t dipole_mode = 0;
   float interval = 0.2f;    // seconds between readings in Auto mode
   int32_t frame_length = 12;  // the TQ68's frames: 7 or 12
+  bool gps = false;         // a GPS receiver on COM2
 };
 
-enum class Act { kKey, kHold, kFrames, kCutFrame, kGarbage, kWrongLetter, kSilence, kStartRun };
+enum class Act { kKey, kHold, kFrames, kCutFrame, kGarbage, kWrongLetter, kSilence, kStartRun, kGps };
 
 // One command, with whatever the operator answers to the dialogs and boxes
 // it brings up.
@@ -102,6 +106,7 @@ const char* ActName(Act a) {
     case Act::kWrongLetter: return "WrongLetter";
     case Act::kSilence: return "Silence";
     case Act::kStartRun: return "StartRun";
+    case Act::kGps: return "Gps";
   }
   return "?";
 }
@@ -133,13 +138,13 @@ void showValue(const Step& s, std::ostream& os) {
 void showValue(const RunSetup& r, std::ostream& os) {
   os << "kind " << r.kind << (r.portrait ? " portrait" : " landscape") << " mode " << r.survey_mode << " pause key "
      << r.pause_key << " soft marker " << r.soft_marker << " samples " << r.samples << " dipole " << r.dipole_mode
-     << " interval " << r.interval << " frame length " << r.frame_length;
+     << " interval " << r.interval << " frame length " << r.frame_length << (r.gps ? " gps" : "");
 }
 
 rc::Gen<RunSetup> RunSetupGen() {
   return rc::gen::apply(
       [](int kind, bool portrait, int mode, int pause_key, int soft, int samples, int dipole, float interval,
-         bool short_frames) {
+         bool short_frames, bool gps) {
         RunSetup r;
         r.kind = kind;
         r.portrait = portrait;
@@ -150,11 +155,12 @@ rc::Gen<RunSetup> RunSetupGen() {
         r.dipole_mode = dipole;
         r.interval = interval;
         r.frame_length = kind == kKindTq68 && short_frames ? 7 : KindInfoFor(kind).frame_length;
+        r.gps = gps;
         return r;
       },
       rc::gen::inRange(0, kKindCount), rc::gen::arbitrary<bool>(), rc::gen::inRange(0, 3), rc::gen::inRange(0, 4),
       rc::gen::inRange(0, 2), rc::gen::element(1, 1, 2, 3), rc::gen::inRange(0, 3),
-      rc::gen::element(0.1f, 0.2f, 0.5f), rc::gen::arbitrary<bool>());
+      rc::gen::element(0.1f, 0.2f, 0.5f), rc::gen::arbitrary<bool>(), rc::gen::arbitrary<bool>());
 }
 
 rc::Gen<std::string> FileNameGen() {
@@ -230,7 +236,8 @@ rc::Gen<Step> StepGen() {
                                      {1, Act::kGarbage},
                                      {1, Act::kWrongLetter},
                                      {1, Act::kSilence},
-                                     {3, Act::kStartRun}}),
+                                     {3, Act::kStartRun},
+                                     {3, Act::kGps}}),
       KeyGen(), rc::gen::inRange(1, 7), rc::gen::arbitrary<bool>(), rc::gen::inRange(0, 1000),
       rc::gen::weightedElement<bool>({{4, true}, {1, false}}), rc::gen::weightedElement<bool>({{3, true}, {1, false}}),
       rc::gen::inRange(0, 5), FileNameGen(), rc::gen::container<std::vector<std::optional<std::string>>>(4, FieldGen()),
@@ -276,6 +283,30 @@ std::string StoredFrame(const RunSetup& r, const std::vector<uint8_t>& wire) {
   if (syntax == FrameSyntax::kAscii) text.pop_back();
   text.resize(12, ' ');
   return text;
+}
+
+// A line from the GPS receiver, by `value`: a sentence with its checksum
+// (upper or lower case), one whose checksum is wrong or missing, text that
+// is no sentence, a sentence shorter than one record's piece, and a long one.
+std::string GpsLineText(int value) {
+  auto with_checksum = [](const std::string& body, bool lower) {
+    uint8_t x = 0;
+    for (char c : body) x ^= static_cast<uint8_t>(c);
+    char sum[8];
+    std::snprintf(sum, sizeof sum, lower ? "*%02x" : "*%02X", x);
+    return "$" + body + sum;
+  };
+  const std::string gga = "GPGGA,1405" + std::to_string(10 + value % 50) + ".00,4807.038,N,01131.000,E," +
+                          std::to_string(value % 5) + "," + std::to_string(value % 13) + ",0.9,545.4,M,46.9,M,,";
+  switch (value % 7) {
+    case 0: return with_checksum(gga, false);
+    case 1: return with_checksum("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1", true);
+    case 2: return with_checksum(gga, false).substr(0, 60) + "*00";
+    case 3: return "$GPGGA,no checksum," + std::to_string(value);
+    case 4: return "garbage " + std::to_string(value);
+    case 5: return with_checksum("GPZDA", false);
+    default: return with_checksum(gga + ",padding,to,a,long,line,of,more,than,eighty,characters", false);
+  }
 }
 
 // --- The model ---------------------------------------------------------------
@@ -402,6 +433,20 @@ struct Model {
       Write(e);
     }
   }
+  // The records of one GPS line: pieces of L - 2 characters, the first
+  // with its own prefix, a last piece (possibly empty) when the line fills
+  // one, and "!" with the tick of its "$".
+  void GpsRecords(const std::string& sentence, bool valid) {
+    const size_t piece = record_length - 2;
+    const char first = valid ? '@' : '?', next = valid ? '#' : '"';
+    Write(Record(first + sentence.substr(0, piece)));
+    if (sentence.size() >= piece) {
+      size_t at = piece;
+      for (; at + piece <= sentence.size(); at += piece) Write(Record(next + sentence.substr(at, piece)));
+      Write(Record(next + sentence.substr(at)));
+    }
+    Write(Record("!" + std::string(record_length - 12, ' ') + Ticks(tick)));
+  }
   void StationRecord() {
     Write(Record("S" + Fixed(station, 11, 2) + " 14050700"));
     TimeMark();
@@ -522,6 +567,11 @@ class LoggingProperty : public testing::MainWindowTest {
     Settings.SamplesPerReading = r.samples;
     Settings.DipoleMode = r.dipole_mode;
     Settings.ReadingInterval = r.interval;
+    Settings.GpsInput = r.gps ? 1 : 0;
+    if (r.gps) {
+      LinkPort(2, gps_.slave_path());
+      Settings.GpsPort = 1;  // COM2
+    }
     if (!SaveSettings(Settings, Build()) || !LoadSettings(Settings, Build())) return "settings not saved";
     operator_.folder = MapSystemPath(DataFoldersFor(Build()).dialog_folder);
     operator_.extension = DataFoldersFor(Build()).extension;
@@ -538,6 +588,8 @@ class LoggingProperty : public testing::MainWindowTest {
     if (Shell.LoggingActive != 1) return "the run did not start";
     KillTimer(window(), kWatchdogTimerId);
     intake_.emplace(ReaderContext{nullptr, &Acquisition, window(), r().kind, false});
+    if (r().gps && !Ports.gps.port) return "the GPS port did not open";
+    gps_lines_ = GpsLineAssembler{};
     Model& m = m_;
     m.active = true;
     m.state = LoggingState::Monitor;
@@ -594,6 +646,10 @@ class LoggingProperty : public testing::MainWindowTest {
       case Act::kSilence:
         if (!m_.active) return {};
         for (int i = 0; i < step.count && m_.active; ++i) Silence(step);
+        break;
+      case Act::kGps:
+        if (!m_.active || !r().gps) return {};
+        Gps(step.value);
         break;
       case Act::kStartRun:
         if (m_.active) return {};
@@ -758,7 +814,7 @@ class LoggingProperty : public testing::MainWindowTest {
   Expected Header1() const {
     static const char* kIds[] = {"TQ62MK2 W211", "TQ68B   W210", "TQ68D   W211", "TQ68S   W211",
                                  "TQ64    W211", "TQ93    W210", "FRZ62   W210", "TQ68MK2 W211"};
-    std::string h = std::string(kIds[r().kind]) + "GRD";
+    std::string h = std::string(kIds[r().kind]) + (r().gps ? "GPS" : "GRD");
     h += std::to_string(Settings.Units) + std::to_string(Settings.DipoleMode) + std::to_string(r().survey_mode) +
          std::to_string(Settings.Component);
     h += m_.mk2() ? std::to_string(Settings.Mk2Variant) + "    " : std::string("   ");
@@ -867,6 +923,27 @@ class LoggingProperty : public testing::MainWindowTest {
     std::vector<uint8_t> wire = WireFrame(r(), value, marked);
     Feed(wire);
     FrameCounted(true, &wire, marked);
+  }
+
+  // A line through the GPS reader's own assembly and handling, as its
+  // thread would pass it on; recorded only while logging.
+  void Gps(int value) {
+    Model& m = m_;
+    clock_.Advance(10);
+    m.tick = clock_.Tick();
+    const std::string line = GpsLineText(value);
+    const GpsReaderContext context{nullptr, &GpsFix, &Acquisition.CalibrationState, window(), &DataFileHandle};
+    for (char c : line + "\r\n") {
+      if (gps_lines_.Push(static_cast<uint8_t>(c), m.tick)) HandleGpsLine(context, gps_lines_.Line());
+    }
+    Settle();
+    if (m.state != LoggingState::Logging) return;
+    uint8_t x = 0;
+    const size_t star = line.find('*');
+    for (size_t i = 1; i < star && star != std::string::npos; ++i) x ^= static_cast<uint8_t>(line[i]);
+    const bool valid = line[0] == '$' && star != std::string::npos && star + 3 == line.size() &&
+                       std::strtoul(line.substr(star + 1).c_str(), nullptr, 16) == x;
+    m.GpsRecords(line, valid);
   }
 
   void Garbage(const Step& step) {
@@ -1088,6 +1165,8 @@ class LoggingProperty : public testing::MainWindowTest {
 
   FakeClock clock_;
   testing::PtyPair instrument_;
+  testing::PtyPair gps_;
+  GpsLineAssembler gps_lines_;
   Operator operator_;
   Model m_;
   std::optional<ReaderIntake> intake_;
