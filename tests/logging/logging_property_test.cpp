@@ -405,6 +405,7 @@ struct Model {
   bool averaging = false;     // Manual with more than one sample
   int32_t samples_taken = 0;
   int32_t missed = 0;
+  bool calibrating = false;   // the TQ68-MK2 procedure has the frames and the offsets
   std::string fault;          // the first rule the run broke
 
   bool mk2() const { return r.kind == kKindTq68Mk2; }
@@ -670,8 +671,25 @@ class LoggingProperty : public testing::MainWindowTest {
     Apply(action, step);
   }
 
-  // What the key does, by the table of keys and states.
+  // What the key does; while a calibration runs, nothing that would record
+  // or replace the offsets.
   LoggingAction KeyAction(int key) const {
+    const LoggingAction action = TableAction(key);
+    if (!m_.calibrating) return action;
+    switch (action) {
+      case LoggingAction::kCreateFile:
+      case LoggingAction::kNewLine:
+      case LoggingAction::kNewStation:
+      case LoggingAction::kCalibrate:
+      case LoggingAction::kDeleteCalibration:
+        return LoggingAction::kNone;
+      default:
+        return action;
+    }
+  }
+
+  // What the key does, by the table of keys and states.
+  LoggingAction TableAction(int key) const {
     const Model& m = m_;
     const bool mk2 = m.mk2();
     const bool digit = key >= '0' && key <= '9';
@@ -771,8 +789,8 @@ class LoggingProperty : public testing::MainWindowTest {
       case LoggingAction::kMenu: return Menu();
       case LoggingAction::kEndRun: return EndRun(step);
       case LoggingAction::kCalibrate:
-        // Answered No: the offsets stay.
-        if (Saw(ModalKind::kMessageBox, "CALIBRATION") == nullptr) Fault("no calibration question");
+        if (Saw(ModalKind::kMessageBox, "CALIBRATION") == nullptr) return Fault("no calibration question");
+        m.calibrating = step.yes;
         return;
       case LoggingAction::kDeleteCalibration: return DeleteCalibration(step);
       default: return;
@@ -876,6 +894,7 @@ class LoggingProperty : public testing::MainWindowTest {
     // What the menu led to: a delete of the calibration is the only entry
     // that writes; scale, options and calibrate (answered No) do not.
     if (Saw(ModalKind::kMessageBox, "Delete Calibration") != nullptr) DeleteCalibration(*operator_.step);
+    if (Saw(ModalKind::kMessageBox, "CALIBRATION") != nullptr) m_.calibrating = operator_.step->yes;
   }
 
   void DeleteCalibration(const Step& step) {
@@ -897,6 +916,8 @@ class LoggingProperty : public testing::MainWindowTest {
 
   void Ended() {
     Model& m = m_;
+    // A calibration under way is abandoned: the offsets from before it stay.
+    m.calibrating = false;
     m.active = false;
     m.state = LoggingState::Monitor;
     m.group_count = 0;
@@ -979,6 +1000,7 @@ class LoggingProperty : public testing::MainWindowTest {
 
   void Reading(const std::vector<uint8_t>& wire, bool marked) {
     Model& m = m_;
+    if (m.calibrating) return Calibrating();
     const bool manual_now = r().survey_mode == 2 && !(m.averaging && m.samples_taken > 0);
     if (r().kind != kKindFrz62) {
       m.trigger = !marked ? (manual_now ? 0 : 1) : (!manual_now ? 1 : (m.trigger == 0 ? 1 : -1));
@@ -1015,6 +1037,18 @@ class LoggingProperty : public testing::MainWindowTest {
     Expected e = m.Record(frame + " " + Ticks(m.tick));
     e.mask = mask;
     m.Write(e);
+  }
+
+  // The procedure took the reading. Its arithmetic is its own; what the
+  // files must show is that offsets it ends with are the ones in force,
+  // recorded at once in the open file.
+  void Calibrating() {
+    Model& m = m_;
+    if (Acquisition.CalibrationState.load() != 0) return;
+    m.calibrating = false;
+    if (Settings.Mk2Calibration == m.offsets) return;  // failed: the old offsets are back
+    m.offsets = Settings.Mk2Calibration;
+    if (m.state != LoggingState::Monitor) m.CalibrationRecords();
   }
 
   void Silence(const Step&) {
