@@ -335,13 +335,13 @@ std::string Fixed(double value, int width, int decimals) {
   return t;
 }
 
-// The plain reading of a typed number: blanks, a sign ("+", "-", U+2212),
+// The plain reading of a typed number: blanks (spaces, tabs), a sign ("+", "-", U+2212),
 // digits with a point or a comma, an exponent, blanks, and nothing else; an
 // empty field is 0. Nothing when the text is anything else.
 std::optional<double> PlainNumber(std::string text) {
   for (size_t at; (at = text.find("\u2212")) != std::string::npos;) text.replace(at, 3, "-");
   std::replace(text.begin(), text.end(), ',', '.');
-  size_t a = text.find_first_not_of(' '), b = text.find_last_not_of(' ');
+  size_t a = text.find_first_not_of(" \t"), b = text.find_last_not_of(" \t");
   if (a == std::string::npos) return 0.0;
   text = text.substr(a, b - a + 1);
   size_t i = 0, digits = 0;
@@ -519,9 +519,12 @@ class Operator : public ModalResponder {
       edits = {865};
     } else if (q.name == "GETCOMMENT") {
       edits = {851};
+    } else if (q.name.rfind("GetNewProfileScale", 0) == 0) {
+      edits = {833, 834, 838, 839};  // the layouts that have them
     }
     for (size_t i = 0; i < edits.size(); ++i) {
       WindowHandle edit = GetDlgItem(d, edits[i]);
+      if (edit == nullptr) continue;
       if (i < step->texts.size() && step->texts[i]) TypeText(edit, *step->texts[i]);
       s.fields.push_back(GetWindowText(edit));
     }
