@@ -43,17 +43,21 @@ function(tq_test_code name)
   target_compile_options(${name} PRIVATE -O0 -g1)
 endfunction()
 
-# tq_test(NAME SOURCES... DEPS ...): one GoogleTest executable run by CTest.
+# tq_test(NAME [TIMEOUT S] SOURCES... DEPS ...): one GoogleTest executable run
+# by CTest, each of its tests given S seconds (120 unless said).
 function(tq_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tq_options ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   tq_test_code(${name})
   if(TQ_SANITIZE STREQUAL "thread")
     # Children (tqlog, tqsim) inherit the suppressions of the uninstrumented Qt.
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 ENVIRONMENT
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT
                          "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan_qt.supp")
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ARG_TIMEOUT})
   endif()
 endfunction()

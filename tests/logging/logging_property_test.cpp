@@ -58,7 +58,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TypedText;
 
-const testing::PropertyBudget kBudget("seed=20261208 max_success=150 max_size=60");
+const testing::PropertyBudget kBudget("seed=20261208 max_success=300 max_size=60");
 
 constexpr uint32_t kFrameSpacingMs = 50;
 
