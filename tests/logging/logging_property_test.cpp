@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <utility>
 #include <string>
@@ -704,46 +705,28 @@ class LoggingProperty : public testing::MainWindowTest {
         default: return key == 'S' || key == 'P' ? LoggingAction::kPause : LoggingAction::kNone;
       }
     }
-    int j = -1;
-    if (key == VK_RETURN) j = 0;  // the highlight stays on the first button
-    if (m.state == LoggingState::Monitor) {
-      switch (key) {
-        case 'C': j = 0; break;
-        case 'N': j = 2; break;
-        case 'M': case 'X': j = 4; break;
-        case 'U': j = 1; break;
-        case 'A': if (mk2) j = 1; break;
-        case 'E': if (mk2) j = 2; break;
-      }
-      if (mk2) {
-        if (j == 1) return LoggingAction::kCalibrate;
-        if (j == 2) return LoggingAction::kDeleteCalibration;
-        if (j == 3) j = 1;
-      }
-      switch (j) {
-        case 0: return LoggingAction::kCreateFile;
-        case 1: case 4: return LoggingAction::kEndRun;
-        case 2: return LoggingAction::kNewStation;
-        default: return LoggingAction::kNone;
-      }
+    // Enter takes the highlighted button, which stays on the first.
+    struct Entry {
+      int key;
+      LoggingAction action;
+    };
+    using A = LoggingAction;
+    static const Entry kMonitor[] = {{'C', A::kCreateFile}, {VK_RETURN, A::kCreateFile}, {'N', A::kNewStation},
+                                     {'M', A::kEndRun},     {'X', A::kEndRun},           {'U', A::kEndRun}};
+    static const Entry kMonitorMk2[] = {{'C', A::kCreateFile}, {VK_RETURN, A::kCreateFile},
+                                        {'U', A::kCalibrate},  {'A', A::kCalibrate},
+                                        {'N', A::kDeleteCalibration}, {'E', A::kDeleteCalibration},
+                                        {'M', A::kEndRun},     {'X', A::kEndRun}};
+    static const Entry kStandBy[] = {{'C', A::kComment}, {'G', A::kStartLogging}, {VK_RETURN, A::kStartLogging},
+                                     {'L', A::kNewLine}, {'N', A::kNewStation},   {'M', A::kMenu},
+                                     {'X', A::kEndRun}};
+    const std::span<const Entry> table = m.state == LoggingState::StandBy ? std::span<const Entry>(kStandBy)
+                                         : mk2                            ? std::span<const Entry>(kMonitorMk2)
+                                                                          : std::span<const Entry>(kMonitor);
+    for (const Entry& e : table) {
+      if (e.key == key) return e.action;
     }
-    switch (key) {
-      case 'C': j = 3; break;
-      case 'G': j = 0; break;
-      case 'L': j = 1; break;
-      case 'N': j = 2; break;
-      case 'M': j = 4; break;
-      case 'X': j = 5; break;
-    }
-    switch (j) {
-      case 0: return LoggingAction::kStartLogging;
-      case 1: return LoggingAction::kNewLine;
-      case 2: return LoggingAction::kNewStation;
-      case 3: return LoggingAction::kComment;
-      case 4: return LoggingAction::kMenu;
-      case 5: return LoggingAction::kEndRun;
-      default: return LoggingAction::kNone;
-    }
+    return A::kNone;
   }
 
   const Seen* Saw(ModalKind kind, const std::string& prefix = {}) const {
