@@ -77,6 +77,7 @@ struct RunSetup {
   float interval = 0.2f;    // seconds between readings in Auto mode
   int32_t frame_length = 12;  // the TQ68's frames: 7 or 12
   bool gps = false;         // a GPS receiver on COM2
+  uint32_t first_tick = 5000;  // the millisecond counter at the start
 };
 
 enum class Act { kKey, kHold, kFrames, kCutFrame, kGarbage, kWrongLetter, kSilence, kStartRun, kGps };
@@ -139,13 +140,14 @@ void showValue(const Step& s, std::ostream& os) {
 void showValue(const RunSetup& r, std::ostream& os) {
   os << "kind " << r.kind << (r.portrait ? " portrait" : " landscape") << " mode " << r.survey_mode << " pause key "
      << r.pause_key << " soft marker " << r.soft_marker << " samples " << r.samples << " dipole " << r.dipole_mode
-     << " interval " << r.interval << " frame length " << r.frame_length << (r.gps ? " gps" : "");
+     << " interval " << r.interval << " frame length " << r.frame_length << (r.gps ? " gps" : "")
+     << " first tick " << r.first_tick;
 }
 
 rc::Gen<RunSetup> RunSetupGen() {
   return rc::gen::apply(
       [](int kind, bool portrait, int mode, int pause_key, int soft, int samples, int dipole, float interval,
-         bool short_frames, bool gps) {
+         bool short_frames, bool gps, uint32_t first_tick) {
         RunSetup r;
         r.kind = kind;
         r.portrait = portrait;
@@ -157,11 +159,14 @@ rc::Gen<RunSetup> RunSetupGen() {
         r.interval = interval;
         r.frame_length = kind == kKindTq68 && short_frames ? 7 : KindInfoFor(kind).frame_length;
         r.gps = gps;
+        r.first_tick = first_tick;
         return r;
       },
       rc::gen::inRange(0, kKindCount), rc::gen::arbitrary<bool>(), rc::gen::inRange(0, 3), rc::gen::inRange(0, 4),
       rc::gen::inRange(0, 2), rc::gen::element(1, 1, 2, 3), rc::gen::inRange(0, 3),
-      rc::gen::element(0.1f, 0.2f, 0.5f), rc::gen::arbitrary<bool>(), rc::gen::arbitrary<bool>());
+      rc::gen::element(0.1f, 0.2f, 0.5f), rc::gen::arbitrary<bool>(), rc::gen::arbitrary<bool>(),
+      // The logger stops before a run at 20 days of uptime; ten-digit ticks come before.
+      rc::gen::weightedElement<uint32_t>({{4, 5000u}, {1, 1700000000u}}));
 }
 
 rc::Gen<std::string> FileNameGen() {
@@ -562,6 +567,7 @@ class LoggingProperty : public testing::MainWindowTest {
   // The sequence's build, settings and first run.
   std::string Begin(const RunSetup& r) {
     m_.r = r;
+    clock_.SetTick(r.first_tick);
     Build() = BuildConfig{r.kind, 1, 0};
     m_.record_length = r.kind == kKindTq68Mk2 ? 26 : 24;
     LinkPort(1, instrument_.slave_path());
@@ -584,13 +590,18 @@ class LoggingProperty : public testing::MainWindowTest {
   }
 
   std::string StartRun() {
+    operator_.seen.clear();
     if (r().kind == kKindTq68) {
       // The TQ68 listens for one frame to learn its length before its reader starts.
       std::vector<uint8_t> frame = WireFrame(r(), 1, false);
       instrument_.Send(std::span<const uint8_t>(frame));
     }
     ClickMainButton(0);
-    if (Shell.LoggingActive != 1) return "the run did not start";
+    if (Shell.LoggingActive != 1) {
+      std::string said;
+      for (const Seen& seen : operator_.seen) said += " \"" + seen.name + "\": " + seen.text;
+      return "the run did not start;" + (said.empty() ? std::string(" nothing was said") : said);
+    }
     KillTimer(window(), kWatchdogTimerId);
     intake_.emplace(ReaderContext{nullptr, &Acquisition, window(), r().kind, false});
     if (r().gps && !Ports.gps.port) return "the GPS port did not open";
