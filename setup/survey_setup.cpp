@@ -217,7 +217,7 @@ void ApplySurveySetup(SettingsStore& s, const BuildConfig& build, const SurveySe
   s.SurveyMode = mode;
   s.SurveyDialogMode = mode;
   if (mode == kSurveyAuto) {
-    s.ReadingInterval = NarrowToFloat(1.0 / RateOfText(kind, entry.rate));
+    s.ReadingInterval = SettingsFileFloat(1.0 / RateOfText(kind, entry.rate));
     UpdateReadingTiming(s, build);
   } else if (mode == kSurveyManual) {
     s.SamplesPerReading =
