@@ -181,8 +181,9 @@ rc::Gen<std::string> PlainName() {
     return rc::gen::container<std::string>(n, rc::gen::element('A', 'Z', '7', '-', 'n'));
   });
 }
-// Mostly numbers of a few digits; now and then one of six or seven, which a
-// float32 keeps only to a decimal or two.
+// Mostly numbers of a few digits and decimals; now and then one of six or
+// seven digits, which a float32 keeps only to a decimal or two, or one with
+// more decimals than a settings line keeps.
 rc::Gen<std::string> PlainNumber() {
   return rc::gen::apply(
       [](bool minus, int whole, int decimals, int digits) {
@@ -192,7 +193,8 @@ rc::Gen<std::string> PlainNumber() {
       },
       rc::gen::arbitrary<bool>(),
       rc::gen::weightedOneOf<int>({{4, rc::gen::inRange(0, 10000)}, {1, rc::gen::inRange(0, 1000000)}}),
-      rc::gen::inRange(0, 4), rc::gen::inRange(100, 1000));
+      rc::gen::weightedElement<int>({{3, 0}, {3, 1}, {3, 2}, {2, 3}, {1, 6}, {1, 7}, {1, 8}}),
+      rc::gen::inRange(10000000, 100000000));
 }
 
 rc::Gen<std::optional<std::string>> FieldText(rc::Gen<std::string> plain) {
@@ -698,7 +700,8 @@ TEST(SetupDialogsRegression, ShortestCasesOfFaultsFound) {
       {3, 1, 0, false, {{kDisplay, true, {}, grid_inphase, {}}}},
       // An increment its float32 cannot keep to three decimals was taken as another.
       {0, 1, 0, false, {{kSurvey, true, {{}, {}, {}, {}, T("32768.1")}, {}, {}}}},
-      {7, 1, 0, true, {{kScale, true, {T("0.1234567"), {}, {}, {}, {}, {}}, {}, {}}}},
+      // A scale end with more decimals than the file keeps came back from it as another.
+      {1, 1, 0, false, {{kScale, true, {{}, {}, T("0.10000001"), {}, {}, {}}, {}, {}}}},
   };
   for (const Case& c : cases) {
     std::ostringstream shown;
