@@ -372,6 +372,14 @@ void CheckModel(int dialog, const Entry& e, const SettingsStore& before, const S
     RC_ASSERT(std::fabs(want_increment) <= 999999.0);
     const float increments[] = {s.AutoStationIncrement, s.WheelStationIncrement, s.ManualStationIncrement};
     RC_ASSERT(increments[mode] == s.StationIncrement);
+    // The TQ68-DD's and TQ68's short component list outside Manual starts at "Inphase".
+    const bool short_list = (kind == kKindTq68dd || kind == kKindTq68) && mode != 2;
+    int32_t component = before.Component;
+    if ((kind == kKindTq62 || kind == kKindTq68dd || kind == kKindTq68) && e.lists[1] >= 0) {
+      component = e.lists[1] + (short_list ? 1 : 0);
+    }
+    RC_ASSERT(s.Component == (kind == kKindTq68Mk2 ? 0 : component));
+    if (kind != kKindTq68dd && kind != kKindFrz62 && e.lists[2] >= 0) RC_ASSERT(s.DipoleMode == e.lists[2]);
     if (e.lists[3] >= 0) RC_ASSERT(s.Sequence == e.lists[3]);
     if (e.lists[4] >= 0) RC_ASSERT(s.Direction == e.lists[4]);
     return;
@@ -470,6 +478,9 @@ std::string CheckShown(int dialog, WindowHandle d, const SettingsStore& s) {
     SHOWN(text(625) == Fixed(s.LineIncrement, 2));
     SHOWN(text(628) == Fixed(s.StartStation, 3));
     SHOWN(text(629) == Fixed(s.StationIncrement, 3));
+    const bool short_list = (kind == kKindTq68dd || kind == kKindTq68) && mode != 2;
+    if (GetDlgItem(d, 622) != nullptr) SHOWN(Selection(d, 622) == (short_list ? s.Component - 1 : s.Component));
+    if (GetDlgItem(d, 623) != nullptr) SHOWN(Selection(d, 623) == s.DipoleMode);
     SHOWN(Selection(d, 626) == s.Sequence);
     SHOWN(Selection(d, 627) == s.Direction);
   } else if (dialog == kScale) {
