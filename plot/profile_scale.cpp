@@ -14,8 +14,9 @@ constexpr double kThicknessBottomMax = 9.0;
 // from the file as another value than the one in force.
 constexpr int kScaleDecimals = 6;
 
-std::string_view Cut(const std::string& text) { return std::string_view(text).substr(0, kScaleTextMax); }
-double Read(const std::string& text) { return TypedNumberValue(Cut(text)); }
+// The whole field: cut short, more than a number could pass for one, and a
+// number could lose its end.
+double Read(const std::string& text) { return TypedNumberValue(text); }
 
 struct Range {
   double bottom;
@@ -65,7 +66,7 @@ std::optional<Refusal<ScaleField>> CheckProfileScale(const ScaleTexts& texts, in
   };
   for (const auto& f : fields) {
     if (!f.text) continue;
-    if (auto refused = CheckTypedNumber(f.label, Cut(*f.text), {kAnyNumber, kScaleDecimals})) {
+    if (auto refused = CheckTypedNumber(f.label, *f.text, {kAnyNumber, kScaleDecimals})) {
       return Refusal<ScaleField>{f.field, *refused};
     }
   }

@@ -44,7 +44,4 @@ std::optional<Refusal<ScaleField>> CheckProfileScale(const ScaleTexts& texts, in
 // recomputes its factor. A set without fields stays as it was.
 void ApplyProfileScale(SettingsStore& s, int32_t kind, const ScaleTexts& texts);
 
-// Fields are read as at most this many characters.
-inline constexpr size_t kScaleTextMax = 32;
-
 }  // namespace tq

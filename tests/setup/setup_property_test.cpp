@@ -59,6 +59,7 @@ std::string Fixed(double value, int decimals) {
 struct Plain {
   double value = 0.0;
   int decimals = 0;
+  bool whole_text = true;  // nothing but blanks around the number: a field takes no more
 };
 
 Plain ReadPlain(std::string text) {
@@ -67,10 +68,17 @@ Plain ReadPlain(std::string text) {
   static const std::regex number(R"(^[ \t]*([+-]?)(\d*)(?:\.(\d*))?(?:[eE]([+-]?\d+))?)");
   std::smatch m;
   Plain p;
-  if (!std::regex_search(text, m, number) || m[2].length() + m[3].length() == 0) return p;
+  if (!std::regex_search(text, m, number) || m[2].length() + m[3].length() == 0) {
+    p.whole_text = text.find_first_not_of(" \t") == std::string::npos;
+    return p;
+  }
+  p.whole_text = text.find_first_not_of(" \t", static_cast<size_t>(m.length(0))) == std::string::npos;
   std::string digits = m[2].str() + "." + m[3].str() + (m[4].matched ? "e" + m[4].str() : "");
-  long double magnitude = 0;  // wide enough for every exponent typed, and free of the locale
-  std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+  long double magnitude = 0;  // free of the locale
+  // Beyond even a long double the exponent's sign says which end.
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), magnitude).ec == std::errc::result_out_of_range) {
+    magnitude = m[4].str().starts_with('-') ? 0.0L : static_cast<long double>(DBL_MAX);
+  }
   p.value = static_cast<double>(std::min<long double>(magnitude, DBL_MAX)) * (m[1] == "-" ? -1 : 1);
   std::string fraction = m[3].str();
   fraction.erase(fraction.find_last_not_of('0') + 1);
@@ -342,6 +350,7 @@ void CheckModel(int dialog, const Entry& e, const SettingsStore& before, const S
     const int mode = two_modes ? (e.lists[0] == 1 ? (kind == kKindFrz62 ? 1 : 2) : 0) : std::max(0, e.lists[0]);
     RC_ASSERT(s.SurveyMode == mode);
     const Plain rate = ReadPlain(e.texts[0]);
+    if (mode != 1) RC_ASSERT(rate.whole_text);
     if (mode == 0) {
       double r = rate.value <= 0.0 ? 1.0 : rate.value;
       if (kind == kKindFrz62) r = std::min(r, 1.0);
@@ -357,6 +366,7 @@ void CheckModel(int dialog, const Entry& e, const SettingsStore& before, const S
     for (unsigned char c : s.SurveyLine) RC_ASSERT(c >= 0x20 && c != 0x7F);
     // Each number as its field shows it and its record keeps it.
     const Plain line_increment = ReadPlain(e.texts[2]);
+    for (size_t i : {2u, 3u, 4u}) RC_ASSERT(ReadPlain(e.texts[i]).whole_text);
     RC_ASSERT(s.LineIncrement == static_cast<float>(line_increment.value));
     RC_ASSERT(std::strtod(Fixed(s.LineIncrement, 2).c_str(), nullptr) == line_increment.value);
     RC_ASSERT(std::fabs(line_increment.value) <= 999999.0);
@@ -397,6 +407,7 @@ void CheckModel(int dialog, const Entry& e, const SettingsStore& before, const S
       if (e.texts[static_cast<size_t>(set.bottom_text)] == kAbsent) continue;
       const Plain b = ReadPlain(e.texts[static_cast<size_t>(set.bottom_text)]);
       const Plain t = ReadPlain(e.texts[static_cast<size_t>(set.bottom_text) + 1]);
+      RC_ASSERT(b.whole_text && t.whole_text);
       double bottom = b.value, top = t.value;
       if (set.thickness) {
         bottom = bottom < 0.0 ? 0.0 : bottom > 10.0 ? 9.0 : bottom;
@@ -708,6 +719,8 @@ TEST(SetupDialogsRegression, ShortestCasesOfFaultsFound) {
       {0, 1, 0, false, {{kSurvey, true, {{}, {}, {}, {}, T("32768.1")}, {}, {}}}},
       // A scale end with more decimals than the file keeps came back from it as another.
       {1, 1, 0, false, {{kScale, true, {{}, {}, T("0.10000001"), {}, {}, {}}, {}, {}}}},
+      // Only the first 32 characters of a scale field were looked at: more than a number was taken.
+      {5, 1, 0, false, {{kScale, true, {{}, {}, {}, T(std::string(32, '9') + "--"), {}, {}}, {}, {}}}},
   };
   for (const Case& c : cases) {
     std::ostringstream shown;
