@@ -10,9 +10,13 @@ constexpr double kScaleLimit = 9000.0;
 constexpr double kWideGap = 100.0;
 constexpr double kThicknessLimit = 10.0;
 constexpr double kThicknessBottomMax = 9.0;
+// A settings line keeps six decimals; a scale end with more would come back
+// from the file as another value than the one in force.
+constexpr int kScaleDecimals = 6;
 
-std::string_view Cut(const std::string& text) { return std::string_view(text).substr(0, kScaleTextMax); }
-double Read(const std::string& text) { return TypedNumberValue(Cut(text)); }
+// The whole field: cut short, more than a number could pass for one, and a
+// number could lose its end.
+double Read(const std::string& text) { return TypedNumberValue(text); }
 
 struct Range {
   double bottom;
@@ -62,7 +66,7 @@ std::optional<Refusal<ScaleField>> CheckProfileScale(const ScaleTexts& texts, in
   };
   for (const auto& f : fields) {
     if (!f.text) continue;
-    if (auto refused = CheckTypedNumber(f.label, Cut(*f.text), {kAnyNumber, kAnyDecimals})) {
+    if (auto refused = CheckTypedNumber(f.label, *f.text, {kAnyNumber, kScaleDecimals})) {
       return Refusal<ScaleField>{f.field, *refused};
     }
   }

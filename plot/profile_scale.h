@@ -33,8 +33,9 @@ ScaleTexts ProfileScaleTexts(const SettingsStore& s, int32_t kind);
 // The dialog's fields, as a refusal names them.
 enum class ScaleField { kCondBottom, kCondTop, kInphaseBottom, kInphaseTop, kIceBottom, kIceTop };
 
-// OK first: refuses a field that holds more than a number, with the WARNING
-// that names it (CheckTypedNumber's); nothing when every field present reads.
+// OK first: refuses a field that holds more than a number, or one with more
+// than the six decimals the settings file keeps, with the WARNING that names
+// it (CheckTypedNumber's); nothing when every field present reads.
 // The clamps below, not a refusal, keep the values in range.
 std::optional<Refusal<ScaleField>> CheckProfileScale(const ScaleTexts& texts, int32_t kind);
 
@@ -42,8 +43,5 @@ std::optional<Refusal<ScaleField>> CheckProfileScale(const ScaleTexts& texts, in
 // thickness, -9000..9000 otherwise, the top kept above the bottom) and
 // recomputes its factor. A set without fields stays as it was.
 void ApplyProfileScale(SettingsStore& s, int32_t kind, const ScaleTexts& texts);
-
-// Fields are read as at most this many characters.
-inline constexpr size_t kScaleTextMax = 32;
 
 }  // namespace tq

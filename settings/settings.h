@@ -160,6 +160,11 @@ bool LoadSettings(SettingsStore& s, const BuildConfig& build);
 // file could not be written (the old file is then left whole).
 bool SaveSettings(const SettingsStore& s, const BuildConfig& build);
 
+// The single-precision value a line of the file gives back for `value`:
+// what its six decimals keep, so that a value derived in force (an interval
+// from a rate) is the one the next start loads.
+float SettingsFileFloat(double value);
+
 // Room for the longest line the file can hold (a float64 in "%f").
 inline constexpr size_t kSettingsLineSize = 512;
 

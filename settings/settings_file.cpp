@@ -308,6 +308,12 @@ bool LoadSettings(SettingsStore& s, const BuildConfig& build) {
   return true;
 }
 
+float SettingsFileFloat(double value) {
+  std::string line;
+  LineWriter(line).Float(NarrowToFloat(value));
+  return NarrowToFloat(ParseSettingsNumber(line));
+}
+
 std::string CutSurveyLine(std::string_view line) {
   return std::string(FirstCharacters(FirstLineOf(line), kSurveyLineMax));
 }

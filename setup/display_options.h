@@ -52,8 +52,8 @@ struct DisplayOptionsEntry {
 
 // OK, up to the save: grid, profile choice and visibility into `s`.
 void ApplyDisplayOptions(SettingsStore& s, const BuildConfig& build, const DisplayOptionsEntry& entry);
-// OK, after the save: which traces are active now. A TQ68-MK2 of the single
-// coil pair never shows its 0.5 m traces.
+// OK, before the save (it may force the grid): which traces are active now.
+// A TQ68-MK2 of the single coil pair never shows its 0.5 m traces.
 void ActivateDisplaySelection(SettingsStore& s, const BuildConfig& build);
 
 }  // namespace tq

@@ -88,9 +88,11 @@ void Accept(WindowHandle dialog, DisplayDialogState& st) {
   entry.grid_position = DialogListPosition(dialog, kGridList);
   entry.show_profile_position = DialogListPosition(dialog, kShowProfileList);
   ApplyDisplayOptions(Settings, build, entry);
+  // The traces shown may force the grid to their scale: the file keeps the
+  // grid in force, not the one the list showed.
+  ActivateDisplaySelection(Settings, build);
   st.outcome.accepted = true;
   st.outcome.saved = SaveSettings(Settings, build);
-  ActivateDisplaySelection(Settings, build);
 }
 
 void PickTraceColor(WindowHandle dialog, int slot) {
