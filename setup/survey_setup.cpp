@@ -178,7 +178,6 @@ std::optional<Refusal<SurveySetupField>> CheckSurveySetup(int32_t kind, const Su
     const std::string& text;
     std::string label;
     NumberRule rule;
-    bool single;  // kept as float32
   };
   // A rate of 0 or less stands for 1 and the FRZ62 reads once a second
   // whatever is typed: the range applies to what the rate field's rule makes
@@ -200,13 +199,12 @@ std::optional<Refusal<SurveySetupField>> CheckSurveySetup(int32_t kind, const Su
     return Refusal<SurveySetupField>{kLine, *refused};
   }
   const Number numbers[] = {
-      {kLineIncrement, entry.line_increment, "Line Increment", kLineIncrementRule, true},
-      {kStartStation, entry.start_station, "Start Station", kStationRule, false},
-      {kStationIncrement, entry.station_increment, IncrementLabel(kind, mode), kStationIncrementRule, true},
+      {kLineIncrement, entry.line_increment, "Line Increment", kLineIncrementRule},
+      {kStartStation, entry.start_station, "Start Station", kStationRule},
+      {kStationIncrement, entry.station_increment, IncrementLabel(kind, mode), kStationIncrementRule},
   };
   for (const Number& n : numbers) {
-    auto refused = n.single ? CheckTypedFloat(n.label, n.text, n.rule) : CheckTypedNumber(n.label, n.text, n.rule);
-    if (refused) {
+    if (auto refused = CheckTypedNumber(n.label, n.text, n.rule)) {
       return Refusal<SurveySetupField>{n.field, *refused};
     }
   }

@@ -1,9 +1,7 @@
 #include "survey/typed_fields.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -114,17 +112,6 @@ std::optional<std::string> CheckTypedNumber(std::string_view field, std::string_
     if (kept != typed) {
       return std::string(field) + " cannot hold " + typed + " exactly: it would be " + kept + ".";
     }
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> CheckTypedFloat(std::string_view field, std::string_view text, NumberRule rule) {
-  if (std::optional<std::string> refused = CheckTypedNumber(field, text, rule)) return refused;
-  const double value = ParseTypedNumber(text)->value;
-  const int decimals = rule.decimals == kAnyDecimals ? 6 : rule.decimals;
-  if (std::fabs(value) > static_cast<double>(FLT_MAX) ||
-      FormatFixed(static_cast<float>(value), decimals) != FormatFixed(value, decimals)) {
-    return std::string(field) + " has more digits than it can keep.";
   }
   return std::nullopt;
 }

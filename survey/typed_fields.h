@@ -74,12 +74,6 @@ struct NumberRule {
 // field can hold it.
 std::optional<std::string> CheckTypedNumber(std::string_view field, std::string_view text, NumberRule rule);
 
-// CheckTypedNumber for a field kept in single precision, which also refuses
-// a number that its float32 cannot keep to the rule's decimals (to six when
-// the rule has no limit): "<field> has more digits than it can keep.". Shown
-// and recorded again it would be another number than the one typed.
-std::optional<std::string> CheckTypedFloat(std::string_view field, std::string_view text, NumberRule rule);
-
 // Refuses a text with a character that the 8-bit text of the files cannot
 // hold or that is a control character (IsStorableCharacter): "<field> cannot
 // hold the character "Њ" (U+040A)."; nothing when every character fits.
