@@ -48,7 +48,8 @@ struct Press {
 };
 
 struct FileSetup {
-  int32_t kind = 0;
+  int32_t kind = 0;        // of the file
+  int32_t build_kind = 0;  // of the viewer: a file of another kind can be chosen by name
   bool portrait = true;
   bool ice_built = false;
   SettingsStore settings;
@@ -66,7 +67,7 @@ void showValue(const Press& p, std::ostream& os) {
   os << "{" << p.key << ", " << p.shift << ", " << p.repeats << ", " << p.cancel_open << "}";
 }
 void showValue(const FileSetup& f, std::ostream& os) {
-  os << "kind " << f.kind << (f.portrait ? " portrait" : " landscape") << (f.ice_built ? " ice" : "");
+  os << "kind " << f.kind << " in build " << f.build_kind << (f.portrait ? " portrait" : " landscape") << (f.ice_built ? " ice" : "");
 }
 void showValue(const Damage& d, std::ostream& os) {
   os << "{" << static_cast<int>(d.what) << ", " << d.at << ", " << d.count << ", " << int{d.byte} << "}";
@@ -204,25 +205,18 @@ rc::Gen<std::string> BodyPiece(int32_t kind) {
               rc::gen::weightedOneOf<double>({{4, Measure()}, {1, rc::gen::just(0.0)}}),
               rc::gen::inRange(0, 4), Offsets(), tick)},
       {10, ReadingRecord(kind, AnyReadingLetter())},
-      // A stretch of stations, each with the same number of readings.
-      {1, rc::gen::mapcat(rc::gen::pair(rc::gen::inRange(1, 400), rc::gen::inRange(1, 5)),
-                          [kind](std::pair<int, int> shape) {
-                            const auto [stations, readings] = shape;
-                            return rc::gen::map(
-                                rc::gen::container<std::vector<std::string>>(
-                                    static_cast<size_t>(stations * readings),
-                                    ReadingRecord(kind, rc::gen::just('T'))),
-                                [readings](std::vector<std::string> all) {
-                                  std::string bytes;
-                                  for (size_t i = 0; i < all.size(); ++i) {
-                                    if (i % static_cast<size_t>(readings) != 0) {
-                                      all[i][0] = static_cast<char>('1' + i % static_cast<size_t>(readings));
-                                    }
-                                    bytes += all[i];
-                                  }
-                                  return bytes;
-                                });
-                          })},
+      // A stretch of stations, each with the same number of readings, all
+      // of one frame: a long line that shrinks as fast as a short one.
+      {1, rc::gen::apply(
+              [](int stations, int readings, std::string record) {
+                std::string bytes;
+                for (int i = 0; i < stations * readings; ++i) {
+                  record[0] = i % readings == 0 ? 'T' : static_cast<char>('1' + i % readings);
+                  bytes += record;
+                }
+                return bytes;
+              },
+              rc::gen::inRange(1, 400), rc::gen::inRange(1, 5), ReadingRecord(kind, rc::gen::just('T')))},
       {2, rc::gen::apply(
               [length](double station, uint32_t t) {
                 return Bytes(FormatStationRecord(length, station, kNow)) +
@@ -263,9 +257,10 @@ rc::Gen<std::string> BodyPiece(int32_t kind) {
 
 rc::Gen<FileSetup> Setups() {
   return rc::gen::apply(
-      [](int32_t kind, bool portrait, bool ice_built, std::array<int, 10> d) {
+      [](int32_t kind, int32_t other_kind, bool portrait, bool ice_built, std::array<int, 10> d) {
         FileSetup f;
         f.kind = kind;
+        f.build_kind = other_kind < kKindCount ? other_kind : kind;
         f.portrait = portrait;
         f.ice_built = kind == kKindTq62 && ice_built;
         SettingsStore& s = f.settings;
@@ -281,8 +276,8 @@ rc::Gen<FileSetup> Setups() {
         s.SamplesPerReading = d[9] % 100;
         return f;
       },
-      rc::gen::inRange(0, kKindCount), rc::gen::arbitrary<bool>(), rc::gen::arbitrary<bool>(),
-      rc::gen::arbitrary<std::array<int, 10>>());
+      rc::gen::inRange(0, kKindCount), rc::gen::inRange(0, 4 * kKindCount), rc::gen::arbitrary<bool>(),
+      rc::gen::arbitrary<bool>(), rc::gen::arbitrary<std::array<int, 10>>());
 }
 
 std::string HeaderOf(const FileSetup& f) {
@@ -540,7 +535,7 @@ struct ViewerCase {
 
 std::string Describe(const ViewerCase& c) {
   std::ostringstream os;
-  os << "kind " << c.setup.kind << (c.setup.portrait ? " portrait" : " landscape")
+  os << "kind " << c.setup.kind << " in build " << c.setup.build_kind << (c.setup.portrait ? " portrait" : " landscape")
      << (c.setup.ice_built ? " ice" : "") << ", file \"" << Escaped(c.bytes) << "\", keys {";
   for (const Press& p : c.presses) showValue(p, os);
   os << "}";
@@ -589,7 +584,7 @@ class SavedState {
 std::string ViewerFiles::Run(const ViewerCase& c, size_t* keys) {
   SavedState saved;
   SetDataRoot(dir_.path());
-  Build() = BuildConfig{c.setup.kind, 1, c.setup.ice_built ? 1 : 0};
+  Build() = BuildConfig{c.setup.build_kind, 1, c.setup.ice_built ? 1 : 0};
   Settings = c.setup.settings;
   const int32_t portrait = c.setup.portrait ? 1 : 0;
   const ScreenLayout screen = ScreenLayoutFor(portrait);
@@ -605,7 +600,7 @@ std::string ViewerFiles::Run(const ViewerCase& c, size_t* keys) {
 
   const std::filesystem::path path = dir_.path() / "PROP.DAT";
   testing::WriteFileBytes(path, c.bytes);
-  const Model model = ModelOf(path, c.setup.kind);
+  const Model model = ModelOf(path, c.setup.build_kind);
 
   saved.parent = CreateWindow("ViewerPropertyParent", "", WS_VISIBLE, 0, 0, screen.ScreenWidth,
                               screen.ScreenHeight, nullptr, 0);
@@ -745,7 +740,7 @@ struct Regression {
 
 FileSetup Made(int32_t kind, bool portrait, bool ice_built = false) {
   FileSetup f;
-  f.kind = kind;
+  f.kind = f.build_kind = kind;
   f.portrait = portrait;
   f.ice_built = ice_built;
   return f;
