@@ -105,7 +105,7 @@ std::string Apply(std::string bytes, const std::vector<Damage>& damage, const st
 
 // --- Generators ----------------------------------------------------------------
 
-const LocalTime kNow{2009, 12, 6, 14, 5, 9, 70};
+const LocalTime kNow = testing::DecemberSixthAt(14, 5, 9, 70);
 
 std::string Bytes(const DataRecord& r) { return std::string(r.text()); }
 
@@ -183,31 +183,35 @@ rc::Gen<Mk2Offsets> Offsets() {
   });
 }
 
+// "L", "B", "A", "Z", on TQ68-MK2 "O1".."O6", then "*": a new line.
+rc::Gen<std::string> LineStart(int32_t kind) {
+  return rc::gen::apply(
+      [kind](const std::string& name, double start, double increment, int direction,
+             Mk2Offsets offsets, uint32_t t) {
+        SettingsStore s;
+        s.SurveyLine = name;
+        s.StartStation = start;
+        s.StationIncrement = static_cast<float>(increment);
+        s.Direction = direction;
+        s.Mk2Calibration = offsets;
+        std::string bytes;
+        for (const DataRecord& r : FormatLineStart(s, kind, kNow, Mk2Offsets{})) bytes += Bytes(r);
+        return bytes + Bytes(FormatTimeMark(RecordLengthFor(kind), t, kNow));
+      },
+      StorableText(), Measure(), rc::gen::weightedOneOf<double>({{4, Measure()}, {1, rc::gen::just(0.0)}}),
+      rc::gen::inRange(0, 4), Offsets(), rc::gen::arbitrary<uint32_t>());
+}
+
 // One piece of a file's body as the logger appends it.
 rc::Gen<std::string> BodyPiece(int32_t kind) {
   const size_t length = RecordLengthFor(kind);
   const rc::Gen<uint32_t> tick = rc::gen::arbitrary<uint32_t>();
   const rc::Gen<std::string> common = rc::gen::weightedOneOf<std::string>({
-      {2, rc::gen::apply(
-              [kind, length](const std::string& name, double start, double increment, int direction,
-                             Mk2Offsets offsets, uint32_t t) {
-                SettingsStore s;
-                s.SurveyLine = name;
-                s.StartStation = start;
-                s.StationIncrement = static_cast<float>(increment);
-                s.Direction = direction;
-                s.Mk2Calibration = offsets;
-                std::string bytes;
-                for (const DataRecord& r : FormatLineStart(s, kind, kNow, Mk2Offsets{})) bytes += Bytes(r);
-                return bytes + Bytes(FormatTimeMark(length, t, kNow));
-              },
-              StorableText(), Measure(),
-              rc::gen::weightedOneOf<double>({{4, Measure()}, {1, rc::gen::just(0.0)}}),
-              rc::gen::inRange(0, 4), Offsets(), tick)},
+      {2, LineStart(kind)},
       {10, ReadingRecord(kind, AnyReadingLetter())},
       // A stretch of stations, each with the same number of readings, all
       // of one frame: a long line that shrinks as fast as a short one.
-      {1, rc::gen::apply(
+      {3, rc::gen::apply(
               [](int stations, int readings, std::string record) {
                 std::string bytes;
                 for (int i = 0; i < stations * readings; ++i) {
@@ -216,7 +220,8 @@ rc::Gen<std::string> BodyPiece(int32_t kind) {
                 }
                 return bytes;
               },
-              rc::gen::inRange(1, 400), rc::gen::inRange(1, 5), ReadingRecord(kind, rc::gen::just('T')))},
+              rc::gen::weightedOneOf<int>({{1, rc::gen::inRange(1, 60)}, {1, rc::gen::inRange(60, 800)}}),
+              rc::gen::inRange(1, 5), ReadingRecord(kind, rc::gen::just('T')))},
       {2, rc::gen::apply(
               [length](double station, uint32_t t) {
                 return Bytes(FormatStationRecord(length, station, kNow)) +
@@ -301,10 +306,10 @@ rc::Gen<Press> Presses() {
       [](int key, bool shift, int repeats, bool held, bool cancel) {
         return Press{key, shift, held ? repeats : 0, cancel};
       },
-      rc::gen::weightedElement<int>({{3, VK_HOME}, {3, VK_PRIOR}, {3, VK_NEXT}, {3, VK_END},
-                                     {6, VK_LEFT}, {2, VK_UP}, {6, VK_RIGHT}, {2, VK_DOWN},
-                                     {2, VK_TAB}, {2, VK_RETURN}, {2, VK_ESCAPE}, {2, 'L'},
-                                     {1, 'F'}, {1, 'S'}, {1, 'X'}, {1, 'E'}, {1, VK_OEM_2},
+      rc::gen::weightedElement<int>({{6, VK_HOME}, {6, VK_PRIOR}, {8, VK_NEXT}, {6, VK_END},
+                                     {12, VK_LEFT}, {4, VK_UP}, {12, VK_RIGHT}, {4, VK_DOWN},
+                                     {4, VK_TAB}, {4, VK_RETURN}, {4, VK_ESCAPE}, {6, 'L'},
+                                     {3, 'F'}, {1, 'S'}, {1, 'X'}, {1, 'E'}, {1, VK_OEM_2},
                                      {1, 'A'}, {1, 'Q'}, {1, '0'}, {1, '5'}, {1, '9'}}),
       rc::gen::arbitrary<bool>(), rc::gen::inRange(1, 40),
       rc::gen::weightedElement<bool>({{4, false}, {1, true}}),
@@ -339,8 +344,9 @@ std::optional<std::string> CacheText(double value) {
 // "L" begins a line; "B" start s, "A" increment d, station s - d; "T"/"t"
 // add d, "2".."6" stay; "S" v sets v - d and four gaps; each station a
 // damaged range cut adds d. A station is a cell once it has its readings,
-// or, short of them, when the next one begins.
-Model ModelOf(const std::filesystem::path& path, int32_t build_kind) {
+// or, short of them, when the next one begins. A file `whole` but for a
+// torn tail is cut into records by their length alone.
+Model ModelOf(const std::filesystem::path& path, int32_t build_kind, bool whole) {
   Model m;
   std::optional<StoredHeader> header = ReadHeader(path);
   if (!header) return m;
@@ -352,6 +358,20 @@ Model ModelOf(const std::filesystem::path& path, int32_t build_kind) {
   std::optional<RecordCursor> cursor = RecordCursor::Open(path, header->record_length);
   if (!cursor) return m;
   cursor->Seek(kFirstBodyRecord);
+  const std::string bytes = testing::ReadFileBytes(path);
+  const size_t length = header->record_length;
+  size_t at = kFirstBodyRecord * length, offset = 0;
+  auto next = [&]() -> std::optional<std::span<const uint8_t>> {
+    if (!whole) {
+      std::optional<std::span<const uint8_t>> record = cursor->Next();
+      offset = static_cast<size_t>(cursor->record_offset());
+      return record;
+    }
+    if (at + length > bytes.size()) return std::nullopt;
+    offset = at;
+    at += length;
+    return std::span(reinterpret_cast<const uint8_t*>(bytes.data()) + offset, length);
+  };
   double start = 0.0, increment = 0.0, station = 0.0;
   Cell pending;
   int32_t count = 0;
@@ -372,8 +392,8 @@ Model ModelOf(const std::filesystem::path& path, int32_t build_kind) {
     }
   };
   for (;;) {
-    std::optional<std::span<const uint8_t>> record = cursor->Next();
-    if (!m.lines.empty() && cursor->skipped() && cursor->skipped()->station_openers > 0) {
+    std::optional<std::span<const uint8_t>> record = next();
+    if (!whole && !m.lines.empty() && cursor->skipped() && cursor->skipped()->station_openers > 0) {
       flush();
       for (int32_t i = 0; i < cursor->skipped()->station_openers; ++i) station += increment;
     }
@@ -415,7 +435,7 @@ Model ModelOf(const std::filesystem::path& path, int32_t build_kind) {
         station += increment;
         count = 1;
         pending.station = station;
-        pending.offset = cursor->record_offset();
+        pending.offset = static_cast<int64_t>(offset);
         take(*record, true);
         if (count == per_station) flush();
         break;
@@ -423,7 +443,7 @@ Model ModelOf(const std::filesystem::path& path, int32_t build_kind) {
         if (count == 0) {
           count = 1;
           pending.station = station;
-          pending.offset = cursor->record_offset();
+          pending.offset = static_cast<int64_t>(offset);
         }
         ++count;
         take(*record, false);
@@ -530,6 +550,7 @@ class AnyAnswer : public ModalResponder {
 struct ViewerCase {
   FileSetup setup;
   std::string bytes;  // the file as it lies on the card
+  bool damaged = false;  // more than a torn tail
   std::vector<Press> presses;
 };
 
@@ -600,7 +621,7 @@ std::string ViewerFiles::Run(const ViewerCase& c, size_t* keys) {
 
   const std::filesystem::path path = dir_.path() / "PROP.DAT";
   testing::WriteFileBytes(path, c.bytes);
-  const Model model = ModelOf(path, c.setup.build_kind);
+  const Model model = ModelOf(path, c.setup.build_kind, !c.damaged);
 
   saved.parent = CreateWindow("ViewerPropertyParent", "", WS_VISIBLE, 0, 0, screen.ScreenWidth,
                               screen.ScreenHeight, nullptr, 0);
@@ -702,7 +723,8 @@ RC_GTEST_FIXTURE_PROP(ViewerFiles, ReadoutAndCacheFollowTheFileUnderAnyKeys, ())
   ViewerCase c;
   c.setup = *Setups();
   const int32_t kind = c.setup.kind;
-  std::string bytes = HeaderOf(c.setup);
+  // The logger begins every file with a line.
+  std::string bytes = HeaderOf(c.setup) + *LineStart(kind);
   for (const std::string& piece : *rc::gen::container<std::vector<std::string>>(BodyPiece(kind))) {
     bytes += piece;
   }
@@ -713,12 +735,13 @@ RC_GTEST_FIXTURE_PROP(ViewerFiles, ReadoutAndCacheFollowTheFileUnderAnyKeys, ())
        })}});
   std::string glued;
   if (std::any_of(damage.begin(), damage.end(), [](const Damage& d) { return d.what == DamageKind::kGlue; })) {
-    glued = HeaderOf(c.setup);
+    glued = HeaderOf(c.setup) + *LineStart(kind);
     for (const std::string& piece : *rc::gen::container<std::vector<std::string>>(BodyPiece(kind))) {
       glued += piece;
     }
   }
   c.bytes = Apply(bytes, damage, glued);
+  c.damaged = std::any_of(damage.begin(), damage.end(), [](const Damage& d) { return d.what != DamageKind::kCut; });
   c.presses = *rc::gen::resize(60, rc::gen::nonEmpty(rc::gen::container<std::vector<Press>>(Presses())));
   size_t keys = 0;
   const std::string broken = Run(c, &keys);
@@ -734,7 +757,7 @@ struct Regression {
   const char* fault;
   FileSetup setup;
   std::vector<std::string> records;  // each padded to the record length and ended
-  std::string tail;                  // raw bytes after them
+  std::string tail;                  // damage after them
   std::vector<Press> presses;
 };
 
@@ -761,7 +784,7 @@ TEST_F(ViewerFiles, ShortestCasesThePropertyFound) {
   };
   for (const Regression& row : rows) {
     SCOPED_TRACE(row.fault);
-    ViewerCase c{row.setup, "", row.presses};
+    ViewerCase c{row.setup, "", !row.tail.empty(), row.presses};
     for (const std::string& r : row.records) c.bytes += testing::Line(r, RecordLengthFor(row.setup.kind));
     c.bytes += row.tail;
     EXPECT_EQ(Run(c), "") << Describe(c);
