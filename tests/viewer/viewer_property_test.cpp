@@ -220,7 +220,10 @@ rc::Gen<std::string> BodyPiece(int32_t kind) {
                 }
                 return bytes;
               },
-              rc::gen::weightedOneOf<int>({{1, rc::gen::inRange(1, 60)}, {1, rc::gen::inRange(60, 800)}}),
+              // Now and then long enough for the viewer to show its progress.
+              rc::gen::weightedOneOf<int>({{8, rc::gen::inRange(1, 60)},
+                                           {8, rc::gen::inRange(60, 800)},
+                                           {1, rc::gen::inRange(800, 9000)}}),
               rc::gen::inRange(1, 5), ReadingRecord(kind, rc::gen::just('T')))},
       {2, rc::gen::apply(
               [length](double station, uint32_t t) {
