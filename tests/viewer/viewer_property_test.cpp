@@ -657,6 +657,11 @@ std::string ViewerFiles::Run(const ViewerCase& c, size_t* keys) {
     if (broken.empty() && !(failures + responder.unexpected).empty()) {
       broken = failures + responder.unexpected;
     }
+    // The keys stay with the viewer, or with its line box while that is open.
+    if (broken.empty() && IsWindowVisible(viewer) && GetFocus() != viewer &&
+        GetFocus() != GetDlgItem(viewer, kViewLineBoxId)) {
+      broken = "the keys went astray";
+    }
     if (broken.empty()) broken = Check(model, c.bytes);
     if (!broken.empty()) broken = "after key " + std::to_string(i) + ": " + broken;
     if (keys != nullptr) *keys = i + 1;
