@@ -55,7 +55,9 @@ struct FileSetup {
   SettingsStore settings;
 };
 
-enum class DamageKind { kCut, kInsert, kRemove, kOverwrite, kGlue };
+// A torn tail; bytes a flaky card added, lost or changed; a copy that
+// resumed a little before where it stopped; two files glued together.
+enum class DamageKind { kCut, kInsert, kRemove, kOverwrite, kRepeat, kGlue };
 struct Damage {
   DamageKind what = DamageKind::kCut;
   uint32_t at = 0;  // taken modulo the bytes there are
@@ -97,6 +99,7 @@ std::string Apply(std::string bytes, const std::vector<Damage>& damage, const st
       case DamageKind::kOverwrite:
         if (at < bytes.size()) bytes[at] = static_cast<char>(d.byte);
         break;
+      case DamageKind::kRepeat: bytes.insert(at, bytes.substr(at, d.count)); break;
       case DamageKind::kGlue: bytes += glued; break;
     }
   }
@@ -299,7 +302,7 @@ rc::Gen<Damage> Damages() {
       [](int what, uint32_t at, int count, uint8_t byte) {
         return Damage{static_cast<DamageKind>(what), at, static_cast<uint32_t>(count), byte};
       },
-      rc::gen::inRange(0, 5), rc::gen::arbitrary<uint32_t>(), rc::gen::inRange(1, 80),
+      rc::gen::inRange(0, 6), rc::gen::arbitrary<uint32_t>(), rc::gen::inRange(1, 120),
       rc::gen::arbitrary<uint8_t>());
 }
 
