@@ -395,6 +395,7 @@ void CloseViewer() {
   View.record_total = 0;
   View.line = -1;
   View.notice.clear();
+  View.readout = {};
   InvalidateRect(View.viewer, nullptr, true);
   InvalidateRect(View.curve, nullptr, true);
   ResetComboContent(View.line_box);
@@ -506,7 +507,8 @@ intptr_t OnPaint(WindowHandle window, uint32_t, uintptr_t, intptr_t) {
   TextOut(dc, kTextX, 1, View.loaded != 0 ? "File:" + View.title : std::string("File:"));
   TextOut(dc, kTextX, StationRowY(), "Stn:");
   DrawScaleReadout(dc);
-  if (View.loaded == 1) DrawCursorReadout(dc);
+  // Without a file shown it only clears the cells, and forgets what they held.
+  DrawCursorReadout(dc);
   EndPaint(window, paint);
   return 0;
 }

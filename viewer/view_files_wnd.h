@@ -43,7 +43,7 @@ struct ViewerStatus {
   int32_t columns = 0;       // N
   int32_t ring = 0;          // focus ring position 0..10
   std::string_view notice;   // shown in place of the profile; empty when none
-  StationReadout readout;    // the cursor readout as last drawn
+  StationReadout readout;    // the cursor readout on screen; empty while no file is shown
   int32_t progress_reports = 0;  // progress drawn during the last file opened
 };
 ViewerStatus ViewerStatusNow();
