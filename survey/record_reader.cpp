@@ -243,7 +243,9 @@ RecordKind StationTracker::Feed(std::span<const uint8_t> record) {
 }
 
 void StationTracker::Skip(const SkippedRange& range) {
-  station_ += increment_ * range.station_openers;
+  // One addition per station cut, as each of its readings would have made:
+  // n times d in one step can round to another cent than n additions.
+  for (int32_t i = 0; i < range.station_openers; ++i) station_ += increment_;
 }
 
 RecordCursor::RecordCursor(File file, size_t record_length)

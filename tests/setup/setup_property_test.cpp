@@ -36,7 +36,7 @@
 namespace tq {
 namespace {
 
-static testing::PropertyBudget kBudget("seed=20261208 max_success=80 max_size=60");
+static testing::PropertyBudget kBudget("seed=20261208 max_success=80 max_size=60 noshrink=1");
 
 // What the texts of a scale set the template lacks read as.
 constexpr const char* kAbsent = "\x01" "absent";

@@ -150,6 +150,17 @@ TEST(StoredReadingTest, BinaryRecordUsesTheOffsetsOfTheLastCalibrationRecords) {
   EXPECT_FLOAT_EQ(r.channels[0].value, 1.5f);
 }
 
+TEST(StationTrackerTest, StationsCutByDamageMoveItAsTheirReadingsWould) {
+  // Eleven additions of 0.005 come to 0.05 where 11 x 0.005 makes 0.06.
+  StationTracker read, skipped;
+  for (StationTracker* t : {&read, &skipped}) {
+    for (const char* r : {"L1", "B       0.00", "AN            0.005"}) t->Feed(AsBytes(Line(r, 24)));
+  }
+  for (int i = 0; i < 11; ++i) read.Feed(AsBytes(Line("T@-0400", 24)));
+  skipped.Skip(SkippedRange{0, 11 * 24, 11});
+  EXPECT_EQ(skipped.station(), read.station());
+}
+
 class StationRuleTest : public ::testing::Test {
  protected:
   std::filesystem::path Write(const std::vector<std::string>& bodies, size_t length = 24) {

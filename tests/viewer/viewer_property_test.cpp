@@ -36,7 +36,7 @@
 namespace tq {
 namespace {
 
-static testing::PropertyBudget kBudget("seed=1 max_success=30 max_size=40");
+static testing::PropertyBudget kBudget("seed=1 max_success=30 max_size=40 noshrink=1");
 
 // --- What a case is: a file, how it was damaged, the keys ---------------------
 
