@@ -19,6 +19,7 @@
 #include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 #include "tests/survey/record_lines.h"
+#include "tests/viewer/viewer_test_parent.h"
 #include "viewer/view_readout.h"
 
 namespace tq {
@@ -30,16 +31,6 @@ using testing::WriteFileBytes;
 constexpr ColorRef kBar = Rgb(128, 128, 128);
 constexpr ColorRef kBlue = Rgb(0, 0, 255);
 
-intptr_t OnParentCreate(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
-// Posted behind a key press: once it arrives, everything the key queued before it was handled.
-constexpr uint32_t kSettledMessage = WM_USER + 1;
-bool Settled = false;
-intptr_t OnParentSettled(WindowHandle, uint32_t, uintptr_t, intptr_t) {
-  Settled = true;
-  return 0;
-}
-constexpr std::array<MessageEntry, 2> kParentMessages = {
-    {{WM_CREATE, OnParentCreate}, {kSettledMessage, OnParentSettled}}};
 
 // A TQ62 line: start 100, increment 10, `stations` readings of 100 mS/m
 // (status '&': vertical, range code 6, so -0400 reads 100) in channel 0.

@@ -28,6 +28,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/typed_texts.h"
 #include "tests/survey/record_lines.h"
+#include "tests/viewer/viewer_test_parent.h"
 #include "tools/sim/frame_encoding.h"
 #include "viewer/line_index_cache.h"
 #include "viewer/view_files_wnd.h"
@@ -555,15 +556,6 @@ std::string CheckCache(const std::vector<Cell>& cells, const LineCachePaths& pat
 
 // --- The viewer under keys ------------------------------------------------------
 
-intptr_t OnParentCreate(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
-constexpr uint32_t kSettledMessage = WM_USER + 1;
-bool Settled = false;
-intptr_t OnParentSettled(WindowHandle, uint32_t, uintptr_t, intptr_t) {
-  Settled = true;
-  return 0;
-}
-constexpr std::array<MessageEntry, 2> kParentMessages = {
-    {{WM_CREATE, OnParentCreate}, {kSettledMessage, OnParentSettled}}};
 
 // Answers whatever the viewer asks: help and message boxes with OK, the
 // scale dialog with Cancel, the open-file dialog with the file or Cancel.
