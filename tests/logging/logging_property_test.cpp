@@ -80,6 +80,7 @@ struct RunSetup {
   int32_t frame_length = 12;  // the TQ68's frames: 7 or 12
   bool gps = false;         // a GPS receiver on COM2
   uint32_t first_tick = 5000;  // the millisecond counter at the start
+  bool new_year = false;       // the wall clock starts 31.12.2009 23:59:59.985, not 06.12.2009 14:05:07
 };
 
 // kPause presses the pause key the setup names, as an operator who knows it would.
@@ -145,13 +146,13 @@ void showValue(const RunSetup& r, std::ostream& os) {
   os << "kind " << r.kind << (r.portrait ? " portrait" : " landscape") << " mode " << r.survey_mode << " pause key "
      << r.pause_key << " soft marker " << r.soft_marker << " samples " << r.samples << " dipole " << r.dipole_mode
      << " interval " << r.interval << " frame length " << r.frame_length << (r.gps ? " gps" : "")
-     << " first tick " << r.first_tick;
+     << " first tick " << r.first_tick << (r.new_year ? " new year" : "");
 }
 
 rc::Gen<RunSetup> RunSetupGen() {
   return rc::gen::apply(
       [](int kind, bool portrait, int mode, int pause_key, int soft, int samples, int dipole, float interval,
-         bool short_frames, bool gps, uint32_t first_tick) {
+         bool short_frames, bool gps, uint32_t first_tick, bool new_year) {
         RunSetup r;
         r.kind = kind;
         r.portrait = portrait;
@@ -164,13 +165,15 @@ rc::Gen<RunSetup> RunSetupGen() {
         r.frame_length = kind == kKindTq68 && short_frames ? 7 : KindInfoFor(kind).frame_length;
         r.gps = gps;
         r.first_tick = first_tick;
+        r.new_year = new_year;
         return r;
       },
       rc::gen::inRange(0, kKindCount), rc::gen::arbitrary<bool>(), rc::gen::inRange(0, 3), rc::gen::inRange(0, 4),
       rc::gen::inRange(0, 2), rc::gen::element(1, 1, 2, 3), rc::gen::inRange(0, 3),
       rc::gen::element(0.1f, 0.2f, 0.5f), rc::gen::arbitrary<bool>(), rc::gen::arbitrary<bool>(),
       // The logger stops before a run at 20 days of uptime; ten-digit ticks come before.
-      rc::gen::weightedElement<uint32_t>({{4, 5000u}, {1, 1700000000u}}));
+      rc::gen::weightedElement<uint32_t>({{4, 5000u}, {1, 1700000000u}}),
+      rc::gen::weightedElement<bool>({{3, false}, {1, true}}));
 }
 
 rc::Gen<std::string> FileNameGen() {
@@ -423,6 +426,26 @@ struct Model {
 
   bool mk2() const { return r.kind == kKindTq68Mk2; }
 
+  // The wall clock: milliseconds since the midnight that began the run's day.
+  int64_t wall_ms = 0;
+  LocalTime Wall() const {
+    const bool next_day = wall_ms >= 86400000;
+    const int64_t t = wall_ms % 86400000;
+    LocalTime l = r.new_year ? LocalTime{2009, 12, 31, 4, 0, 0, 0, 0} : LocalTime{2009, 12, 6, 0, 0, 0, 0, 0};
+    if (next_day) l = r.new_year ? LocalTime{2010, 1, 1, 5, 0, 0, 0, 0} : LocalTime{2009, 12, 7, 1, 0, 0, 0, 0};
+    l.hour = static_cast<int>(t / 3600000);
+    l.minute = static_cast<int>(t / 60000 % 60);
+    l.second = static_cast<int>(t / 1000 % 60);
+    l.millisecond = static_cast<int>(t % 1000);
+    return l;
+  }
+  std::string WallText(const char* format) const {
+    const LocalTime l = Wall();
+    char t[64];
+    std::snprintf(t, sizeof t, format, l.hour, l.minute, l.second, l.millisecond);
+    return t;
+  }
+
   Expected Record(std::string text) const { return Expected{Pad(std::move(text), record_length), {}}; }
   std::string Gap() const { return mk2() ? "  " : ""; }
   void Write(Expected e) { records.push_back(std::move(e)); }
@@ -431,12 +454,15 @@ struct Model {
     t.resize(11, ' ');
     Write(Record(std::string(1, letter) + t + " " + Gap() + Ticks(tick)));
   }
-  void TimeMark() { Write(Record("*14:05:07.000" + Gap() + Ticks(tick))); }
+  void TimeMark() { Write(Record("*" + WallText("%02d:%02d:%02d.%03d") + Gap() + Ticks(tick))); }
   void LineStart() {
     Write(Record("L" + NarrowTo8Bit(std::string(FirstCharacters(line, 8)))));
     Write(Record("B" + Fixed(start_station, 11, 2)));
     Write(Record(std::string("A") + "WSNE"[direction] + "      " + Fixed(station_increment, 11, 3)));
-    Write(Record("Z06122009 14:05:07"));
+    const LocalTime l = Wall();
+    char z[96];
+    std::snprintf(z, sizeof z, "Z%02d%02d%04d %02d:%02d:%02d", l.day, l.month, l.year, l.hour, l.minute, l.second);
+    Write(Record(z));
     if (mk2()) CalibrationRecords();
   }
   void CalibrationRecords() {
@@ -462,7 +488,10 @@ struct Model {
     Write(Record("!" + std::string(record_length - 12, ' ') + Ticks(tick)));
   }
   void StationRecord() {
-    Write(Record("S" + Fixed(station, 11, 2) + " 14050700"));
+    const LocalTime l = Wall();
+    char hms[48];
+    std::snprintf(hms, sizeof hms, "%02d%02d%02d%02d", l.hour, l.minute, l.second, l.millisecond / 10);
+    Write(Record("S" + Fixed(station, 11, 2) + " " + hms));
     TimeMark();
   }
 };
@@ -575,6 +604,8 @@ class LoggingProperty : public testing::MainWindowTest {
   std::string Begin(const RunSetup& r) {
     m_.r = r;
     clock_.SetTick(r.first_tick);
+    m_.wall_ms = r.new_year ? 86399985 : (14 * 3600 + 5 * 60 + 7) * 1000;
+    clock_.SetNow(m_.Wall());
     Build() = BuildConfig{r.kind, 1, 0};
     m_.record_length = r.kind == kKindTq68Mk2 ? 26 : 24;
     LinkPort(1, instrument_.slave_path());
@@ -945,6 +976,13 @@ class LoggingProperty : public testing::MainWindowTest {
 
   // --- The line -----------------------------------------------------------------
 
+  // The tick and the wall clock move on together.
+  void AdvanceClock(uint32_t ms) {
+    clock_.Advance(ms);
+    m_.wall_ms += ms;
+    clock_.SetNow(m_.Wall());
+  }
+
   void Feed(const std::vector<uint8_t>& bytes) {
     intake_->Pause();
     for (uint8_t b : bytes) intake_->Push(b);
@@ -953,7 +991,7 @@ class LoggingProperty : public testing::MainWindowTest {
 
   void Frame(int value, bool marked) {
     if (!m_.active) return;
-    clock_.Advance(kFrameSpacingMs);
+    AdvanceClock(kFrameSpacingMs);
     m_.tick = clock_.Tick();
     std::vector<uint8_t> wire = WireFrame(r(), value, marked);
     Feed(wire);
@@ -964,7 +1002,7 @@ class LoggingProperty : public testing::MainWindowTest {
   // thread would pass it on; recorded only while logging.
   void Gps(int value) {
     Model& m = m_;
-    clock_.Advance(10);
+    AdvanceClock(10);
     m.tick = clock_.Tick();
     const std::string line = GpsLineText(value);
     const GpsReaderContext context{nullptr, &GpsFix, &Acquisition.CalibrationState, window(), &DataFileHandle};
@@ -1070,7 +1108,7 @@ class LoggingProperty : public testing::MainWindowTest {
   void Silence(const Step&) {
     Model& m = m_;
     if (r().kind == kKindFrz62 && r().survey_mode == 1) return;  // no watchdog at all
-    clock_.Advance(static_cast<uint32_t>(CurrentRun.WatchdogTimeoutMs) + 1);
+    AdvanceClock(static_cast<uint32_t>(CurrentRun.WatchdogTimeoutMs) + 1);
     m.tick = clock_.Tick();
     SendMessage(window(), WM_TIMER, kWatchdogTimerId);
     KillTimer(window(), kWatchdogTimerId);
