@@ -75,12 +75,18 @@ bool AcceptNewLine(SurveyPosition position, const BuildConfig& build, const NewL
   s.CurrentStation = s.StartStation;
   s.StationIncrement = ToFloat(TypedNumberValue(entry.station_increment));
   position.group.AdvanceArmed = 0;
+  // The line's first reading opens its first station: counted on from a
+  // group the last line left open, it would carry a "2" and be read back
+  // at the station before the line's start.
+  position.group.StationReadingCount = 0;
   return SaveSettings(s, build);
 }
 
 void AcceptNewStation(SurveyPosition position, std::string_view station) {
   position.settings.CurrentStation = TypedNumberValue(station);
   position.group.AdvanceArmed = 0;
+  // Likewise the new station's first reading opens it.
+  position.group.StationReadingCount = 0;
 }
 
 std::optional<Refusal<NewLineField>> CheckNewLine(const NewLineEntry& entry) {

@@ -181,19 +181,22 @@ TEST_F(SurveyPositionTest, AcceptedLineIsParsedCutAndSaved) {
   EXPECT_EQ(reloaded.Direction, 3);
 }
 
-TEST_F(SurveyPositionTest, NewLineInTheMiddleOfAGroupKeepsTheCount) {
+TEST_F(SurveyPositionTest, NewLineInTheMiddleOfAGroupOpensItsFirstStation) {
   testing::ScopedDataRoot root;
   s.ReadingsPerStation = 2;
   EXPECT_EQ(OnReadingLogged(position, kKindTq62), kNoMarkerDigit);
   ASSERT_TRUE(AcceptNewLine(position, build, NewLineEntry{"2", "1", 0, 1, "100", "1"}));
   EXPECT_EQ(s.CurrentStation, 100.0);
-  // The first reading of the new line completes the old group: digit 2, and
-  // since the line was just set the station does not advance.
-  EXPECT_EQ(OnReadingLogged(position, kKindTq62), '2');
-  EXPECT_EQ(s.CurrentStation, 100.0);
+  // The new line's first reading opens station 100, where a reader of the
+  // file puts it too; a "2" would put it with the reading before, at 99.
   EXPECT_EQ(OnReadingLogged(position, kKindTq62), kNoMarkerDigit);
+  EXPECT_EQ(s.CurrentStation, 100.0);
   EXPECT_EQ(OnReadingLogged(position, kKindTq62), '2');
   EXPECT_EQ(s.CurrentStation, 101.0);
+  EXPECT_EQ(OnReadingLogged(position, kKindTq62), kNoMarkerDigit);
+  AcceptNewStation(position, "50");  // in the middle of the group at 101, too
+  EXPECT_EQ(OnReadingLogged(position, kKindTq62), kNoMarkerDigit);
+  EXPECT_EQ(s.CurrentStation, 50.0);
 }
 
 TEST_F(SurveyPositionTest, AcceptedLineKeepsElevenCharactersNotElevenBytes) {

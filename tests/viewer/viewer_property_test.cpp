@@ -137,7 +137,7 @@ rc::Gen<double> Measure() {
       rc::gen::weightedOneOf<int64_t>({{6, rc::gen::inRange<int64_t>(0, 2000)},
                                        {2, rc::gen::inRange<int64_t>(0, 100000000)},
                                        {1, rc::gen::inRange<int64_t>(0, 100000000000000)}}),
-      rc::gen::inRange(0, 7), rc::gen::arbitrary<bool>());
+      testing::AnyIn(0, 7), rc::gen::arbitrary<bool>());
 }
 
 // Text the logger stores as it is: no character the record would refuse.
@@ -219,7 +219,7 @@ rc::Gen<std::string> LineStart(int32_t kind) {
       },
       StorableText(), Measure(),
       rc::gen::weightedOneOf<double>({{4, Measure()}, {1, rc::gen::just(0.0)}}),
-      rc::gen::inRange(0, 4), Offsets(), rc::gen::arbitrary<uint32_t>());
+      testing::AnyIn(0, 4), Offsets(), rc::gen::arbitrary<uint32_t>());
 }
 
 // One piece of a file's body as the logger appends it.
@@ -311,7 +311,7 @@ rc::Gen<FileSetup> Setups() {
         s.SamplesPerReading = d[9] % 100;
         return f;
       },
-      rc::gen::inRange(0, kKindCount), rc::gen::inRange(0, 4 * kKindCount),
+      testing::AnyIn(0, kKindCount), testing::AnyIn(0, 4 * kKindCount),
       rc::gen::arbitrary<bool>(), rc::gen::arbitrary<bool>(),
       rc::gen::arbitrary<std::array<int, 10>>());
 }
@@ -327,7 +327,7 @@ rc::Gen<Damage> Damages() {
       [](int what, uint32_t at, int count, uint8_t byte) {
         return Damage{static_cast<DamageKind>(what), at, static_cast<uint32_t>(count), byte};
       },
-      rc::gen::inRange(0, 6), rc::gen::arbitrary<uint32_t>(), rc::gen::inRange(1, 120),
+      testing::AnyIn(0, 6), rc::gen::arbitrary<uint32_t>(), rc::gen::inRange(1, 120),
       rc::gen::arbitrary<uint8_t>());
 }
 
