@@ -40,11 +40,16 @@ void Remember(const Rect& rect, std::string_view text) {
   g_shown.push_back(ShownText{rect, std::string(text)});
 }
 
-bool Showing(const Rect& rect, std::string_view text) {
+const std::string* ShownAt(const Rect& rect) {
   for (const ShownText& s : g_shown) {
-    if (s.rect == rect) return s.text == text;
+    if (s.rect == rect) return &s.text;
   }
-  return false;
+  return nullptr;
+}
+
+bool Showing(const Rect& rect, std::string_view text) {
+  const std::string* shown = ShownAt(rect);
+  return shown != nullptr && *shown == text;
 }
 
 Font FontOf(PanelFont font) { return font == PanelFont::kValue ? Shell.BoldFont : Shell.NormalFont; }
@@ -149,10 +154,8 @@ void DrawChangedPanelField(WindowHandle window, const PanelField& field, std::st
 }
 
 std::optional<std::string> PanelFieldText(const PanelField& field) {
-  for (const ShownText& s : g_shown) {
-    if (s.rect == field.rect) return s.text;
-  }
-  return std::nullopt;
+  const std::string* shown = ShownAt(field.rect);
+  return shown != nullptr ? std::optional<std::string>(*shown) : std::nullopt;
 }
 
 void ClearPanelField(WindowHandle window, const PanelField& field) {
