@@ -1,7 +1,15 @@
 // tqlog: the field logger for the instrument kind of this build.
 #include "app/entry_point.h"
+#include "platform/modal_responder.h"
 
-int main(int argc, char** argv) { return tq::RunLogger(argc, argv); }
+// The logger always has an operator at its keys, even on a display nobody
+// sees (-platform offscreen with an evdev keyboard): its dialogs wait for
+// them. Only test programs, which call RunLogger themselves, have modal calls
+// nobody answers reported.
+int main(int argc, char** argv) {
+  tq::ExpectPersonOnInvisibleDisplay();
+  return tq::RunLogger(argc, argv);
+}
 
 // In sanitizer builds: the system's font configuration library keeps its
 // caches for the life of the process, and on a display server the message

@@ -236,7 +236,7 @@ std::string Describe(ModalKind kind) {
 // instead of waiting for ever. Nothing means: dismiss it.
 std::optional<ModalAnswer> AskInPlaceOfPerson(const ModalRequest& request, bool* handled) {
   ModalResponder* responder = CurrentResponder();
-  *handled = responder != nullptr || DisplayIsInvisible();
+  *handled = InPlaceOfPerson();
   if (!*handled) return std::nullopt;
   std::optional<ModalAnswer> answer;
   if (responder != nullptr) answer = responder->Answer(request);
@@ -362,7 +362,7 @@ std::optional<std::string> RunFileDialog(WindowHandle owner, const FileDialogOpt
   if (!OnUiThread()) return std::nullopt;
   Window* o = Resolve(owner);
   QWidget* parent = o ? o->widget->window() : nullptr;
-  const bool in_place_of_person = CurrentResponder() != nullptr || DisplayIsInvisible();
+  const bool in_place_of_person = InPlaceOfPerson();
   // A window like the program's own dialogs, so that it can be found by its
   // title and closed with WM_CLOSE. In place of a person Qt's dialog is not
   // built: an empty frame holds the place.

@@ -69,6 +69,13 @@ void SendMouse(QWidget* target, QPoint at) {
 
 ModalResponder* CurrentResponder() { return g_responder; }
 
+bool& PersonAtTheKeys() {
+  static bool person = false;
+  return person;
+}
+
+bool InPlaceOfPerson() { return g_responder != nullptr || (DisplayIsInvisible() && !PersonAtTheKeys()); }
+
 }  // namespace window_detail
 
 using namespace window_detail;
@@ -76,6 +83,8 @@ using namespace window_detail;
 ModalResponder* InstallModalResponder(ModalResponder* responder) {
   return std::exchange(g_responder, responder);
 }
+
+void ExpectPersonOnInvisibleDisplay() { PersonAtTheKeys() = true; }
 
 void SetModalFailureHandler(std::function<void(const std::string&)> handler) {
   FailureHandler() = std::move(handler);

@@ -63,6 +63,12 @@ class ModalResponder {
 // Installs `responder` (null removes it); returns the one before.
 ModalResponder* InstallModalResponder(ModalResponder* responder);
 
+// Says that a person drives this program even on a display nobody sees (the
+// logger on the offscreen display with its keys from an evdev keyboard):
+// modal calls without a responder then wait for the person's keys as on a
+// screen, instead of being reported unanswered. Test programs leave it unset.
+void ExpectPersonOnInvisibleDisplay();
+
 // Where unanswered calls and other test faults are reported; null restores
 // the default (print to stderr and abort).
 void SetModalFailureHandler(std::function<void(const std::string&)> handler);

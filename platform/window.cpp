@@ -951,7 +951,14 @@ WindowHandle SetFocus(WindowHandle window) {
   Window* w = Resolve(window);
   if (w == nullptr) return nullptr;
   QWidget* top = w->widget->window();
-  if (!top->isActiveWindow() && top->isVisible()) {
+  // While a modal window is open its owner is disabled and takes no keyboard:
+  // the control is only remembered for when the owner is active again. (A
+  // key's release reaching the owner after the press opened a dialog would
+  // else take the keys from the dialog where the display does not hand them
+  // over itself, as offscreen with an evdev keyboard.)
+  QWidget* modal = QApplication::activeModalWidget();
+  const bool blocked = modal != nullptr && modal != top && !modal->isAncestorOf(top);
+  if (!blocked && !top->isActiveWindow() && top->isVisible()) {
     // The system makes the window's top-level active at once; Qt would wait
     // for the display to confirm it, and keep the focus until then.
     top->activateWindow();

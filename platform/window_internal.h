@@ -166,5 +166,9 @@ void PressTitleCommand(Window* dialog, int command);
 
 // The installed modal responder, or null (modal_responder.cpp).
 ModalResponder* CurrentResponder();
+// True when modal calls are answered in place of a person: by the responder,
+// or reported unanswered on a display nobody sees unless a person was said
+// to be at the keys (modal_responder.cpp).
+bool InPlaceOfPerson();
 
 }  // namespace tq::window_detail

@@ -5,6 +5,7 @@
 // not installed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/input.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -613,6 +614,100 @@ TEST_P(ReplayRoundTripTest, TheNewFileHoldsTheStoredReadingAndGpsRecords) {
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, ReplayRoundTripTest, ::testing::ValuesIn(kKindRuns),
                          ModelName);
+
+// A handheld without a desktop: tqlog on Qt's offscreen display, no X and no
+// window manager, its keys from an evdev keyboard as on a framebuffer
+// (QT_QPA_EVDEV_KEYBOARD_PARAMETERS names the device). The device here is a
+// pipe that carries the kernel's input events; Qt's evdev keyboard takes
+// only paths under /dev/, hence /dev/shm.
+class EvdevKeyboard {
+ public:
+  EvdevKeyboard() : device_("/dev/shm/tqlog-keys-" + std::to_string(getpid())) {
+    fs::remove(device_);
+    if (mkfifo(device_.c_str(), 0600) == 0) fd_ = open(device_.c_str(), O_RDWR);  // never waits for a reader
+  }
+  ~EvdevKeyboard() {
+    if (fd_ >= 0) close(fd_);
+    fs::remove(device_);
+  }
+  EvdevKeyboard(const EvdevKeyboard&) = delete;
+  EvdevKeyboard& operator=(const EvdevKeyboard&) = delete;
+  bool Ready() const { return fd_ >= 0; }
+  const fs::path& Device() const { return device_; }
+
+  // A key pressed and released, each followed by the report that ends it.
+  void Press(uint16_t code) {
+    const input_event events[] = {Event(EV_KEY, code, 1), Event(EV_SYN, SYN_REPORT, 0),
+                                  Event(EV_KEY, code, 0), Event(EV_SYN, SYN_REPORT, 0)};
+    ASSERT_EQ(write(fd_, events, sizeof events), static_cast<ssize_t>(sizeof events));
+  }
+
+ private:
+  static input_event Event(uint16_t type, uint16_t code, int32_t value) {
+    input_event event{};
+    event.type = type;
+    event.code = code;
+    event.value = value;
+    return event;
+  }
+
+  fs::path device_;
+  int fd_ = -1;
+};
+
+TEST(NoDesktopProcessTest, OffscreenWithAnEvdevKeyboardLogsPausesAndExits) {
+  EvdevKeyboard keyboard;
+  if (!keyboard.Ready()) GTEST_SKIP() << "needs a pipe under /dev/shm";
+  testing::TempDir dir;
+  const fs::path root = dir.path() / "root";
+  ChildProcess sim({TQSIM_PATH, "--instrument", (root / "ports" / "COM1").string()}, dir.path() / "tqsim.out",
+                   dir.path() / "tqsim.err");
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(root / "ports" / "COM1"); }));
+  ChildProcess tqlog({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
+                      "QT_QPA_EVDEV_KEYBOARD_PARAMETERS=" + keyboard.Device().string(), TQLOG_PATH,
+                      "-platform", "offscreen", "-plugin", "evdevkeyboard", "--root", root.string()},
+                     dir.path() / "tqlog.out", dir.path() / "tqlog.err");
+  const fs::path settings = root / "Storage" / "FLDINI" / "TQ68MK2.INI";
+  const fs::path folder = root / "Storage" / "DATA68MK2";
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(settings); })) << testing::ReadFileBytes(dir.path() / "tqlog.err");
+  auto file_bytes = [&] {
+    std::error_code ec;
+    fs::directory_iterator files(folder, ec);
+    return ec || files == fs::directory_iterator() ? std::string() : testing::ReadFileBytes(files->path());
+  };
+  auto notes = [&](const std::string& text) {
+    const std::string bytes = file_bytes();
+    size_t n = 0;
+    for (size_t at = 0; at + kRecord <= bytes.size(); at += kRecord) n += bytes.compare(at, 1 + text.size(), "X" + text) == 0;
+    return n;
+  };
+  // Nobody can see when a dialog has come up and taken the keys: a while
+  // after each key that opens or closes one.
+  const milliseconds settle(2000);
+  auto press = [&](uint16_t code) {
+    keyboard.Press(code);
+    std::this_thread::sleep_for(settle);
+  };
+  press(KEY_L);  // Monitor/Log
+  press(KEY_C);  // Create File, its proposed name taken
+  keyboard.Press(KEY_ENTER);
+  ASSERT_TRUE(WaitUntil([&] { return file_bytes().size() >= 13 * kRecord; }));  // headers, line start, ...
+  keyboard.Press(KEY_G);
+  ASSERT_TRUE(WaitUntil([&] { return notes("$STARTED") == 1; })) << testing::ReadFileBytes(dir.path() / "tqlog.err");
+  std::this_thread::sleep_for(settle);
+  keyboard.Press(KEY_ENTER);  // the portrait keypad's pause key
+  ASSERT_TRUE(WaitUntil([&] { return notes("$PAUSED") == 1; }));
+  press(KEY_X);      // Exit, confirmed
+  press(KEY_ENTER);  // Yes: back on the title page
+  keyboard.Press(KEY_X);
+  EXPECT_EQ(tqlog.WaitExit(kProcessPatience), 0) << testing::ReadFileBytes(dir.path() / "tqlog.err");
+
+  const std::string bytes = file_bytes();
+  ASSERT_EQ(bytes.size() % kRecord, 0u);
+  size_t readings = 0;
+  for (size_t at = 0; at < bytes.size(); at += kRecord) readings += bytes[at] == 'T';
+  EXPECT_GT(readings, 0u);
+}
 
 }  // namespace
 }  // namespace tq

@@ -6,14 +6,58 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdint>
+#include <fstream>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
 
 namespace tq::testing {
 
+#ifdef TQ_TARGET_EMULATOR
+namespace {
+
+// The ELF machine a program is built for, or 0 for anything else.
+uint16_t ElfMachine(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char header[20] = {};
+  if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return 0;
+  if (header[0] != 0x7f || header[1] != 'E' || header[2] != 'L' || header[3] != 'F') return 0;
+  return static_cast<uint16_t>(header[18] | header[19] << 8);  // e_machine, little-endian
+}
+
+}  // namespace
+#endif
+
+std::vector<std::string> HostCommand(std::vector<std::string> argv) {
+#ifdef TQ_TARGET_EMULATOR
+  // The first word that is a program built like this test (the emulator
+  // shows the test its own program as /proc/self/exe) gets the emulator and
+  // its options (words apart: "qemu-arm-static -L /"). So
+  // "env -u DISPLAY tqlog" runs the machine's env and the emulated tqlog.
+  static const uint16_t target = ElfMachine("/proc/self/exe");
+  std::vector<std::string> emulator;
+  std::string_view list = TQ_TARGET_EMULATOR;
+  while (true) {
+    const size_t end = list.find(' ');
+    emulator.emplace_back(list.substr(0, end));
+    if (end == std::string_view::npos) break;
+    list.remove_prefix(end + 1);
+  }
+  for (auto word = argv.begin(); word != argv.end(); ++word) {
+    if (ElfMachine(*word) == target) {
+      argv.insert(word, emulator.begin(), emulator.end());
+      break;
+    }
+  }
+#endif
+  return argv;
+}
+
 ChildProcess::ChildProcess(std::vector<std::string> argv, const std::filesystem::path& out,
                            const std::filesystem::path& err, const std::filesystem::path& in) {
+  argv = HostCommand(std::move(argv));
   std::vector<char*> args;
   for (std::string& a : argv) args.push_back(a.data());
   args.push_back(nullptr);

@@ -12,6 +12,11 @@
 
 namespace tq::testing {
 
+// The command line that starts `argv` here: in a cross build, whose programs
+// are for another processor, the emulator it runs the tests with comes
+// before the first of them.
+std::vector<std::string> HostCommand(std::vector<std::string> argv);
+
 class ChildProcess {
  public:
   // Starts `argv` (argv[0] is the program's path); standard output and error

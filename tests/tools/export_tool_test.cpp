@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "build_defaults.h"
+#include "tests/support/child_process.h"
 #include "tests/support/pty_pair.h"
 #include "tests/tools/export_test_files.h"
 
@@ -76,6 +77,7 @@ struct ToolRun {
 ToolRun RunTool(std::vector<std::string> args, const fs::path& dir,
                 const fs::path& stderr_device = {}) {
   args.insert(args.begin(), TQEXPORT_PATH);
+  args = testing::HostCommand(std::move(args));
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
