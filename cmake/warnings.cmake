@@ -2,6 +2,9 @@
 add_library(tq_options INTERFACE)
 target_compile_options(tq_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
                        -Wconversion -Wno-sign-conversion)
+# File offsets of 64 bits on 32-bit ARM too (armhf), as on 64-bit machines:
+# a data file or a viewer cache past 2 GiB stays readable there.
+target_compile_definitions(tq_options INTERFACE _FILE_OFFSET_BITS=64)
 if(TQ_WERROR)
   target_compile_options(tq_options INTERFACE -Werror)
 endif()

@@ -69,13 +69,13 @@ void Initialise(WindowHandle dialog, DisplayDialogState& st) {
                    s.TraceThickness[static_cast<size_t>(slot)] - 1);
     CheckDlgButton(dialog, kFirstBox + slot, s.TraceVisible[static_cast<size_t>(slot)] == 1);
   }
-  int32_t grid = s.GridFor;
-  if (HasIceDisplay(build)) {
-    FillDialogList(dialog, kShowProfileList, ShowProfileEntries(), s.ShowProfile);
-    grid = GridForShowProfile(grid, s.ShowProfile);
-  }
+  if (HasIceDisplay(build)) FillDialogList(dialog, kShowProfileList, ShowProfileEntries(), s.ShowProfile);
+  // The grid the traces put in force, as OK leaves it: with the ice option
+  // built but off, the Ice Thickness profile does not take the grid.
+  SettingsStore in_force = s;
+  ActivateDisplaySelection(in_force, build);
   std::vector<std::string> grids = GridEntries(build);
-  if (!grids.empty()) FillDialogList(dialog, kGridList, grids, grid);
+  if (!grids.empty()) FillDialogList(dialog, kGridList, grids, in_force.GridFor);
 }
 
 void Accept(WindowHandle dialog, DisplayDialogState& st) {

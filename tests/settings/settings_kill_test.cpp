@@ -55,8 +55,8 @@ TEST(SettingsKillTest, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
   const auto timing_start = std::chrono::steady_clock::now();
   constexpr int kTimed = 20;
   for (int i = 0; i < kTimed; ++i) ASSERT_TRUE(SaveSettings(i % 2 ? old_settings : new_settings, kMk2));
-  const auto save_us = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - timing_start).count() / kTimed;
+  const long save_us = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                             std::chrono::steady_clock::now() - timing_start).count() / kTimed);
   ASSERT_TRUE(SaveSettings(old_settings, kMk2));
 
   const long rounds = EnvNumber("TQ_SETTINGS_KILL_ROUNDS", 40);

@@ -710,6 +710,8 @@ TEST(SetupDialogsRegression, ShortestCasesOfFaultsFound) {
   using T = std::optional<std::string>;
   std::vector<int> grid_inphase(26, -1);
   grid_inphase[24] = 1;
+  std::vector<int> ice_profile(26, -1);
+  ice_profile[25] = 1;
   const Case cases[] = {
       // A rate whose interval needs more than six decimals came back from the file as another.
       {0, 0, 0, false, {{kSurvey, true, {T("7"), {}, {}, {}, {}}, {}, {}}}},
@@ -721,6 +723,10 @@ TEST(SetupDialogsRegression, ShortestCasesOfFaultsFound) {
       {1, 1, 0, false, {{kScale, true, {{}, {}, T("0.10000001"), {}, {}, {}}, {}, {}}}},
       // Only the first 32 characters of a scale field were looked at: more than a number was taken.
       {5, 1, 0, false, {{kScale, true, {{}, {}, {}, T(std::string(32, '9') + "--"), {}, {}}, {}, {}}}},
+      // With the ice option built but off, the Ice Thickness profile chosen, and the grid on
+      // the inphase the traces force, the dialog showed the grid on Ice Thickness.
+      {0, 1, 1, false,
+       {{kSurvey, true, {{}, {}, T("0"), {}, T("0")}, {0, 3, 0, -1, 0}, {}}, {kDisplay, true, {}, ice_profile, {}}}},
   };
   for (const Case& c : cases) {
     std::ostringstream shown;

@@ -106,9 +106,9 @@ PacedStream RunStream(const ReplayPlan& plan, const ReplayRun& run, ReplayPort p
   }
   PacedStream stream;
   stream.limit = picked->size();
-  stream.next = [picked](uint64_t index) { return (*picked)[index]->bytes; };
+  stream.next = [picked](uint64_t index) { return (*picked)[static_cast<size_t>(index)]->bytes; };
   stream.due_ms = [picked, from_ms, speed](uint64_t index) {
-    return Scaled((*picked)[index]->at_ms - from_ms, speed);
+    return Scaled((*picked)[static_cast<size_t>(index)]->at_ms - from_ms, speed);
   };
   stream.send = line.Sender();
   return stream;

@@ -48,7 +48,7 @@ PacedStream MakeGpsStream(const SimulatorOptions& options, SendBytes send, UtcCl
     LocalTime now = utc();
     GpsStatus status = options.gps;
     const std::vector<int>& schedule = status.fix_schedule;
-    if (!schedule.empty()) status.fix_quality = schedule[index % schedule.size()];
+    if (!schedule.empty()) status.fix_quality = schedule[static_cast<size_t>(index % schedule.size())];
     std::vector<uint8_t> out;
     for (const std::string& sentence : {FormatGga(sample, now, status), FormatGsa(status),
                                         FormatRmc(sample, now, status)}) {
