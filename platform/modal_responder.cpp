@@ -21,6 +21,7 @@ namespace window_detail {
 namespace {
 
 ModalResponder* g_responder = nullptr;
+bool g_person_at_keys = false;  // ExpectPersonOnInvisibleDisplay
 
 std::function<void(const std::string&)>& FailureHandler() {
   static std::function<void(const std::string&)> handler;
@@ -69,12 +70,7 @@ void SendMouse(QWidget* target, QPoint at) {
 
 ModalResponder* CurrentResponder() { return g_responder; }
 
-bool& PersonAtTheKeys() {
-  static bool person = false;
-  return person;
-}
-
-bool InPlaceOfPerson() { return g_responder != nullptr || (DisplayIsInvisible() && !PersonAtTheKeys()); }
+bool InPlaceOfPerson() { return g_responder != nullptr || (DisplayIsInvisible() && !g_person_at_keys); }
 
 }  // namespace window_detail
 
@@ -84,7 +80,7 @@ ModalResponder* InstallModalResponder(ModalResponder* responder) {
   return std::exchange(g_responder, responder);
 }
 
-void ExpectPersonOnInvisibleDisplay() { PersonAtTheKeys() = true; }
+void ExpectPersonOnInvisibleDisplay() { g_person_at_keys = true; }
 
 void SetModalFailureHandler(std::function<void(const std::string&)> handler) {
   FailureHandler() = std::move(handler);

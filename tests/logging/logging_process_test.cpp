@@ -40,6 +40,28 @@ using testing::WaitUntil;
 
 constexpr size_t kRecord = kLongRecordLength;
 
+// The first file in `folder`, or nothing.
+fs::path FirstFileIn(const fs::path& folder) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) return entry.path();
+  return {};
+}
+
+// The whole records of `file`, `length` bytes each; none when there is no file.
+std::vector<std::string> RecordsOf(const fs::path& file, size_t length) {
+  const std::string bytes = file.empty() ? std::string() : testing::ReadFileBytes(file);
+  std::vector<std::string> records;
+  for (size_t at = 0; at + length <= bytes.size(); at += length) records.push_back(bytes.substr(at, length));
+  return records;
+}
+
+// How many of `records` are the run note `text`.
+size_t NotesIn(const std::vector<std::string>& records, const std::string& text) {
+  size_t n = 0;
+  for (const std::string& r : records) n += r.compare(0, 1 + text.size(), "X" + text) == 0;
+  return n;
+}
+
 class LoggingProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -84,27 +106,9 @@ class LoggingProcessTest : public ::testing::Test {
     testing::WriteFileBytes(root_ / settings_file, FormatSettingsFile(settings, build));
   }
 
-  fs::path DataFile() const {
-    fs::path folder = root_ / data_folder_;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) return entry.path();
-    return {};
-  }
-
-  std::vector<std::string> Records() const {
-    std::string bytes = testing::ReadFileBytes(DataFile());
-    std::vector<std::string> records;
-    for (size_t at = 0; at + record_ <= bytes.size(); at += record_) {
-      records.push_back(bytes.substr(at, record_));
-    }
-    return records;
-  }
-
-  size_t CountNotes(const std::string& text) const {
-    size_t n = 0;
-    for (const std::string& r : Records()) n += r.compare(0, 1 + text.size(), "X" + text) == 0;
-    return n;
-  }
+  fs::path DataFile() const { return FirstFileIn(root_ / data_folder_); }
+  std::vector<std::string> Records() const { return RecordsOf(DataFile(), record_); }
+  size_t CountNotes(const std::string& text) const { return NotesIn(Records(), text); }
 
   bool WaitForNotes(const std::string& text, size_t count) {
     return WaitUntil([&] { return CountNotes(text) == count; });
@@ -670,17 +674,7 @@ TEST(NoDesktopProcessTest, OffscreenWithAnEvdevKeyboardLogsPausesAndExits) {
   const fs::path settings = root / "Storage" / "FLDINI" / "TQ68MK2.INI";
   const fs::path folder = root / "Storage" / "DATA68MK2";
   ASSERT_TRUE(WaitUntil([&] { return fs::exists(settings); })) << testing::ReadFileBytes(dir.path() / "tqlog.err");
-  auto file_bytes = [&] {
-    std::error_code ec;
-    fs::directory_iterator files(folder, ec);
-    return ec || files == fs::directory_iterator() ? std::string() : testing::ReadFileBytes(files->path());
-  };
-  auto notes = [&](const std::string& text) {
-    const std::string bytes = file_bytes();
-    size_t n = 0;
-    for (size_t at = 0; at + kRecord <= bytes.size(); at += kRecord) n += bytes.compare(at, 1 + text.size(), "X" + text) == 0;
-    return n;
-  };
+  auto records = [&] { return RecordsOf(FirstFileIn(folder), kRecord); };
   // Nobody can see when a dialog has come up and taken the keys: a while
   // after each key that opens or closes one.
   const milliseconds settle(2000);
@@ -691,21 +685,22 @@ TEST(NoDesktopProcessTest, OffscreenWithAnEvdevKeyboardLogsPausesAndExits) {
   press(KEY_L);  // Monitor/Log
   press(KEY_C);  // Create File, its proposed name taken
   keyboard.Press(KEY_ENTER);
-  ASSERT_TRUE(WaitUntil([&] { return file_bytes().size() >= 13 * kRecord; }));  // headers, line start, ...
+  ASSERT_TRUE(WaitUntil([&] { return records().size() >= 13; }));  // headers, line start, ...
   keyboard.Press(KEY_G);
-  ASSERT_TRUE(WaitUntil([&] { return notes("$STARTED") == 1; })) << testing::ReadFileBytes(dir.path() / "tqlog.err");
+  ASSERT_TRUE(WaitUntil([&] { return NotesIn(records(), "$STARTED") == 1; }))
+      << testing::ReadFileBytes(dir.path() / "tqlog.err");
   std::this_thread::sleep_for(settle);
   keyboard.Press(KEY_ENTER);  // the portrait keypad's pause key
-  ASSERT_TRUE(WaitUntil([&] { return notes("$PAUSED") == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return NotesIn(records(), "$PAUSED") == 1; }));
   press(KEY_X);      // Exit, confirmed
   press(KEY_ENTER);  // Yes: back on the title page
   keyboard.Press(KEY_X);
   EXPECT_EQ(tqlog.WaitExit(kProcessPatience), 0) << testing::ReadFileBytes(dir.path() / "tqlog.err");
 
-  const std::string bytes = file_bytes();
-  ASSERT_EQ(bytes.size() % kRecord, 0u);
+  const fs::path file = FirstFileIn(folder);
+  ASSERT_EQ(fs::file_size(file) % kRecord, 0u);
   size_t readings = 0;
-  for (size_t at = 0; at < bytes.size(); at += kRecord) readings += bytes[at] == 'T';
+  for (const std::string& record : RecordsOf(file, kRecord)) readings += record[0] == 'T';
   EXPECT_GT(readings, 0u);
 }
 
